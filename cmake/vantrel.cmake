@@ -1,0 +1,93 @@
+# Build helpers shared by every subsystem.
+
+if(WIN32)
+  set(VANTREL_WINDOWS ON)
+  # Deliverables must run in a bare prefix or on a bare Windows: no MinGW runtime DLLs.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+  add_compile_options(-Wall -Wextra -Wno-unused-parameter)
+  # Every Windows test runs in this build's own prefix, through wine64.
+  set(VANTREL_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tools/wine-run --prefix ${VANTREL_WINEPREFIX})
+  # The 64-bit build runs its tests; the 32-bit one is built only (this kernel cannot run it).
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(VANTREL_RUN_TESTS ON)
+  else()
+    set(VANTREL_RUN_TESTS OFF)
+  endif()
+else()
+  set(VANTREL_WINDOWS OFF)
+  set(VANTREL_RUN_TESTS ON)
+  add_compile_options(-Wall -Wextra -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# GoogleTest from Debian's source package, built for this target.
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+if(VANTREL_WINDOWS)
+  # gtest's own sources trip -Wextra under MinGW; they are not ours to fix.
+  target_compile_options(gtest PRIVATE -w)
+  target_compile_options(gtest_main PRIVATE -w)
+endif()
+
+if(VANTREL_WINDOWS)
+  # Prefix lifetime for a test run: created on first use, one wineserver kept alive, stopped at the end.
+  add_test(NAME wine_prefix_start COMMAND ${CMAKE_SOURCE_DIR}/tools/wineprefix.sh start ${VANTREL_WINEPREFIX})
+  set_tests_properties(wine_prefix_start PROPERTIES FIXTURES_SETUP wine)
+  add_test(NAME wine_prefix_stop COMMAND ${CMAKE_SOURCE_DIR}/tools/wineprefix.sh stop ${VANTREL_WINEPREFIX})
+  set_tests_properties(wine_prefix_stop PROPERTIES FIXTURES_CLEANUP wine)
+endif()
+
+# vantrel_widl(<out_var> <idl>): header, type library and GUID file from an IDL file.
+# Sets <out_var>_HEADER, <out_var>_TLB and <out_var>_IID.
+function(vantrel_widl out idl)
+  get_filename_component(base ${idl} NAME_WE)
+  set(dir ${CMAKE_CURRENT_BINARY_DIR})
+  set(h ${dir}/${base}.h)
+  set(tlb ${dir}/${base}.tlb)
+  set(iid ${dir}/${base}_i.c)
+  add_custom_command(
+    OUTPUT ${h} ${tlb} ${iid}
+    COMMAND ${VANTREL_WIDL} -I/usr/include/wine/wine/windows -L${VANTREL_WINE_DLLDIR}
+            -h -H ${h} -t -T ${tlb} -u -U ${iid} ${CMAKE_CURRENT_SOURCE_DIR}/${idl}
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${idl}
+    COMMENT "widl ${idl}")
+  set(${out}_HEADER ${h} PARENT_SCOPE)
+  set(${out}_TLB ${tlb} PARENT_SCOPE)
+  set(${out}_IID ${iid} PARENT_SCOPE)
+endfunction()
+
+# vantrel_test(<name> SOURCES ... LIBS ... [FIXTURES ...] [LOCK ...]): one GoogleTest
+# program, run by ctest (under wine64 for Windows builds).
+function(vantrel_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;FIXTURES;LOCK;DEPENDS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} gtest_main gtest)
+  if(T_DEPENDS)
+    add_dependencies(${name} ${T_DEPENDS})
+  endif()
+  if(NOT VANTREL_RUN_TESTS)
+    return()
+  endif()
+  add_test(NAME ${name} COMMAND ${name})
+  set(fixtures ${T_FIXTURES})
+  if(VANTREL_WINDOWS)
+    list(APPEND fixtures wine)
+  endif()
+  if(fixtures)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED "${fixtures}")
+  endif()
+  if(T_LOCK)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${T_LOCK}")
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT 300)
+endfunction()
+
+# Windows path of a file in the build tree, as Wine's Z: drive sees it.
+function(vantrel_winpath out path)
+  string(REPLACE "/" "\\" p "${path}")
+  set(${out} "Z:${p}" PARENT_SCOPE)
+endfunction()

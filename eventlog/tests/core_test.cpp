@@ -1,0 +1,59 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "core/class_table.h"
+#include "core/error_text.h"
+
+namespace {
+
+TEST(ErrorText, StatusCarriesTheLowSixteenBitsOfTheCode) {
+    EXPECT_EQ(static_cast<uint32_t>(lorvex::StatusFromWin32(5)), 0x80070005u);
+    EXPECT_EQ(static_cast<uint32_t>(lorvex::StatusFromWin32(1503)), 0x800705DFu);
+    EXPECT_EQ(static_cast<uint32_t>(lorvex::StatusFromWin32(0x12345678)), 0x80075678u);
+    // A failure with no recorded code must never read as success.
+    EXPECT_EQ(static_cast<uint32_t>(lorvex::StatusFromWin32(0)), 0x80004005u);
+}
+
+TEST(ErrorText, DescriptionJoinsFixedTextAndSystemMessageUnchanged) {
+    EXPECT_EQ(lorvex::ErrorDescription("Error opening event log", std::string("Access denied.\r\n")),
+              "Error opening event log - Access denied.\r\n");
+    EXPECT_EQ(lorvex::ErrorDescription("Null pointer", std::nullopt), "Null pointer");
+    EXPECT_EQ(lorvex::ErrorDescription(nullptr, std::string("Text.\r\n")), "Text.\r\n");
+    EXPECT_EQ(lorvex::ErrorDescription("", std::string("Text.\r\n")), "Text.\r\n");
+}
+
+TEST(ClassTable, EveryClassWritesTheFullSetOfEntries) {
+    const auto& classes = lorvex::RegisteredClasses();
+    ASSERT_EQ(classes.size(), 6u);
+    EXPECT_STREQ(classes.front().name, "EventSource");
+    EXPECT_STREQ(classes.back().name, "EventLogConfiguration");
+    std::set<std::string> clsids;
+    for (const auto& c : classes) clsids.insert(c.clsid);
+    EXPECT_EQ(clsids.size(), classes.size());
+
+    const auto values = lorvex::RegistrationValues(classes[2], "C:\\Vantrel\\Lorvex.dll");
+    auto find = [&](const std::string& key, const std::string& name) {
+        return std::find_if(values.begin(), values.end(),
+                            [&](const lorvex::RegistryValue& v) { return v.key == key && v.name == name; });
+    };
+    const std::string clsid_key = "CLSID\\{2BDD82D6-D5F1-11D2-9679-0000F8770C8E}";
+    ASSERT_NE(find("Lorvex.EventLog\\CurVer", ""), values.end());
+    EXPECT_EQ(find("Lorvex.EventLog\\CurVer", "")->data, "Lorvex.EventLog.1");
+    EXPECT_EQ(find("Lorvex.EventLog.1", "")->data, "EventLog Class");
+    EXPECT_EQ(find(clsid_key + "\\InprocServer32", "")->data, "C:\\Vantrel\\Lorvex.dll");
+    EXPECT_EQ(find(clsid_key + "\\InprocServer32", "ThreadingModel")->data, "Apartment");
+    EXPECT_TRUE(find(clsid_key + "\\Programmable", "")->key_only);
+    EXPECT_EQ(find("AppID\\{2BDD82D6-D5F1-11D2-9679-0000F8770C8E}", "DllSurrogate")->data, "");
+    // Every key written is under one of the keys that unregistration deletes.
+    const auto keys = lorvex::RegistrationKeys(classes[2]);
+    for (const auto& v : values) {
+        bool covered = std::any_of(keys.begin(), keys.end(), [&](const std::string& k) {
+            return v.key == k || v.key.rfind(k + "\\", 0) == 0;
+        });
+        EXPECT_TRUE(covered) << v.key;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,92 @@
+#include "com_server.h"
+
+#include <mutex>
+#include <string>
+#include <unordered_map>
+
+namespace vantrel::com {
+
+ITypeLib* ModuleTypeLib() {
+    // Loaded from our own file, not the registry: the library must work while it is
+    // being registered and even when another copy is registered.
+    static ITypeLib* lib = [] {
+        wchar_t path[MAX_PATH];
+        ITypeLib* tl = nullptr;
+        DWORD n = ::GetModuleFileNameW(ModuleHandle(), path, MAX_PATH);
+        if (n > 0 && n < MAX_PATH) ::LoadTypeLibEx(path, REGKIND_NONE, &tl);
+        return tl;
+    }();
+    return lib;
+}
+
+ITypeInfo* ModuleTypeInfo(REFGUID guid) {
+    static std::mutex lock;
+    static std::unordered_map<std::wstring, ITypeInfo*> infos;
+    wchar_t key[40];
+    ::StringFromGUID2(guid, key, 40);
+    std::lock_guard<std::mutex> hold(lock);
+    auto it = infos.find(key);
+    if (it != infos.end()) return it->second;
+    ITypeInfo* info = nullptr;
+    if (ITypeLib* tl = ModuleTypeLib()) tl->GetTypeInfoOfGuid(guid, &info);
+    if (info) infos.emplace(key, info);
+    return info;
+}
+
+STDMETHODIMP ClassFactory::QueryInterface(REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IClassFactory) {
+        *ppv = static_cast<IClassFactory*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+STDMETHODIMP_(ULONG) ClassFactory::Release() {
+    ULONG n = ::InterlockedDecrement(&refs_);
+    if (n == 0) delete this;
+    return n;
+}
+
+STDMETHODIMP ClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (outer) return CLASS_E_NOAGGREGATION;
+    return create_(riid, ppv);
+}
+
+STDMETHODIMP ClassFactory::LockServer(BOOL lock) {
+    if (lock)
+        Counts().Lock();
+    else
+        Counts().Unlock();
+    return S_OK;
+}
+
+HRESULT GetClassFactory(CreateFunction create, REFIID riid, void** ppv) {
+    auto* factory = new (std::nothrow) ClassFactory(create);
+    if (!factory) return E_OUTOFMEMORY;
+    HRESULT hr = factory->QueryInterface(riid, ppv);
+    factory->Release();
+    return hr;
+}
+
+void SetErrorInfo(const wchar_t* source, const wchar_t* description) {
+    ICreateErrorInfo* create = nullptr;
+    if (FAILED(::CreateErrorInfo(&create))) return;
+    create->SetGUID(GUID_NULL);
+    create->SetSource(const_cast<LPOLESTR>(source ? source : L""));
+    create->SetDescription(const_cast<LPOLESTR>(description ? description : L""));
+    create->SetHelpFile(nullptr);
+    create->SetHelpContext(0);
+    IErrorInfo* info = nullptr;
+    if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) {
+        ::SetErrorInfo(0, info);
+        info->Release();
+    }
+    create->Release();
+}
+
+}  // namespace vantrel::com

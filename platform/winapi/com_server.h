@@ -1,0 +1,158 @@
+// The pieces every in-process COM server of ours shares: module counts, class
+// factories and a base for objects with one dual interface.
+#pragma once
+
+#include <windows.h>
+
+#include <oaidl.h>
+#include <ocidl.h>
+
+#include <new>
+
+namespace vantrel::com {
+
+// Live objects and server locks of one DLL. Changed with interlocked operations:
+// objects of several apartments may come and go at the same time.
+class ModuleCounts {
+public:
+    void AddObject() { ::InterlockedIncrement(&objects_); }
+    void ReleaseObject() { ::InterlockedDecrement(&objects_); }
+    void Lock() { ::InterlockedIncrement(&locks_); }
+    void Unlock() { ::InterlockedDecrement(&locks_); }
+    bool CanUnload() const { return objects_ == 0 && locks_ == 0; }
+
+private:
+    volatile LONG objects_ = 0;
+    volatile LONG locks_ = 0;
+};
+
+// Each DLL defines these three.
+ModuleCounts& Counts();
+HMODULE ModuleHandle();
+// The type library carried as resource TYPELIB 1 of this module, loaded once.
+ITypeLib* ModuleTypeLib();
+
+// Type information of one interface of the module's type library, or null.
+ITypeInfo* ModuleTypeInfo(REFGUID guid);
+
+// Keeps the module loaded while an object that is not a Dual (an enumerator) lives.
+class ObjectCount {
+public:
+    ObjectCount() { Counts().AddObject(); }
+    ObjectCount(const ObjectCount&) : ObjectCount() {}
+    ObjectCount& operator=(const ObjectCount&) = default;
+    ~ObjectCount() { Counts().ReleaseObject(); }
+};
+
+// Base of a class whose clients call one dual interface Itf. IDispatch goes through
+// the type library, so dispatch and vtable callers reach the same members.
+template <class Itf>
+class Dual : public Itf, public ISupportErrorInfo {
+public:
+    Dual() = default;
+    Dual(const Dual&) = delete;
+    Dual& operator=(const Dual&) = delete;
+    virtual ~Dual() = default;
+
+    // IUnknown
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        *ppv = nullptr;
+        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == __uuidof(Itf))
+            *ppv = static_cast<Itf*>(this);
+        else if (riid == IID_ISupportErrorInfo)
+            *ppv = static_cast<ISupportErrorInfo*>(this);
+        else
+            *ppv = QueryOther(riid);
+        if (!*ppv) return E_NOINTERFACE;
+        static_cast<IUnknown*>(*ppv)->AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ::InterlockedIncrement(&refs_); }
+    STDMETHODIMP_(ULONG) Release() override {
+        ULONG n = ::InterlockedDecrement(&refs_);
+        if (n == 0) delete this;
+        return n;
+    }
+
+    // IDispatch
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
+        if (!n) return E_POINTER;
+        *n = 1;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** ti) override {
+        if (!ti) return E_POINTER;
+        *ti = nullptr;
+        if (index != 0) return DISP_E_BADINDEX;
+        ITypeInfo* info = ModuleTypeInfo(__uuidof(Itf));
+        if (!info) return TYPE_E_ELEMENTNOTFOUND;
+        info->AddRef();
+        *ti = info;
+        return S_OK;
+    }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+        ITypeInfo* info = ModuleTypeInfo(__uuidof(Itf));
+        if (!info) return TYPE_E_ELEMENTNOTFOUND;
+        return ::DispGetIDsOfNames(info, names, count, ids);
+    }
+    STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
+                        VARIANT* result, EXCEPINFO* excep, UINT* argErr) override {
+        if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+        ITypeInfo* info = ModuleTypeInfo(__uuidof(Itf));
+        if (!info) return TYPE_E_ELEMENTNOTFOUND;
+        return info->Invoke(static_cast<Itf*>(this), id, flags, params, result, excep, argErr);
+    }
+
+    // ISupportErrorInfo: only the class's own dual interface carries error information.
+    STDMETHODIMP InterfaceSupportsErrorInfo(REFIID riid) override {
+        return riid == __uuidof(Itf) ? S_OK : S_FALSE;
+    }
+
+protected:
+    // Further interfaces of a derived class (connection points and the like).
+    virtual void* QueryOther(REFIID) { return nullptr; }
+
+private:
+    volatile LONG refs_ = 1;
+    ObjectCount count_;
+};
+
+// Creates a new T (constructed with a reference count of 1) and asks it for riid.
+template <class T>
+HRESULT CreateObject(REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    T* obj = new (std::nothrow) T();
+    if (!obj) return E_OUTOFMEMORY;
+    HRESULT hr = obj->QueryInterface(riid, ppv);
+    obj->Release();
+    return hr;
+}
+
+using CreateFunction = HRESULT (*)(REFIID, void**);
+
+// The class factory of one class; it lives as long as its clients hold it.
+class ClassFactory : public IClassFactory {
+public:
+    explicit ClassFactory(CreateFunction create) : create_(create) {}
+    virtual ~ClassFactory() = default;
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+    STDMETHODIMP_(ULONG) AddRef() override { return ::InterlockedIncrement(&refs_); }
+    STDMETHODIMP_(ULONG) Release() override;
+    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override;
+    STDMETHODIMP LockServer(BOOL lock) override;
+
+private:
+    volatile LONG refs_ = 1;
+    CreateFunction create_;
+    ObjectCount count_;
+};
+
+// The DllGetClassObject answer for one create function.
+HRESULT GetClassFactory(CreateFunction create, REFIID riid, void** ppv);
+
+// Sets the thread's error information (null interface GUID, no help file).
+void SetErrorInfo(const wchar_t* source, const wchar_t* description);
+
+}  // namespace vantrel::com

@@ -1,0 +1,24 @@
+@echo off
+rem Installs Vantrel from a build folder into the programs' folder and registers it.
+rem   install.cmd BUILD_DIR
+setlocal
+set "SRC=%~1"
+set "DEST=%ProgramFiles%\Vantrel"
+if "%SRC%"=="" goto usage
+if not exist "%DEST%" mkdir "%DEST%"
+
+copy /y "%SRC%\eventlog\Lorvex.dll" "%DEST%\Lorvex.dll" >nul
+if errorlevel 1 goto fail
+regsvr32 /s "%DEST%\Lorvex.dll"
+if errorlevel 1 goto fail
+
+echo Vantrel installed in %DEST%
+exit /b 0
+
+:usage
+echo usage: install.cmd BUILD_DIR
+exit /b 2
+
+:fail
+echo Vantrel installation failed
+exit /b 1
