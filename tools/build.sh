@@ -4,11 +4,13 @@
 #   build.sh [TREE...]   TREE is x86_64, i686 or host; all three when none is named
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# VANTREL_BUILD_ROOT puts the trees elsewhere (one per developer working side by side).
+out=${VANTREL_BUILD_ROOT:-$root/build}
 trees=("$@")
 ((${#trees[@]})) || trees=(x86_64 i686 host)
 
 for tree in "${trees[@]}"; do
-  dir="$root/build/$tree"
+  dir="$out/$tree"
   if [ ! -f "$dir/build.ninja" ]; then
     case "$tree" in
       x86_64|i686) args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$tree-w64-mingw32.cmake") ;;

@@ -7,7 +7,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/setup.sh"
 "$root/tools/build.sh" host x86_64 i686
 
+out=${VANTREL_BUILD_ROOT:-$root/build}
 status=0
-ctest --test-dir "$root/build/host" --output-on-failure -j "$(nproc)" || status=1
-ctest --test-dir "$root/build/x86_64" --output-on-failure -j "$(nproc)" || status=1
+ctest --test-dir "$out/host" --output-on-failure -j "$(nproc)" || status=1
+ctest --test-dir "$out/x86_64" --output-on-failure -j "$(nproc)" || status=1
 exit $status
