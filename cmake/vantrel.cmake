@@ -6,6 +6,10 @@ if(WIN32)
   add_link_options(-static -static-libgcc -static-libstdc++)
   add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
   add_compile_options(-Wall -Wextra -Wno-unused-parameter)
+  # Every program, library and test of a Windows build lands in one folder, laid out like
+  # the installed programs' folder: modules find each other beside themselves.
+  set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  set(VANTREL_BIN ${CMAKE_BINARY_DIR}/bin)
   # Every Windows test runs in this build's own prefix, through wine64.
   set(VANTREL_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tools/wine-run --prefix ${VANTREL_WINEPREFIX})

@@ -7,7 +7,7 @@ set "DEST=%ProgramFiles%\Vantrel"
 if "%SRC%"=="" goto usage
 if not exist "%DEST%" mkdir "%DEST%"
 
-copy /y "%SRC%\eventlog\Lorvex.dll" "%DEST%\Lorvex.dll" >nul
+copy /y "%SRC%\bin\Lorvex.dll" "%DEST%\Lorvex.dll" >nul
 if errorlevel 1 goto fail
 regsvr32 /s "%DEST%\Lorvex.dll"
 if errorlevel 1 goto fail
