@@ -2,8 +2,13 @@
 // then only read; it keeps no reference to that reader.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "core/sid_cache.h"
 #include "lorvex.h"
 #include "platform/winapi/com_server.h"
 #include "platform/winapi/oleauto.h"
@@ -13,6 +18,10 @@ namespace lorvex {
 class EventLogRecord final : public vantrel::com::Dual<IEventLogRecord> {
 public:
     EventLogRecord();
+
+    // Fills the record from one raw record of bytes[0..size), as ReadEventLogA returns it.
+    // Called once, by the reader that made the record; cache may be null.
+    HRESULT Init(const uint8_t* bytes, size_t size, SidCache* cache, long search_order);
 
     STDMETHODIMP get_RecordNumber(long* pVal) override;
     STDMETHODIMP get_ComputerName(BSTR* pVal) override;
@@ -30,6 +39,11 @@ public:
     STDMETHODIMP get_EventCode(long* pVal) override;
 
 private:
+    HRESULT EventTimeToDate(uint32_t seconds, DATE* date) const;
+    HRESULT AccountText(const uint8_t* sid, size_t sid_length, SidCache* cache, std::wstring* text) const;
+    HRESULT StringsToVariant(const std::vector<std::string_view>& strings);
+    HRESULT DataToVariant(const uint8_t* data, uint32_t length);
+    HRESULT VariantToStrings(std::vector<std::string>* strings) const;
     HRESULT CopyText(const std::wstring& text, BSTR* out) const;
     HRESULT CopyVariant(const vantrel::Variant& value, VARIANT* out) const;
 
