@@ -1,78 +1,391 @@
-// EventLog: not built yet; every member answers E_NOTIMPL with a text that says so.
+#include "event_log.h"
+
+#include <olectl.h>
+
+#include <mutex>
+#include <new>
+
 #include "classes.h"
 #include "errors.h"
-#include "lorvex.h"
-#include "platform/winapi/com_server.h"
+#include "platform/evtlog/evtapi.h"
+#include "platform/winapi/oleauto.h"
+#include "record_collection.h"
 
 namespace lorvex {
 namespace {
 
-class EventLog final : public vantrel::com::Dual<IEventLog> {
-public:
-    STDMETHODIMP get_hEventLog(long *pVal) override {
-        if (!pVal) return ReportNullPointer(CLSID_EventLog);
-        return ReportNotBuilt(CLSID_EventLog, "EventLog.hEventLog");
+constexpr UINT kChangeMessage = WM_USER + 101;
+constexpr char kWindowClass[] = "LorvexNotificationWindow";
+
+std::wstring FromBstr(BSTR s) { return s ? std::wstring(s, ::SysStringLen(s)) : std::wstring(); }
+
+HRESULT CopyOut(const std::wstring& s, BSTR* out) {
+    *out = ::SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+LRESULT CALLBACK NotificationWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+        auto* cs = reinterpret_cast<CREATESTRUCTA*>(lp);
+        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+    } else if (msg == kChangeMessage) {
+        if (auto* owner = reinterpret_cast<EventLog*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA)))
+            owner->FireOnEventLogChange();
+        return 0;
     }
-    STDMETHODIMP get_ComputerName(BSTR *pVal) override {
-        if (!pVal) return ReportNullPointer(CLSID_EventLog);
-        return ReportNotBuilt(CLSID_EventLog, "EventLog.ComputerName");
-    }
-    STDMETHODIMP put_ComputerName(BSTR) override {
-        return ReportNotBuilt(CLSID_EventLog, "EventLog.ComputerName");
-    }
-    STDMETHODIMP get_SourceName(BSTR *pVal) override {
-        if (!pVal) return ReportNullPointer(CLSID_EventLog);
-        return ReportNotBuilt(CLSID_EventLog, "EventLog.SourceName");
-    }
-    STDMETHODIMP put_SourceName(BSTR) override {
-        return ReportNotBuilt(CLSID_EventLog, "EventLog.SourceName");
-    }
-    STDMETHODIMP get_OldestRecordNumber(long *pVal) override {
-        if (!pVal) return ReportNullPointer(CLSID_EventLog);
-        return ReportNotBuilt(CLSID_EventLog, "EventLog.OldestRecordNumber");
-    }
-    STDMETHODIMP get_RecordCount(long *pVal) override {
-        if (!pVal) return ReportNullPointer(CLSID_EventLog);
-        return ReportNotBuilt(CLSID_EventLog, "EventLog.RecordCount");
-    }
-    STDMETHODIMP ReadRecord(long, IEventLogRecord **ppRecord) override {
-        if (!ppRecord) return ReportNullPointer(CLSID_EventLog);
-        return ReportNotBuilt(CLSID_EventLog, "EventLog.ReadRecord");
-    }
-    STDMETHODIMP Backup(BSTR) override {
-        return ReportNotBuilt(CLSID_EventLog, "EventLog.Backup");
-    }
-    STDMETHODIMP Clear(VARIANT) override {
-        return ReportNotBuilt(CLSID_EventLog, "EventLog.Clear");
-    }
-    STDMETHODIMP EventLogRecords(VARIANT *pVal) override {
-        if (!pVal) return ReportNullPointer(CLSID_EventLog);
-        return ReportNotBuilt(CLSID_EventLog, "EventLog.EventLogRecords");
-    }
-    STDMETHODIMP get_MessageFileSearchOrder(LORVEX_MSG_FILE_SEARCH_ORDER *pVal) override {
-        if (!pVal) return ReportNullPointer(CLSID_EventLog);
-        return ReportNotBuilt(CLSID_EventLog, "EventLog.MessageFileSearchOrder");
-    }
-    STDMETHODIMP put_MessageFileSearchOrder(LORVEX_MSG_FILE_SEARCH_ORDER) override {
-        return ReportNotBuilt(CLSID_EventLog, "EventLog.MessageFileSearchOrder");
-    }
-    STDMETHODIMP get_ChangeCheckInterval(long *pVal) override {
-        if (!pVal) return ReportNullPointer(CLSID_EventLog);
-        return ReportNotBuilt(CLSID_EventLog, "EventLog.ChangeCheckInterval");
-    }
-    STDMETHODIMP put_ChangeCheckInterval(long) override {
-        return ReportNotBuilt(CLSID_EventLog, "EventLog.ChangeCheckInterval");
-    }
-    STDMETHODIMP get_CacheSize(long *pVal) override {
-        if (!pVal) return ReportNullPointer(CLSID_EventLog);
-        return ReportNotBuilt(CLSID_EventLog, "EventLog.CacheSize");
-    }
-    STDMETHODIMP put_CacheSize(long) override {
-        return ReportNotBuilt(CLSID_EventLog, "EventLog.CacheSize");
-    }
-};
+    return ::DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+// The window class is registered once per process.
+bool RegisterNotificationClass() {
+    static std::mutex lock;
+    static bool registered = false;
+    std::lock_guard<std::mutex> hold(lock);
+    if (registered) return true;
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = NotificationWindowProc;
+    wc.hInstance = vantrel::com::ModuleHandle() ? vantrel::com::ModuleHandle() : ::GetModuleHandleA(nullptr);
+    wc.lpszClassName = kWindowClass;
+    registered = ::RegisterClassA(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    return registered;
+}
 
 }  // namespace
+
+// The one connection point, for _IEventLogEvents; it lives and dies with its EventLog.
+class EventLog::Point final : public IConnectionPoint {
+public:
+    explicit Point(EventLog* owner) : owner_(owner) {}
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IConnectionPoint) {
+            *ppv = static_cast<IConnectionPoint*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return owner_->AddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return owner_->Release(); }
+    STDMETHODIMP GetConnectionInterface(IID* iid) override {
+        if (!iid) return E_POINTER;
+        *iid = DIID__IEventLogEvents;
+        return S_OK;
+    }
+    STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** out) override {
+        if (!out) return E_POINTER;
+        *out = owner_;
+        owner_->AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override { return owner_->Advise(sink, cookie); }
+    STDMETHODIMP Unadvise(DWORD cookie) override { return owner_->Unadvise(cookie); }
+    STDMETHODIMP EnumConnections(IEnumConnections** out) override {
+        if (out) *out = nullptr;
+        return E_NOTIMPL;
+    }
+
+private:
+    EventLog* owner_;
+};
+
+struct EventLog::ThreadStart {
+    EventLog* owner;
+    std::wstring computer_name;
+    std::wstring source_name;
+};
+
+EventLog::EventLog() : reader_(CLSID_EventLog), point_(new Point(this)) {}
+
+EventLog::~EventLog() {
+    Close();
+    StopNotification();
+    sinks_.clear();
+    delete point_;
+}
+
+void* EventLog::QueryOther(REFIID riid) {
+    if (riid == IID_IConnectionPointContainer) return static_cast<IConnectionPointContainer*>(this);
+    return nullptr;
+}
+
+HRESULT EventLog::Open() {
+    if (reader_.is_open()) return S_OK;
+    std::string name = source_name_.empty() ? std::string("Application") : vantrel::AnsiFromWide(source_name_);
+    if (::lstrcmpiA(name.c_str(), "Security") == 0) privilege_.Enable("SeSecurityPrivilege");  // failure ignored
+    AnsiArg computer(computer_name_);
+    HANDLE h = vantrel::evtapi::Get().OpenEventLogA(computer.get(), name.c_str());
+    if (!h) return ReportWin32Error(CLSID_EventLog, ::GetLastError(), "Error opening event log");
+    reader_.Opened(h);
+    return S_OK;
+}
+
+void EventLog::Close() {
+    reader_.Close();
+    privilege_.Restore();
+}
+
+STDMETHODIMP EventLog::get_hEventLog(long* pVal) {
+    if (!pVal) return ReportNullPointer(CLSID_EventLog);
+    HRESULT hr = Open();
+    if (FAILED(hr)) return hr;
+    *pVal = static_cast<long>(reinterpret_cast<INT_PTR>(reader_.handle()));
+    return S_OK;
+}
+
+STDMETHODIMP EventLog::get_ComputerName(BSTR* pVal) {
+    if (!pVal) return ReportNullPointer(CLSID_EventLog);
+    return CopyOut(computer_name_, pVal);
+}
+
+STDMETHODIMP EventLog::put_ComputerName(BSTR newVal) {
+    computer_name_ = FromBstr(newVal);
+    Close();
+    return S_OK;
+}
+
+STDMETHODIMP EventLog::get_SourceName(BSTR* pVal) {
+    if (!pVal) return ReportNullPointer(CLSID_EventLog);
+    return CopyOut(source_name_, pVal);
+}
+
+STDMETHODIMP EventLog::put_SourceName(BSTR newVal) {
+    source_name_ = FromBstr(newVal);
+    Close();
+    return S_OK;
+}
+
+STDMETHODIMP EventLog::get_OldestRecordNumber(long* pVal) {
+    if (!pVal) return ReportNullPointer(CLSID_EventLog);
+    HRESULT hr = Open();
+    return FAILED(hr) ? hr : reader_.Oldest(pVal);
+}
+
+STDMETHODIMP EventLog::get_RecordCount(long* pVal) {
+    if (!pVal) return ReportNullPointer(CLSID_EventLog);
+    HRESULT hr = Open();
+    return FAILED(hr) ? hr : reader_.Count(pVal);
+}
+
+STDMETHODIMP EventLog::ReadRecord(long RecordNumber, IEventLogRecord** ppRecord) {
+    if (!ppRecord) return ReportNullPointer(CLSID_EventLog);
+    *ppRecord = nullptr;
+    for (;;) {
+        HRESULT hr = Open();
+        if (FAILED(hr)) return hr;
+        hr = reader_.ReadRecord(RecordNumber, ppRecord);
+        // The log was cleared since this handle opened it: open it afresh and read again.
+        if (FAILED(hr) && HRESULT_CODE(hr) == ERROR_EVENTLOG_FILE_CHANGED) {
+            Close();
+            continue;
+        }
+        return hr;
+    }
+}
+
+STDMETHODIMP EventLog::Backup(BSTR FileName) {
+    HRESULT hr = Open();
+    return FAILED(hr) ? hr : reader_.Backup(FileName);
+}
+
+STDMETHODIMP EventLog::Clear(VARIANT FileName) {
+    // Only a string that is not empty names a backup; anything else clears without one.
+    vantrel::Variant arg;
+    ::VariantCopyInd(arg.get(), &FileName);
+    std::string backup;
+    if (arg->vt == VT_BSTR && arg->bstrVal) backup = vantrel::AnsiFromWide(arg->bstrVal, ::SysStringLen(arg->bstrVal));
+    HRESULT hr = Open();
+    if (FAILED(hr)) return hr;
+    if (!vantrel::evtapi::Get().ClearEventLogA(reader_.handle(), backup.empty() ? nullptr : backup.c_str()))
+        return ReportWin32Error(CLSID_EventLog, ::GetLastError(), "Error clearing event log");
+    return S_OK;
+}
+
+STDMETHODIMP EventLog::EventLogRecords(VARIANT* pVal) {
+    if (!pVal) return ReportNullPointer(CLSID_EventLog);
+    HRESULT hr = Open();
+    if (FAILED(hr)) return hr;
+    BoundReader reader;
+    reader.log = this;
+    return CreateRecordCollection(CLSID_EventLog, reader, pVal);
+}
+
+STDMETHODIMP EventLog::get_MessageFileSearchOrder(LORVEX_MSG_FILE_SEARCH_ORDER* pVal) {
+    if (!pVal) return ReportNullPointer(CLSID_EventLog);
+    *pVal = static_cast<LORVEX_MSG_FILE_SEARCH_ORDER>(reader_.search_order);
+    return S_OK;
+}
+
+STDMETHODIMP EventLog::put_MessageFileSearchOrder(LORVEX_MSG_FILE_SEARCH_ORDER newVal) {
+    reader_.search_order = newVal;
+    return S_OK;
+}
+
+STDMETHODIMP EventLog::get_ChangeCheckInterval(long* pVal) {
+    if (!pVal) return ReportNullPointer(CLSID_EventLog);
+    *pVal = change_check_interval_;
+    return S_OK;
+}
+
+STDMETHODIMP EventLog::put_ChangeCheckInterval(long newVal) {
+    ::InterlockedExchange(&change_check_interval_, newVal < 500 ? 500 : newVal);
+    return S_OK;
+}
+
+STDMETHODIMP EventLog::get_CacheSize(long* pVal) {
+    if (!pVal) return ReportNullPointer(CLSID_EventLog);
+    *pVal = reader_.cache_size();
+    return S_OK;
+}
+
+STDMETHODIMP EventLog::put_CacheSize(long newVal) {
+    reader_.set_cache_size(newVal);
+    return S_OK;
+}
+
+// Change notification --------------------------------------------------------------------
+
+STDMETHODIMP EventLog::EnumConnectionPoints(IEnumConnectionPoints** ppEnum) {
+    if (ppEnum) *ppEnum = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP EventLog::FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) {
+    if (!ppCP) return E_POINTER;
+    *ppCP = nullptr;
+    if (riid != DIID__IEventLogEvents) return CONNECT_E_NOCONNECTION;
+    *ppCP = point_;
+    point_->AddRef();
+    return S_OK;
+}
+
+HRESULT EventLog::Advise(IUnknown* sink, DWORD* cookie) {
+    if (!sink || !cookie) return E_POINTER;
+    Microsoft::WRL::ComPtr<IDispatch> events;
+    if (FAILED(sink->QueryInterface(DIID__IEventLogEvents, reinterpret_cast<void**>(events.GetAddressOf()))))
+        return CONNECT_E_CANNOTCONNECT;
+    try {
+        sinks_.emplace_back(next_cookie_, events);
+    } catch (const std::bad_alloc&) {
+        return CONNECT_E_ADVISELIMIT;
+    }
+    if (sinks_.size() == 1) {
+        HRESULT hr = StartNotification();
+        if (FAILED(hr)) {
+            sinks_.clear();
+            return hr;
+        }
+    }
+    *cookie = next_cookie_++;
+    return S_OK;
+}
+
+HRESULT EventLog::Unadvise(DWORD cookie) {
+    for (auto it = sinks_.begin(); it != sinks_.end(); ++it) {
+        if (it->first != cookie) continue;
+        sinks_.erase(it);
+        if (sinks_.empty()) StopNotification();
+        return S_OK;
+    }
+    return CONNECT_E_NOCONNECTION;
+}
+
+void EventLog::FireOnEventLogChange() {
+    // A sink may disconnect itself or others while it is called: walk a copy.
+    auto sinks = sinks_;
+    for (auto& [cookie, sink] : sinks) {
+        DISPPARAMS none{};
+        VARIANT result;
+        ::VariantInit(&result);
+        sink->Invoke(1, IID_NULL, 0x0400, DISPATCH_METHOD, &none, &result, nullptr, nullptr);
+        ::VariantClear(&result);
+    }
+}
+
+HRESULT EventLog::StartNotification() {
+    DWORD error = 0;
+    const char* text = nullptr;
+    if (!RegisterNotificationClass() ||
+        !(window_ = ::CreateWindowExA(0, kWindowClass, "LorvexWindow", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                      nullptr, this))) {
+        error = ::GetLastError();
+        text = "Error creating window";
+    } else if (!(stop_event_ = vantrel::Handle(::CreateEventA(nullptr, TRUE, FALSE, nullptr)))) {
+        error = ::GetLastError();
+        text = "Error creating the event log change notification event";
+    } else {
+        auto* start = new (std::nothrow) ThreadStart{this, computer_name_, source_name_};
+        HANDLE thread = start ? ::CreateThread(nullptr, 0, NotificationThread, start, 0, nullptr) : nullptr;
+        if (thread) {
+            thread_ = vantrel::Handle(thread);
+            return S_OK;
+        }
+        error = start ? ::GetLastError() : ERROR_NOT_ENOUGH_MEMORY;
+        delete start;
+        text = "Error creating the event log change notification thread";
+    }
+    StopNotification();
+    return ReportWin32Error(CLSID_EventLog, error, text);
+}
+
+void EventLog::StopNotification() {
+    if (thread_) {
+        ::SetEvent(stop_event_.get());
+        ::WaitForSingleObject(thread_.get(), INFINITE);
+        thread_.reset();
+    }
+    stop_event_.reset();
+    if (window_) ::DestroyWindow(window_);
+    window_ = nullptr;
+}
+
+DWORD WINAPI EventLog::NotificationThread(void* param) {
+    std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(param));
+    EventLog* owner = start->owner;
+    const HWND window = owner->window_;
+    const HANDLE stop = owner->stop_event_.get();
+
+    // A private reader of the same log, as it was named when notification started; each
+    // read fetches exactly one record.
+    Microsoft::WRL::ComPtr<EventLog> log;
+    log.Attach(new (std::nothrow) EventLog());
+    if (!log) return 0;
+    log->computer_name_ = start->computer_name;
+    log->source_name_ = start->source_name;
+    log->reader_.set_cache_size(0);
+    if (FAILED(log->Open())) return 0;
+
+    long oldest = 0, count = 0;
+    if (FAILED(log->get_OldestRecordNumber(&oldest))) oldest = 0;
+    if (FAILED(log->get_RecordCount(&count))) count = 0;
+    Microsoft::WRL::ComPtr<IEventLogRecord> remembered;
+    log->ReadRecord(oldest, &remembered);
+
+    while (::WaitForSingleObject(stop, static_cast<DWORD>(owner->change_check_interval_)) != WAIT_OBJECT_0) {
+        long now_oldest = 0, now_count = 0;
+        if (FAILED(log->Open()) || FAILED(log->get_OldestRecordNumber(&now_oldest)) ||
+            FAILED(log->get_RecordCount(&now_count)))
+            continue;
+        Microsoft::WRL::ComPtr<IEventLogRecord> current;
+        bool changed = now_oldest != oldest || now_count != count;
+        if (!changed) {
+            if (!remembered) continue;
+            DATE before = 0, after = 0;
+            if (FAILED(log->ReadRecord(now_oldest, &current)) || FAILED(remembered->get_TimeWritten(&before)) ||
+                FAILED(current->get_TimeWritten(&after)) || before == after)
+                continue;
+            changed = true;
+        } else {
+            log->ReadRecord(now_oldest, &current);
+        }
+        ::PostMessageA(window, kChangeMessage, 0, 0);
+        oldest = now_oldest;
+        count = now_count;
+        remembered = current;
+    }
+    return 0;
+}
 
 HRESULT CreateEventLog(REFIID riid, void** ppv) { return vantrel::com::CreateObject<EventLog>(riid, ppv); }
 

@@ -1,65 +1,109 @@
-// EventLogBackup: not built yet; every member answers E_NOTIMPL with a text that says so.
+// EventLogBackup: an event-log backup file read the way EventLog reads a live log, without
+// clearing, change notification, privileges or retrying.
+#include <windows.h>
+
 #include "classes.h"
 #include "errors.h"
+#include "log_reader.h"
 #include "lorvex.h"
+#include "platform/evtlog/evtapi.h"
 #include "platform/winapi/com_server.h"
+#include "platform/winapi/oleauto.h"
+#include "record_collection.h"
 
 namespace lorvex {
 namespace {
 
 class EventLogBackup final : public vantrel::com::Dual<IEventLogBackup> {
 public:
-    STDMETHODIMP get_hEventLogBackup(long *pVal) override {
+    EventLogBackup() : reader_(CLSID_EventLogBackup) {}
+
+    STDMETHODIMP get_hEventLogBackup(long* pVal) override {
         if (!pVal) return ReportNullPointer(CLSID_EventLogBackup);
-        return ReportNotBuilt(CLSID_EventLogBackup, "EventLogBackup.hEventLogBackup");
+        HRESULT hr = Open();
+        if (FAILED(hr)) return hr;
+        *pVal = static_cast<long>(reinterpret_cast<INT_PTR>(reader_.handle()));
+        return S_OK;
     }
-    STDMETHODIMP get_ComputerName(BSTR *pVal) override {
+    STDMETHODIMP get_ComputerName(BSTR* pVal) override { return CopyOut(computer_name_, pVal); }
+    STDMETHODIMP put_ComputerName(BSTR newVal) override {
+        computer_name_ = FromBstr(newVal);
+        reader_.Close();
+        return S_OK;
+    }
+    STDMETHODIMP get_FileName(BSTR* pVal) override { return CopyOut(file_name_, pVal); }
+    STDMETHODIMP put_FileName(BSTR newVal) override {
+        file_name_ = FromBstr(newVal);
+        reader_.Close();
+        return S_OK;
+    }
+    STDMETHODIMP get_OldestRecordNumber(long* pVal) override {
         if (!pVal) return ReportNullPointer(CLSID_EventLogBackup);
-        return ReportNotBuilt(CLSID_EventLogBackup, "EventLogBackup.ComputerName");
+        HRESULT hr = Open();
+        return FAILED(hr) ? hr : reader_.Oldest(pVal);
     }
-    STDMETHODIMP put_ComputerName(BSTR) override {
-        return ReportNotBuilt(CLSID_EventLogBackup, "EventLogBackup.ComputerName");
-    }
-    STDMETHODIMP get_FileName(BSTR *pVal) override {
+    STDMETHODIMP get_RecordCount(long* pVal) override {
         if (!pVal) return ReportNullPointer(CLSID_EventLogBackup);
-        return ReportNotBuilt(CLSID_EventLogBackup, "EventLogBackup.FileName");
+        HRESULT hr = Open();
+        return FAILED(hr) ? hr : reader_.Count(pVal);
     }
-    STDMETHODIMP put_FileName(BSTR) override {
-        return ReportNotBuilt(CLSID_EventLogBackup, "EventLogBackup.FileName");
-    }
-    STDMETHODIMP get_OldestRecordNumber(long *pVal) override {
-        if (!pVal) return ReportNullPointer(CLSID_EventLogBackup);
-        return ReportNotBuilt(CLSID_EventLogBackup, "EventLogBackup.OldestRecordNumber");
-    }
-    STDMETHODIMP get_RecordCount(long *pVal) override {
-        if (!pVal) return ReportNullPointer(CLSID_EventLogBackup);
-        return ReportNotBuilt(CLSID_EventLogBackup, "EventLogBackup.RecordCount");
-    }
-    STDMETHODIMP ReadRecord(long, IEventLogRecord **ppRecord) override {
+    STDMETHODIMP ReadRecord(long RecordNumber, IEventLogRecord** ppRecord) override {
         if (!ppRecord) return ReportNullPointer(CLSID_EventLogBackup);
-        return ReportNotBuilt(CLSID_EventLogBackup, "EventLogBackup.ReadRecord");
+        *ppRecord = nullptr;
+        HRESULT hr = Open();
+        return FAILED(hr) ? hr : reader_.ReadRecord(RecordNumber, ppRecord);
     }
-    STDMETHODIMP Backup(BSTR) override {
-        return ReportNotBuilt(CLSID_EventLogBackup, "EventLogBackup.Backup");
+    STDMETHODIMP Backup(BSTR FileName) override {
+        HRESULT hr = Open();
+        return FAILED(hr) ? hr : reader_.Backup(FileName);
     }
-    STDMETHODIMP EventLogRecords(VARIANT *pVal) override {
+    STDMETHODIMP EventLogRecords(VARIANT* pVal) override {
         if (!pVal) return ReportNullPointer(CLSID_EventLogBackup);
-        return ReportNotBuilt(CLSID_EventLogBackup, "EventLogBackup.EventLogRecords");
+        HRESULT hr = Open();
+        if (FAILED(hr)) return hr;
+        BoundReader reader;
+        reader.backup = this;
+        return CreateRecordCollection(CLSID_EventLogBackup, reader, pVal);
     }
-    STDMETHODIMP get_MessageFileSearchOrder(LORVEX_MSG_FILE_SEARCH_ORDER *pVal) override {
+    STDMETHODIMP get_MessageFileSearchOrder(LORVEX_MSG_FILE_SEARCH_ORDER* pVal) override {
         if (!pVal) return ReportNullPointer(CLSID_EventLogBackup);
-        return ReportNotBuilt(CLSID_EventLogBackup, "EventLogBackup.MessageFileSearchOrder");
+        *pVal = static_cast<LORVEX_MSG_FILE_SEARCH_ORDER>(reader_.search_order);
+        return S_OK;
     }
-    STDMETHODIMP put_MessageFileSearchOrder(LORVEX_MSG_FILE_SEARCH_ORDER) override {
-        return ReportNotBuilt(CLSID_EventLogBackup, "EventLogBackup.MessageFileSearchOrder");
+    STDMETHODIMP put_MessageFileSearchOrder(LORVEX_MSG_FILE_SEARCH_ORDER newVal) override {
+        reader_.search_order = newVal;
+        return S_OK;
     }
-    STDMETHODIMP get_CacheSize(long *pVal) override {
+    STDMETHODIMP get_CacheSize(long* pVal) override {
         if (!pVal) return ReportNullPointer(CLSID_EventLogBackup);
-        return ReportNotBuilt(CLSID_EventLogBackup, "EventLogBackup.CacheSize");
+        *pVal = reader_.cache_size();
+        return S_OK;
     }
-    STDMETHODIMP put_CacheSize(long) override {
-        return ReportNotBuilt(CLSID_EventLogBackup, "EventLogBackup.CacheSize");
+    STDMETHODIMP put_CacheSize(long newVal) override {
+        reader_.set_cache_size(newVal);
+        return S_OK;
     }
+
+private:
+    static std::wstring FromBstr(BSTR s) { return s ? std::wstring(s, ::SysStringLen(s)) : std::wstring(); }
+    static HRESULT CopyOut(const std::wstring& s, BSTR* out) {
+        if (!out) return ReportNullPointer(CLSID_EventLogBackup);
+        *out = ::SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
+        return *out ? S_OK : E_OUTOFMEMORY;
+    }
+
+    HRESULT Open() {
+        if (reader_.is_open()) return S_OK;
+        AnsiArg computer(computer_name_), file(file_name_);
+        HANDLE h = vantrel::evtapi::Get().OpenBackupEventLogA(computer.get(), file.get());
+        if (!h) return ReportWin32Error(CLSID_EventLogBackup, ::GetLastError(), "Error opening backup event log");
+        reader_.Opened(h);
+        return S_OK;
+    }
+
+    std::wstring computer_name_;
+    std::wstring file_name_;
+    LogReader reader_;
 };
 
 }  // namespace

@@ -7,6 +7,9 @@ set "DEST=%ProgramFiles%\Vantrel"
 if "%SRC%"=="" goto usage
 if not exist "%DEST%" mkdir "%DEST%"
 
+rem The event-log substitute, loaded from beside the programs under Wine.
+copy /y "%SRC%\bin\vteventlog.dll" "%DEST%\vteventlog.dll" >nul
+if errorlevel 1 goto fail
 copy /y "%SRC%\bin\Lorvex.dll" "%DEST%\Lorvex.dll" >nul
 if errorlevel 1 goto fail
 regsvr32 /s "%DEST%\Lorvex.dll"

@@ -24,6 +24,8 @@ ensure() {
   # reach it, so the prefix has no default mail client.
   "$WINE" reg delete 'HKLM\Software\Clients\Mail' /f >/dev/null 2>&1 || true
   "$WINE" reg add 'HKLM\Software\Clients\Mail' /f >/dev/null
+  # The system's six event logs, for our event-log substitute (vteventlog.dll).
+  "$(dirname "$0")/../platform/evtlog/prefix_logs.sh" "$WINE" >/dev/null
   "$WINESERVER" -w
   touch "$WINEPREFIX/.vantrel-ready"
 }

@@ -1,0 +1,88 @@
+// What the reader tests share: an apartment, Lorvex objects created by ProgID, error
+// texts, and a test log of their own written through the event-log functions.
+#pragma once
+
+#include <windows.h>
+#include <wrl/client.h>
+
+#include <oleauto.h>
+
+#include <string>
+#include <vector>
+
+#include "lorvex.h"
+#include "platform/evtlog/evtapi.h"
+#include "platform/winapi/handles.h"
+#include "platform/winapi/oleauto.h"
+
+using Microsoft::WRL::ComPtr;
+
+struct ComApartment {
+    ComApartment() { ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+    ~ComApartment() { ::CoUninitialize(); }
+};
+
+template <class Itf>
+ComPtr<Itf> Create(const wchar_t* progid) {
+    CLSID clsid;
+    ComPtr<Itf> p;
+    if (SUCCEEDED(::CLSIDFromProgID(progid, &clsid)))
+        ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(Itf), reinterpret_cast<void**>(p.GetAddressOf()));
+    return p;
+}
+
+inline std::wstring ErrorText() {
+    IErrorInfo* info = nullptr;
+    if (::GetErrorInfo(0, &info) != S_OK || !info) return L"";
+    vantrel::Bstr d;
+    info->GetDescription(d.put());
+    info->Release();
+    return d.str();
+}
+
+inline bool StartsWith(const std::wstring& s, const std::wstring& prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
+
+inline vantrel::Bstr B(const wchar_t* s) { return vantrel::Bstr(s); }
+
+// A log of the test's own, so that tests running side by side do not meet.
+class TestLog {
+public:
+    explicit TestLog(const std::string& name) : name_(name) {
+        const std::string key = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\" + name;
+        vantrel::RegKey k;
+        ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, k.put(), nullptr);
+        // A log key carries its configuration; a bare key would be taken for something else.
+        DWORD max_size = 0x80000, retention = 0;
+        ::RegSetValueExA(k.get(), "MaxSize", 0, REG_DWORD, reinterpret_cast<BYTE*>(&max_size), sizeof max_size);
+        ::RegSetValueExA(k.get(), "Retention", 0, REG_DWORD, reinterpret_cast<BYTE*>(&retention), sizeof retention);
+        Clear();
+    }
+    const std::string& name() const { return name_; }
+    std::wstring wide_name() const { return std::wstring(name_.begin(), name_.end()); }
+
+    // Writes one event with the given strings; returns false when the log refused it.
+    bool Write(DWORD id, std::vector<std::string> strings = {}, WORD type = EVENTLOG_ERROR_TYPE,
+               std::vector<BYTE> data = {}) {
+        const auto& api = vantrel::evtapi::Get();
+        HANDLE source = api.RegisterEventSourceA(nullptr, name_.c_str());
+        if (!source) return false;
+        std::vector<const char*> p;
+        for (auto& s : strings) p.push_back(s.c_str());
+        BOOL ok = api.ReportEventA(source, type, 0, id, nullptr, static_cast<WORD>(p.size()),
+                                   static_cast<DWORD>(data.size()), p.empty() ? nullptr : p.data(),
+                                   data.empty() ? nullptr : data.data());
+        api.DeregisterEventSource(source);
+        return ok != FALSE;
+    }
+    bool Clear() {
+        const auto& api = vantrel::evtapi::Get();
+        HANDLE h = api.OpenEventLogA(nullptr, name_.c_str());
+        if (!h) return false;
+        BOOL ok = api.ClearEventLogA(h, nullptr);
+        api.CloseEventLog(h);
+        return ok != FALSE;
+    }
+
+private:
+    std::string name_;
+};

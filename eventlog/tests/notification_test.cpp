@@ -1,0 +1,170 @@
+// OnEventLogChange as a C++ client sees it: raised on its own thread while it pumps
+// messages, once per interval with changes, and stopped with the last sink.
+#include <gtest/gtest.h>
+#include <olectl.h>
+#include <tlhelp32.h>
+
+#include "client_support.h"
+
+namespace {
+
+// A sink that counts the events it receives and the thread they arrive on.
+class Sink final : public IDispatch {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == DIID__IEventLogEvents) {
+            *ppv = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+    STDMETHODIMP_(ULONG) Release() override { return --refs; }
+    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
+        if (id == 1 && flags == DISPATCH_METHOD && params && params->cArgs == 0) {
+            ++events;
+            thread = ::GetCurrentThreadId();
+        }
+        return S_OK;
+    }
+    ULONG refs = 1;
+    int events = 0;
+    DWORD thread = 0;
+};
+
+// A sink that offers only IUnknown.
+struct Stranger final : IUnknown {
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        *ppv = riid == IID_IUnknown ? this : nullptr;
+        return *ppv ? S_OK : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+};
+
+void Pump(DWORD milliseconds) {
+    const DWORD end = ::GetTickCount() + milliseconds;
+    while (static_cast<LONG>(end - ::GetTickCount()) > 0) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+        ::Sleep(10);
+    }
+}
+
+size_t ThreadsOfThisProcess() {
+    vantrel::FileHandle snap(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    THREADENTRY32 te{sizeof te};
+    size_t n = 0;
+    for (BOOL ok = ::Thread32First(snap.get(), &te); ok; ok = ::Thread32Next(snap.get(), &te))
+        if (te.th32OwnerProcessID == ::GetCurrentProcessId()) ++n;
+    return n;
+}
+
+class Notification : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(log_.Clear());
+        ASSERT_TRUE(log_.Write(1));
+        el_ = Create<IEventLog>(L"Lorvex.EventLog");
+        ASSERT_TRUE(el_);
+        el_->put_SourceName(vantrel::Bstr(log_.wide_name()).get());
+        el_->put_ChangeCheckInterval(500);
+        ComPtr<IConnectionPointContainer> container;
+        ASSERT_EQ(el_.As(&container), S_OK);
+        ASSERT_EQ(container->FindConnectionPoint(DIID__IEventLogEvents, &point_), S_OK);
+    }
+    ComApartment apartment_;
+    TestLog log_{"VtNotifyTest"};
+    ComPtr<IEventLog> el_;
+    ComPtr<IConnectionPoint> point_;
+};
+
+TEST_F(Notification, OneEventPerIntervalWithChangesOnTheClientsThread) {
+    Sink sink;
+    DWORD cookie = 0;
+    ASSERT_EQ(point_->Advise(&sink, &cookie), S_OK);
+    Pump(800);
+    EXPECT_EQ(sink.events, 0);  // nothing changed yet
+
+    ASSERT_TRUE(log_.Write(2));
+    Pump(1200);
+    EXPECT_EQ(sink.events, 1);
+    EXPECT_EQ(sink.thread, ::GetCurrentThreadId());
+
+    // Three writes within one interval give one event.
+    ASSERT_TRUE(log_.Write(3));
+    ASSERT_TRUE(log_.Write(4));
+    ASSERT_TRUE(log_.Write(5));
+    Pump(1200);
+    EXPECT_EQ(sink.events, 2);
+
+    ASSERT_TRUE(log_.Clear());
+    Pump(1200);
+    EXPECT_EQ(sink.events, 3);
+    EXPECT_EQ(point_->Unadvise(cookie), S_OK);
+}
+
+TEST_F(Notification, ClearAndRefillToTheSameCountIsSeenThroughTimeWritten) {
+    Sink sink;
+    DWORD cookie = 0;
+    ASSERT_EQ(point_->Advise(&sink, &cookie), S_OK);
+    el_->put_ChangeCheckInterval(3000);
+    Pump(3500);  // the thread is now waiting out the longer interval
+    // Times have one-second resolution: let a second boundary pass before the refill.
+    ::Sleep(1100);
+    ASSERT_TRUE(log_.Clear());
+    ASSERT_TRUE(log_.Write(1));  // the same oldest number and count as before
+    Pump(3500);
+    EXPECT_EQ(sink.events, 1);
+    point_->Unadvise(cookie);
+}
+
+TEST_F(Notification, TwoSinksAndTheLastUnadviseStopsTheThread) {
+    const size_t before = ThreadsOfThisProcess();
+    Sink a, b;
+    DWORD ca = 0, cb = 0;
+    ASSERT_EQ(point_->Advise(&a, &ca), S_OK);
+    EXPECT_EQ(ThreadsOfThisProcess(), before + 1);
+    ASSERT_EQ(point_->Advise(&b, &cb), S_OK);
+    EXPECT_EQ(ThreadsOfThisProcess(), before + 1);  // one thread for all sinks
+    EXPECT_NE(ca, cb);
+    ASSERT_TRUE(log_.Write(2));
+    Pump(1200);
+    EXPECT_EQ(a.events, 1);
+    EXPECT_EQ(b.events, 1);
+
+    ASSERT_EQ(point_->Unadvise(ca), S_OK);
+    ASSERT_TRUE(log_.Write(3));
+    Pump(1200);
+    EXPECT_EQ(a.events, 1);
+    EXPECT_EQ(b.events, 2);
+    ASSERT_EQ(point_->Unadvise(cb), S_OK);
+    EXPECT_EQ(ThreadsOfThisProcess(), before);  // joined before Unadvise returned
+    EXPECT_EQ(point_->Unadvise(cb), CONNECT_E_NOCONNECTION);
+    EXPECT_EQ(a.refs, 1u);
+    EXPECT_EQ(b.refs, 1u);
+
+    Stranger stranger;
+    DWORD cookie = 0;
+    EXPECT_EQ(point_->Advise(&stranger, &cookie), CONNECT_E_CANNOTCONNECT);
+    EXPECT_EQ(ThreadsOfThisProcess(), before);
+}
+
+TEST_F(Notification, DestroyingTheLogReleasesItsSinks) {
+    Sink sink;
+    DWORD cookie = 0;
+    const size_t before = ThreadsOfThisProcess();
+    ASSERT_EQ(point_->Advise(&sink, &cookie), S_OK);
+    EXPECT_GT(sink.refs, 1u);
+    point_.Reset();
+    el_.Reset();
+    EXPECT_EQ(sink.refs, 1u);
+    EXPECT_EQ(ThreadsOfThisProcess(), before);
+}
+
+}  // namespace

@@ -1,0 +1,152 @@
+#include "platform/evtlog/dll/log_names.h"
+
+#include <vector>
+
+#include "platform/winapi/handles.h"
+
+namespace vantrel::evtlog {
+namespace {
+
+const wchar_t kEventLogKey[] = L"SYSTEM\\CurrentControlSet\\Services\\EventLog";
+
+bool SameText(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool HasValue(HKEY key, const wchar_t* name) {
+    return RegQueryValueExW(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+bool IsLogKey(HKEY parent, const std::wstring& name) {
+    RegKey key;
+    if (RegOpenKeyExW(parent, name.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return false;
+    return HasValue(key.get(), L"File") || HasValue(key.get(), L"MaxSize") ||
+           HasValue(key.get(), L"Retention") || HasValue(key.get(), L"Sources");
+}
+
+std::vector<std::wstring> Subkeys(HKEY key) {
+    std::vector<std::wstring> names;
+    wchar_t buf[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD n = 256;
+        LONG r = RegEnumKeyExW(key, i, buf, &n, nullptr, nullptr, nullptr, nullptr);
+        if (r == ERROR_NO_MORE_ITEMS) break;
+        if (r == ERROR_SUCCESS) names.emplace_back(buf, n);
+        else if (r != ERROR_MORE_DATA) break;
+    }
+    return names;
+}
+
+DWORD ReadDword(HKEY key, const wchar_t* name, DWORD fallback) {
+    DWORD v = 0, size = sizeof v, type = 0;
+    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&v), &size) != ERROR_SUCCESS ||
+        type != REG_DWORD || size != sizeof v)
+        return fallback;
+    return v;
+}
+
+std::wstring ReadText(HKEY key, const wchar_t* name) {
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ) || size == 0)
+        return {};
+    std::wstring v(size / sizeof(wchar_t) + 1, L'\0');
+    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(v.data()), &size) != ERROR_SUCCESS)
+        return {};
+    v.resize(wcsnlen(v.c_str(), v.size()));
+    return v;
+}
+
+std::wstring Expand(const std::wstring& s) {
+    DWORD n = ExpandEnvironmentStringsW(s.c_str(), nullptr, 0);
+    if (n == 0) return s;
+    std::wstring out(n, L'\0');
+    n = ExpandEnvironmentStringsW(s.c_str(), out.data(), n);
+    out.resize(n ? n - 1 : 0);
+    return out;
+}
+
+std::wstring FullPath(const std::wstring& s) {
+    DWORD n = GetFullPathNameW(s.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return s;
+    std::wstring out(n, L'\0');
+    n = GetFullPathNameW(s.c_str(), n, out.data(), nullptr);
+    out.resize(n);
+    return out;
+}
+
+}  // namespace
+
+std::wstring Widen(const char* ansi) {
+    if (!ansi) return {};
+    int n = MultiByteToWideChar(CP_ACP, 0, ansi, -1, nullptr, 0);
+    if (n <= 0) return {};
+    std::wstring w(size_t(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, ansi, -1, w.data(), n);
+    w.resize(size_t(n - 1));
+    return w;
+}
+
+std::wstring Upper(std::wstring s) {
+    if (!s.empty()) CharUpperBuffW(s.data(), DWORD(s.size()));
+    return s;
+}
+
+bool IsLocalComputer(const char* server) {
+    std::wstring name = Widen(server);
+    size_t skip = name.find_first_not_of(L'\\');
+    name = skip == std::wstring::npos ? std::wstring() : name.substr(skip);
+    if (name.empty()) return true;
+    wchar_t buf[MAX_COMPUTERNAME_LENGTH + 256];
+    DWORD n = ARRAYSIZE(buf);
+    if (GetComputerNameW(buf, &n) && SameText(name, std::wstring(buf, n))) return true;
+    n = ARRAYSIZE(buf);
+    if (GetComputerNameExW(ComputerNameDnsHostname, buf, &n) && SameText(name, std::wstring(buf, n)))
+        return true;
+    n = ARRAYSIZE(buf);
+    return GetComputerNameExW(ComputerNameDnsFullyQualified, buf, &n) && SameText(name, std::wstring(buf, n));
+}
+
+std::wstring ResolveLog(const std::wstring& name) {
+    RegKey root;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEventLogKey, 0, KEY_READ, root.put()) != ERROR_SUCCESS)
+        return L"Application";
+    std::vector<std::wstring> logs;
+    for (const auto& sub : Subkeys(root.get()))
+        if (IsLogKey(root.get(), sub)) logs.push_back(sub);
+    for (const auto& log : logs)
+        if (SameText(log, name)) return log;
+    if (!name.empty() && name.find(L'\\') == std::wstring::npos) {
+        for (const auto& log : logs) {
+            RegKey source;
+            if (RegOpenKeyExW(root.get(), (log + L"\\" + name).c_str(), 0, KEY_QUERY_VALUE,
+                              source.put()) == ERROR_SUCCESS)
+                return log;
+        }
+    }
+    for (const auto& log : logs)
+        if (SameText(log, L"Application")) return log;
+    return L"Application";
+}
+
+LogConfig ReadLogConfig(const std::wstring& log) {
+    LogConfig c;
+    RegKey key;
+    std::wstring file;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(kEventLogKey) + L"\\" + log).c_str(), 0,
+                      KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS) {
+        file = ReadText(key.get(), L"File");
+        c.settings.maxSize = ReadDword(key.get(), L"MaxSize", 0x80000);
+        c.settings.retention = ReadDword(key.get(), L"Retention", 0);
+    }
+    if (file.empty()) {
+        // Without a File value the log lives where the platform keeps its own.
+        std::wstring base;
+        for (wchar_t ch : log) base.push_back(wcschr(L"\\/:*?\"<>|", ch) ? L'_' : ch);
+        file = L"%SystemRoot%\\System32\\config\\" + base + L".evt";
+    }
+    c.path = FullPath(Expand(file));
+    return c;
+}
+
+}  // namespace vantrel::evtlog

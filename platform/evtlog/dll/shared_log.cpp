@@ -1,0 +1,146 @@
+#include "platform/evtlog/dll/shared_log.h"
+
+#include <cstdio>
+#include <map>
+#include <mutex>
+
+#include "platform/evtlog/dll/log_names.h"
+
+namespace vantrel::evtlog {
+namespace {
+
+constexpr uint32_t kMagic = 0x5654454C;  // marks an initialised section
+
+std::wstring ObjectName(const wchar_t* kind, const std::wstring& log) {
+    // Kernel object names may not hold backslashes; a hash of the upper-cased log name
+    // keeps them short and equal for every spelling of the name.
+    uint64_t h = 1469598103934665603ull;
+    for (wchar_t c : Upper(log)) {
+        h ^= uint16_t(c);
+        h *= 1099511628211ull;
+    }
+    wchar_t buf[96];
+    swprintf(buf, 96, L"Global\\vteventlog.%ls.%016llx", kind, static_cast<unsigned long long>(h));
+    return buf;
+}
+
+void CreateParents(const std::wstring& path) {
+    for (size_t i = path.find(L'\\', 3); i != std::wstring::npos; i = path.find(L'\\', i + 1))
+        CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
+}
+
+std::mutex g_logsLock;
+std::map<std::wstring, std::weak_ptr<SharedLog>> g_logs;
+
+}  // namespace
+
+DWORD ToWin32(uint32_t coreError) { return coreError; }
+
+SharedLog::Lock::Lock(SharedLog& log) : mutex_(log.mutex_.get()) {
+    // An abandoned mutex means a writer died while holding it. Its writes keep the file
+    // consistent at every step (header last), so the new owner simply goes on.
+    WaitForSingleObject(mutex_, INFINITE);
+}
+
+SharedLog::Lock::~Lock() { ReleaseMutex(mutex_); }
+
+SharedLog::~SharedLog() {
+    if (state_) UnmapViewOfFile(state_);
+}
+
+DWORD SharedLog::Attach(const std::wstring& log, std::shared_ptr<SharedLog>& out) {
+    std::lock_guard<std::mutex> guard(g_logsLock);
+    std::wstring key = Upper(log);
+    if (auto existing = g_logs[key].lock()) {
+        out = existing;
+        return ERROR_SUCCESS;
+    }
+    std::shared_ptr<SharedLog> l(new SharedLog());
+    l->name_ = log;
+    l->mutex_.reset(CreateMutexW(nullptr, FALSE, ObjectName(L"lock", log).c_str()));
+    if (!l->mutex_) return GetLastError();
+    l->mapping_.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                         sizeof(SharedState), ObjectName(L"state", log).c_str()));
+    if (!l->mapping_) return GetLastError();
+    l->state_ = static_cast<SharedState*>(
+        MapViewOfFile(l->mapping_.get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, sizeof(SharedState)));
+    if (!l->state_) return GetLastError();
+    DWORD r;
+    {
+        Lock lock(*l);
+        r = l->Open();
+    }
+    if (r != ERROR_SUCCESS) return r;
+    g_logs[key] = l;
+    out = l;
+    return ERROR_SUCCESS;
+}
+
+// Under the lock. The first process to open the log since every handle closed takes the
+// registry's File, MaxSize and Retention; everyone after it uses the same file.
+DWORD SharedLog::Open() {
+    if (state_->magic != kMagic) {
+        LogConfig config = ReadLogConfig(name_);
+        if (config.path.size() >= ARRAYSIZE(state_->path)) return ERROR_FILENAME_EXCED_RANGE;
+        wcscpy(state_->path, config.path.c_str());
+        state_->maxSize = config.settings.maxSize;
+        state_->retention = config.settings.retention;
+        state_->generation = 1;
+        state_->changes = 0;
+        state_->magic = kMagic;
+    }
+    auto create = [&] {
+        return CreateFileW(state_->path, GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    FileHandle file(create());
+    if (!file && GetLastError() == ERROR_PATH_NOT_FOUND) {
+        CreateParents(state_->path);
+        file.reset(create());
+    }
+    if (!file) return GetLastError();
+    storage_ = std::make_unique<FileStorage>(std::move(file));
+    uint32_t size = 0;
+    if (!storage_->Size(size)) return GetLastError();
+    evt::Header h;
+    if (size == 0) {
+        evt::Settings settings{state_->maxSize, state_->retention};
+        return ToWin32(evt::CreateLog(*storage_, settings, h));
+    }
+    if (evt::LoadHeader(*storage_, h, size, false) != evt::err::kOk) return ERROR_EVENTLOG_FILE_CORRUPT;
+    // A log left marked dirty (a copy taken while the platform had it open) is brought
+    // back from its end-of-file record, as an administrator would repair it.
+    if ((h.flags & evt::kFlagDirty) && evt::RepairHeader(*storage_, h) != evt::err::kOk)
+        return ERROR_EVENTLOG_FILE_CORRUPT;
+    return ERROR_SUCCESS;
+}
+
+DWORD SharedLog::LoadHeader(evt::Header& h, uint32_t& fileSize) {
+    return ToWin32(evt::LoadHeader(*storage_, h, fileSize, false));
+}
+
+DWORD SharedLog::Clear() {
+    // A cleared log holds no records, so the registry's current size and retention can
+    // take effect now without disturbing anyone; the file stays where it is.
+    LogConfig config = ReadLogConfig(name_);
+    state_->maxSize = config.settings.maxSize;
+    state_->retention = config.settings.retention;
+    evt::Header h;
+    DWORD r = ToWin32(evt::CreateLog(*storage_, {state_->maxSize, state_->retention}, h));
+    ++state_->generation;
+    ++state_->changes;
+    return r;
+}
+
+DWORD SharedLog::Append(std::vector<uint8_t>& record, uint32_t now, uint32_t& number) {
+    evt::Header h;
+    uint32_t size = 0;
+    if (DWORD r = LoadHeader(h, size)) return r;
+    DWORD r = ToWin32(evt::AppendRecord(*storage_, h, size, {state_->maxSize, state_->retention},
+                                        record, now, number));
+    ++state_->changes;
+    return r;
+}
+
+}  // namespace vantrel::evtlog

@@ -1,0 +1,81 @@
+// Several processes writing one log while this one reads it: nothing is lost, doubled or
+// torn, and each writer's events keep their order.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "dll_support.h"
+#include "platform/winapi/handles.h"
+
+namespace vantrel::evtlog::test {
+namespace {
+
+std::string OwnFolder() {
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string s(path, n);
+    return s.substr(0, s.find_last_of('\\') + 1);
+}
+
+TEST(MultiProcess, WritersAndAReaderAtOnceLoseNothing) {
+    TestLog log("VtMulti", 0x400000);
+    const int kWriters = 3, kEach = 1500;
+    HANDLE reader = Api().OpenEventLogA(nullptr, "VtMulti");
+    ASSERT_TRUE(reader) << GetLastError();
+    std::vector<Handle> children;
+    for (int w = 0; w < kWriters; ++w) {
+        std::string cmd = "\"" + OwnFolder() + "evtlog_test_writer.exe\" VtMulti w" + std::to_string(w) + " " +
+                          std::to_string(kEach);
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        ASSERT_TRUE(CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+            << GetLastError();
+        CloseHandle(pi.hThread);
+        children.emplace_back(pi.hProcess);
+    }
+    std::vector<ReadRecord> seen;
+    std::vector<BYTE> buffer(0x10000);
+    auto drain = [&] {
+        for (;;) {
+            DWORD read = 0, needed = 0;
+            if (!Api().ReadEventLogA(reader, EVENTLOG_SEQUENTIAL_READ | EVENTLOG_FORWARDS_READ, 0, buffer.data(),
+                                     DWORD(buffer.size()), &read, &needed)) {
+                ASSERT_EQ(GetLastError(), DWORD(ERROR_HANDLE_EOF));
+                return;
+            }
+            for (auto& r : Parse(buffer.data(), read)) seen.push_back(std::move(r));
+        }
+    };
+    // Read while they write, until all have ended, then take the rest.
+    for (;;) {
+        drain();
+        bool running = false;
+        for (auto& c : children) running |= WaitForSingleObject(c.get(), 0) == WAIT_TIMEOUT;
+        if (!running) break;
+        Sleep(5);
+    }
+    drain();
+    for (auto& c : children) {
+        DWORD code = 99;
+        GetExitCodeProcess(c.get(), &code);
+        EXPECT_EQ(code, 0u);
+    }
+    ASSERT_EQ(seen.size(), size_t(kWriters * kEach));
+    std::map<std::string, int> next;
+    for (size_t i = 0; i < seen.size(); ++i) {
+        ASSERT_EQ(seen[i].number, i + 1);
+        ASSERT_EQ(seen[i].strings.size(), 1u);
+        const std::string& s = seen[i].strings[0];
+        std::string tag = s.substr(0, s.find(' '));
+        int n = std::stoi(s.substr(s.find(' ') + 1));
+        ASSERT_EQ(n, next[tag]) << tag;
+        ASSERT_EQ(seen[i].eventId, DWORD(n));
+        next[tag] = n + 1;
+    }
+    EXPECT_EQ(next.size(), size_t(kWriters));
+    Api().CloseEventLog(reader);
+}
+
+}  // namespace
+}  // namespace vantrel::evtlog::test

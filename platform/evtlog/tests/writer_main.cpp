@@ -1,0 +1,27 @@
+// Child process of the multi-process test: reports COUNT events "TAG i" to a source.
+//   evtlog_test_writer.exe SOURCE TAG COUNT
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "platform/evtlog/evtapi.h"
+
+int main(int argc, char** argv) {
+    if (argc != 4) return 2;
+    const auto& api = vantrel::evtapi::Get();
+    HANDLE h = api.RegisterEventSourceA(nullptr, argv[1]);
+    if (!h) return 3;
+    int count = std::atoi(argv[3]);
+    for (int i = 0; i < count; ++i) {
+        std::string text = std::string(argv[2]) + " " + std::to_string(i);
+        LPCSTR strings[] = {text.c_str()};
+        if (!api.ReportEventA(h, EVENTLOG_INFORMATION_TYPE, 0, DWORD(i), nullptr, 1, 0, strings, nullptr)) {
+            std::fprintf(stderr, "report %d failed: %lu\n", i, GetLastError());
+            return 4;
+        }
+    }
+    api.DeregisterEventSource(h);
+    return 0;
+}
