@@ -14,6 +14,13 @@ copy /y "%SRC%\bin\Lorvex.dll" "%DEST%\Lorvex.dll" >nul
 if errorlevel 1 goto fail
 regsvr32 /s "%DEST%\Lorvex.dll"
 if errorlevel 1 goto fail
+rem The two delivery channels: the syslog sender and the SMTP mail control.
+copy /y "%SRC%\bin\syslogsend.exe" "%DEST%\syslogsend.exe" >nul
+if errorlevel 1 goto fail
+copy /y "%SRC%\bin\VelmSendmail.ocx" "%DEST%\VelmSendmail.ocx" >nul
+if errorlevel 1 goto fail
+regsvr32 /s "%DEST%\VelmSendmail.ocx"
+if errorlevel 1 goto fail
 
 echo Vantrel installed in %DEST%
 exit /b 0

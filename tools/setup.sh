@@ -10,7 +10,7 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 mingw-w64-tools
   googletest libwine-dev wine wine64
-  python3 python3-aiosmtpd rsyslog libevt-utils
+  python3 python3-aiosmtpd rsyslog libevt-utils openssl
   xvfb x11-apps imagemagick
 )
 

@@ -57,3 +57,35 @@ TEST(ClassTable, EveryClassWritesTheFullSetOfEntries) {
 }
 
 }  // namespace
+
+#include "core/retention.h"
+#include "core/source_name.h"
+
+namespace {
+
+TEST(SourceName, IsTheModuleFileNameWithoutExtension) {
+    EXPECT_EQ(lorvex::DefaultSourceName("C:\\Tools\\Monitor.exe"), "Monitor");
+    EXPECT_EQ(lorvex::DefaultSourceName("C:\\Tools\\my.app.exe"), "my.app");
+    EXPECT_EQ(lorvex::DefaultSourceName("Monitor.exe"), "Monitor");
+    EXPECT_EQ(lorvex::DefaultSourceName("C:\\Tools\\Monitor"), "C:\\Tools\\Monitor");  // no extension: whole path
+    EXPECT_EQ(lorvex::DefaultSourceName(".profile"), ".profile");  // the first character is never a cut
+    EXPECT_EQ(lorvex::DefaultSourceName(""), "");
+}
+
+TEST(Retention, MapsBothWaysAndKeepsThePeriodOfOlderThan) {
+    auto o = lorvex::OverwriteFromRetention(300);
+    EXPECT_EQ(o.mode, lorvex::kOverwriteOlderThan);
+    EXPECT_EQ(o.period, 300);
+    o = lorvex::OverwriteFromRetention(0xFFFFFFFFu);
+    EXPECT_EQ(o.mode, lorvex::kNoOverwrite);
+    EXPECT_EQ(o.period, 0);
+    o = lorvex::OverwriteFromRetention(0);
+    EXPECT_EQ(o.mode, lorvex::kOverwriteAsNeeded);
+    EXPECT_EQ(o.period, 0);
+    EXPECT_EQ(lorvex::RetentionFromOverwrite({lorvex::kOverwriteAsNeeded, 120}), 0u);
+    EXPECT_EQ(lorvex::RetentionFromOverwrite({lorvex::kOverwriteOlderThan, 120}), 120u);
+    EXPECT_EQ(lorvex::RetentionFromOverwrite({lorvex::kNoOverwrite, 120}), 0xFFFFFFFFu);
+    EXPECT_EQ(lorvex::RetentionFromOverwrite({7, 60}), 60u);
+}
+
+}  // namespace

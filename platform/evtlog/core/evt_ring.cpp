@@ -84,9 +84,18 @@ uint32_t CreateLog(Storage& s, const Settings& settings, Header& h) {
     h = Header{};
     h.maxSize = EffectiveMaxSize(settings.maxSize);
     h.retention = settings.retention;
-    // Zeros first, so nothing of an earlier log survives in the new file.
-    if (!s.SetSize(0) || !s.SetSize(kSizeStep)) return err::kFileCorrupt;
-    uint32_t r = WriteEof(s, h, kSizeStep);
+    // A file keeps its size (another process may have it mapped, so it never shrinks),
+    // but is zeroed, so nothing of an earlier log survives in the new one.
+    uint32_t size = 0;
+    if (!s.Size(size)) return err::kFileCorrupt;
+    if (size < kSizeStep) {
+        if (!s.SetSize(kSizeStep)) return err::kFileCorrupt;
+        size = kSizeStep;
+    }
+    static const uint8_t zeros[4096] = {};
+    for (uint32_t at = kHeaderSize; at < size; at += sizeof zeros)
+        if (!s.Write(at, zeros, std::min<uint32_t>(sizeof zeros, size - at))) return err::kFileCorrupt;
+    uint32_t r = WriteEof(s, h, size);
     return r ? r : WriteHeader(s, h);
 }
 

@@ -44,7 +44,8 @@ struct Settings {
 // The size a log may grow to: MaxSize rounded up to the size step, at least one step.
 uint32_t EffectiveMaxSize(uint32_t maxSize);
 
-// Writes an empty log (header and end-of-file record) and cuts the file to one step.
+// Writes an empty log (header and end-of-file record) over the whole file, which is at
+// least one step long and never shrinks.
 uint32_t CreateLog(Storage& s, const Settings& settings, Header& h);
 
 // Reads and checks the header against the file: offsets inside the ring, numbers

@@ -4,7 +4,6 @@
 #define _ADVAPI32_
 #include <windows.h>
 
-#include <ctime>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -67,6 +66,15 @@ HANDLE FailHandle(DWORD error) {
     return nullptr;
 }
 
+// Seconds since 1970 UTC. Not time(): the C runtime's reads the time zone on every call,
+// a registry and file lookup under Wine.
+uint32_t Now() {
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    uint64_t t = (uint64_t(ft.dwHighDateTime) << 32 | ft.dwLowDateTime) / 10000000;
+    return uint32_t(t - 11644473600ull);
+}
+
 BOOL Succeed() {
     SetLastError(ERROR_SUCCESS);
     return TRUE;
@@ -104,10 +112,15 @@ bool SecurityPrivilegeEnabled() {
     return PrivilegeCheck(token.get(), &set, &held) && held;
 }
 
-std::wstring ComputerName() {
-    wchar_t buf[MAX_COMPUTERNAME_LENGTH + 1];
-    DWORD n = ARRAYSIZE(buf);
-    return GetComputerNameW(buf, &n) ? std::wstring(buf, n) : std::wstring();
+// Read once: the name is a registry lookup, and it changes only with a restart.
+const std::u16string& ComputerName() {
+    static const std::u16string name = [] {
+        wchar_t buf[MAX_COMPUTERNAME_LENGTH + 1];
+        DWORD n = ARRAYSIZE(buf);
+        std::wstring w = GetComputerNameW(buf, &n) ? std::wstring(buf, n) : std::wstring();
+        return std::u16string(w.begin(), w.end());
+    }();
+    return name;
 }
 
 // Opens the live log a name leads to; Security only with SeSecurityPrivilege enabled.
@@ -323,12 +336,12 @@ BOOL WINAPI ReportEventA(HANDLE handle, WORD type, WORD category, DWORD eventId,
     if ((numStrings && !strings) || (dataSize && !data)) return Fail(ERROR_INVALID_PARAMETER);
     if (sid && !IsValidSid(sid)) return Fail(ERROR_INVALID_SID);
     evt::Event e;
-    e.timeGenerated = uint32_t(time(nullptr));
+    e.timeGenerated = Now();
     e.eventId = eventId;
     e.eventType = type;
     e.category = category;
     ToUtf16(h->source, e.source);
-    ToUtf16(ComputerName(), e.computer);
+    e.computer = ComputerName();
     if (sid) {
         auto* p = static_cast<const uint8_t*>(sid);
         e.sid.assign(p, p + GetLengthSid(sid));
@@ -346,7 +359,7 @@ BOOL WINAPI ReportEventA(HANDLE handle, WORD type, WORD category, DWORD eventId,
     DWORD r;
     {
         SharedLog::Lock lock(*h->log);
-        r = h->log->Append(record, uint32_t(time(nullptr)), number);
+        r = h->log->Append(record, Now(), number);
     }
     return r ? Fail(r) : Succeed();
 }
@@ -364,6 +377,11 @@ BOOL WINAPI NotifyChangeEventLog(HANDLE handle, HANDLE event) {
         h->notifySeen = h->log->Changes();
     }
     std::call_once(g_watcherOnce, [] {
+        // The thread runs for the rest of the process, so the DLL must never be unloaded
+        // under it.
+        HMODULE self = nullptr;
+        GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                           reinterpret_cast<LPCWSTR>(&Watcher), &self);
         if (HANDLE t = CreateThread(nullptr, 0, Watcher, nullptr, 0, nullptr)) CloseHandle(t);
     });
     return Succeed();

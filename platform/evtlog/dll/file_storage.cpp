@@ -1,46 +1,58 @@
 #include "platform/evtlog/dll/file_storage.h"
 
+#include <cstring>
+
 namespace vantrel::evtlog {
 
-bool FileStorage::Read(uint32_t offset, void* buffer, uint32_t count) {
-    auto* p = static_cast<uint8_t*>(buffer);
-    while (count) {
-        OVERLAPPED o{};
-        o.Offset = offset;
-        DWORD got = 0;
-        if (!ReadFile(file_.get(), p, count, &got, &o) || got == 0) return false;
-        p += got;
-        offset += got;
-        count -= got;
+void FileStorage::Unmap() {
+    if (view_) UnmapViewOfFile(view_);
+    view_ = nullptr;
+    mapped_ = 0;
+    mapping_.reset();
+}
+
+// Maps the file at its shared size, remapping when another process has grown it.
+bool FileStorage::Map() {
+    if (view_ && mapped_ == *size_) return true;
+    Unmap();
+    if (*size_ == 0) return false;
+    mapping_.reset(CreateFileMappingW(file_.get(), nullptr, PAGE_READWRITE, 0, *size_, nullptr));
+    if (!mapping_) return false;
+    view_ = static_cast<uint8_t*>(MapViewOfFile(mapping_.get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, *size_));
+    if (!view_) {
+        mapping_.reset();
+        return false;
     }
+    mapped_ = *size_;
+    return true;
+}
+
+bool FileStorage::Read(uint32_t offset, void* buffer, uint32_t count) {
+    if (!Map() || uint64_t(offset) + count > mapped_) return false;
+    if (count) std::memcpy(buffer, view_ + offset, count);
     return true;
 }
 
 bool FileStorage::Write(uint32_t offset, const void* buffer, uint32_t count) {
-    auto* p = static_cast<const uint8_t*>(buffer);
-    while (count) {
-        OVERLAPPED o{};
-        o.Offset = offset;
-        DWORD put = 0;
-        if (!WriteFile(file_.get(), p, count, &put, &o) || put == 0) return false;
-        p += put;
-        offset += put;
-        count -= put;
-    }
+    if (!Map() || uint64_t(offset) + count > mapped_) return false;
+    if (count) std::memcpy(view_ + offset, buffer, count);
     return true;
 }
 
 bool FileStorage::Size(uint32_t& size) {
-    LARGE_INTEGER n;
-    if (!GetFileSizeEx(file_.get(), &n) || n.QuadPart > 0xFFFFFFFFLL) return false;
-    size = uint32_t(n.QuadPart);
+    size = *size_;
     return true;
 }
 
 bool FileStorage::SetSize(uint32_t size) {
+    if (size < *size_) return false;
+    if (size == *size_) return true;
+    Unmap();
     FILE_END_OF_FILE_INFO info;
     info.EndOfFile.QuadPart = size;
-    return SetFileInformationByHandle(file_.get(), FileEndOfFileInfo, &info, sizeof info);
+    if (!SetFileInformationByHandle(file_.get(), FileEndOfFileInfo, &info, sizeof info)) return false;
+    *size_ = size;
+    return Map();
 }
 
 bool ReadWholeFile(HANDLE file, uint32_t maxBytes, std::vector<uint8_t>& out) {
@@ -53,10 +65,8 @@ bool ReadWholeFile(HANDLE file, uint32_t maxBytes, std::vector<uint8_t>& out) {
     out.resize(size_t(n.QuadPart));
     size_t done = 0;
     while (done < out.size()) {
-        OVERLAPPED o{};
-        o.Offset = DWORD(done);
         DWORD got = 0;
-        if (!ReadFile(file, out.data() + done, DWORD(out.size() - done), &got, &o)) return false;
+        if (!ReadFile(file, out.data() + done, DWORD(out.size() - done), &got, nullptr)) return false;
         if (got == 0) {
             SetLastError(ERROR_HANDLE_EOF);
             return false;

@@ -1,4 +1,7 @@
-// A log file on disk as the format core's Storage.
+// A log file on disk as the format core's Storage, mapped into memory: under Wine every
+// ReadFile and WriteFile costs a trip to the wineserver, a mapped view costs nothing.
+// The file's size lives in memory shared by every process using the log, so that all
+// see a growth at once and remap.
 #pragma once
 
 #include <windows.h>
@@ -10,15 +13,25 @@ namespace vantrel::evtlog {
 
 class FileStorage : public evt::Storage {
 public:
-    explicit FileStorage(FileHandle file) : file_(std::move(file)) {}
+    // sharedSize: the file's current size as all processes know it (set by the owner of
+    // the lock); read and written only under the log's lock.
+    FileStorage(FileHandle file, uint32_t* sharedSize) : file_(std::move(file)), size_(sharedSize) {}
+    ~FileStorage() override { Unmap(); }
     bool Read(uint32_t offset, void* buffer, uint32_t count) override;
     bool Write(uint32_t offset, const void* buffer, uint32_t count) override;
     bool Size(uint32_t& size) override;
+    // Grows the file; a mapped file cannot shrink, so a smaller size is refused.
     bool SetSize(uint32_t size) override;
-    HANDLE get() const { return file_.get(); }
 
 private:
+    bool Map();
+    void Unmap();
+
     FileHandle file_;
+    uint32_t* size_;
+    Handle mapping_;
+    uint8_t* view_ = nullptr;
+    uint32_t mapped_ = 0;
 };
 
 // Reads a whole file (at most maxBytes) into memory; false with the last error set.

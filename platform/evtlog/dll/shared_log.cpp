@@ -36,13 +36,39 @@ std::map<std::wstring, std::weak_ptr<SharedLog>> g_logs;
 
 DWORD ToWin32(uint32_t coreError) { return coreError; }
 
-SharedLog::Lock::Lock(SharedLog& log) : mutex_(log.mutex_.get()) {
-    // An abandoned mutex means a writer died while holding it. Its writes keep the file
-    // consistent at every step (header last), so the new owner simply goes on.
-    WaitForSingleObject(mutex_, INFINITE);
+namespace {
+
+bool ProcessEnded(DWORD pid) {
+    HANDLE p = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (!p) return GetLastError() == ERROR_INVALID_PARAMETER;  // no such process
+    bool ended = WaitForSingleObject(p, 0) == WAIT_OBJECT_0;
+    CloseHandle(p);
+    return ended;
 }
 
-SharedLog::Lock::~Lock() { ReleaseMutex(mutex_); }
+}  // namespace
+
+SharedLog::Lock::Lock(SharedLog& log) : state_(log.state_) {
+    const LONG64 me = LONG64(uint64_t(GetCurrentProcessId()) << 32 | GetCurrentThreadId());
+    for (unsigned spin = 0;; ++spin) {
+        if (state_->owner == 0 && InterlockedCompareExchange64(&state_->owner, me, 0) == 0) return;
+        if (spin < 100) {
+            YieldProcessor();
+        } else if (spin < 1000) {
+            SwitchToThread();
+        } else {
+            Sleep(1);
+            if (spin % 64 == 0) {
+                LONG64 holder = state_->owner;
+                DWORD pid = DWORD(uint64_t(holder) >> 32);
+                if (holder && pid != GetCurrentProcessId() && ProcessEnded(pid))
+                    InterlockedCompareExchange64(&state_->owner, 0, holder);
+            }
+        }
+    }
+}
+
+SharedLog::Lock::~Lock() { InterlockedExchange64(&state_->owner, 0); }
 
 SharedLog::~SharedLog() {
     if (state_) UnmapViewOfFile(state_);
@@ -57,8 +83,6 @@ DWORD SharedLog::Attach(const std::wstring& log, std::shared_ptr<SharedLog>& out
     }
     std::shared_ptr<SharedLog> l(new SharedLog());
     l->name_ = log;
-    l->mutex_.reset(CreateMutexW(nullptr, FALSE, ObjectName(L"lock", log).c_str()));
-    if (!l->mutex_) return GetLastError();
     l->mapping_.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                          sizeof(SharedState), ObjectName(L"state", log).c_str()));
     if (!l->mapping_) return GetLastError();
@@ -87,6 +111,7 @@ DWORD SharedLog::Open() {
         state_->retention = config.settings.retention;
         state_->generation = 1;
         state_->changes = 0;
+        state_->fileSize = 0;
         state_->magic = kMagic;
     }
     auto create = [&] {
@@ -100,9 +125,14 @@ DWORD SharedLog::Open() {
         file.reset(create());
     }
     if (!file) return GetLastError();
-    storage_ = std::make_unique<FileStorage>(std::move(file));
-    uint32_t size = 0;
-    if (!storage_->Size(size)) return GetLastError();
+    LARGE_INTEGER actual;
+    if (!GetFileSizeEx(file.get(), &actual)) return GetLastError();
+    if (actual.QuadPart > 0x7FFF0000) return ERROR_EVENTLOG_FILE_CORRUPT;
+    // The first opener (or one that finds the file changed behind the log's back) takes
+    // the size from the file itself.
+    if (state_->fileSize != uint32_t(actual.QuadPart)) state_->fileSize = uint32_t(actual.QuadPart);
+    storage_ = std::make_unique<FileStorage>(std::move(file), &state_->fileSize);
+    uint32_t size = state_->fileSize;
     evt::Header h;
     if (size == 0) {
         evt::Settings settings{state_->maxSize, state_->retention};

@@ -1,7 +1,7 @@
-// One live log as every process sees it: its file, a named mutex that serialises every
-// change and read of the file across processes, and a named shared section holding the
-// log's clear generation and the file and settings in force while any process has the
-// log open.
+// One live log as every process sees it: its file, mapped, and a named shared section
+// holding the lock that serialises every change and read of the file across processes,
+// the log's clear generation, and the file and settings in force while any process has
+// the log open.
 #pragma once
 
 #include <windows.h>
@@ -16,11 +16,16 @@
 namespace vantrel::evtlog {
 
 struct SharedState {
+    // The lock: 0 when free, else the owner's process id (high half) and thread id. A
+    // kernel mutex costs two wineserver round trips per use, which would bound every
+    // append; this costs none when uncontended.
+    volatile LONG64 owner;
     uint32_t magic;
     uint32_t generation;   // raised by every clear
     uint32_t changes;      // raised by every change, for change notification
     uint32_t maxSize;
     uint32_t retention;
+    uint32_t fileSize;     // the log file's size; it only grows
     wchar_t path[2048];
 };
 
@@ -31,6 +36,9 @@ public:
     static DWORD Attach(const std::wstring& log, std::shared_ptr<SharedLog>& out);
     ~SharedLog();
 
+    // Waits for the log's lock. A holder whose process has ended (crashed mid-call) is
+    // detected while waiting and its lock taken over: every change leaves the file
+    // consistent at each step (the header is written last), so the next owner goes on.
     class Lock {
     public:
         explicit Lock(SharedLog& log);
@@ -39,7 +47,7 @@ public:
         Lock& operator=(const Lock&) = delete;
 
     private:
-        HANDLE mutex_;
+        SharedState* state_;
     };
 
     // These run under a Lock.
@@ -56,7 +64,6 @@ private:
     DWORD Open();
 
     std::wstring name_;
-    Handle mutex_;
     Handle mapping_;
     SharedState* state_ = nullptr;
     std::unique_ptr<FileStorage> storage_;

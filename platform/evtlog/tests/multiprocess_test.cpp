@@ -77,5 +77,34 @@ TEST(MultiProcess, WritersAndAReaderAtOnceLoseNothing) {
     Api().CloseEventLog(reader);
 }
 
+DWORD RunWriter(const std::string& exe, const std::string& args) {
+    std::string cmd = "\"" + exe + "\" " + args;
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return GetLastError() | 0x80000000;
+    CloseHandle(pi.hThread);
+    Handle process(pi.hProcess);
+    WaitForSingleObject(process.get(), 60000);
+    DWORD code = 0;
+    GetExitCodeProcess(process.get(), &code);
+    return code;
+}
+
+// A program whose folder lacks vteventlog.dll gets a clear failure from every function
+// under Wine, never the platform's stubs.
+TEST(Switch, WithoutTheSubstituteEveryCallFailsWithTheLoadError) {
+    TestLog log("VtAlone", 0x10000);
+    std::string dir = ScratchPath("alone");
+    CreateDirectoryA(dir.c_str(), nullptr);
+    std::string exe = dir + "\\evtlog_test_writer.exe";
+    ASSERT_TRUE(CopyFileA((OwnFolder() + "evtlog_test_writer.exe").c_str(), exe.c_str(), FALSE));
+    EXPECT_EQ(RunWriter(exe, "VtAlone t 1"), DWORD(ERROR_MOD_NOT_FOUND));
+    EXPECT_EQ(RunWriter(OwnFolder() + "evtlog_test_writer.exe", "VtAlone t 1"), 0u);
+    DeleteFileA(exe.c_str());
+    RemoveDirectoryA(dir.c_str());
+}
+
 }  // namespace
 }  // namespace vantrel::evtlog::test

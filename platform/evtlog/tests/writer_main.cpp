@@ -1,5 +1,6 @@
 // Child process of the multi-process test: reports COUNT events "TAG i" to a source.
 //   evtlog_test_writer.exe SOURCE TAG COUNT
+// Exit code 0, or the last error of a failed RegisterEventSourceA.
 #include <windows.h>
 
 #include <cstdio>
@@ -12,7 +13,7 @@ int main(int argc, char** argv) {
     if (argc != 4) return 2;
     const auto& api = vantrel::evtapi::Get();
     HANDLE h = api.RegisterEventSourceA(nullptr, argv[1]);
-    if (!h) return 3;
+    if (!h) return int(GetLastError());
     int count = std::atoi(argv[3]);
     for (int i = 0; i < count; ++i) {
         std::string text = std::string(argv[2]) + " " + std::to_string(i);

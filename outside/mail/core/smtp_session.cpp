@@ -1,0 +1,163 @@
+#include "smtp_session.h"
+
+#include <cctype>
+
+#include "mail_text.h"
+
+namespace velmsendmail {
+
+namespace {
+
+struct Reply {
+    int code = 0;
+    std::vector<std::string> lines;  // texts after the code
+    std::string Text() const {
+        std::string t = std::to_string(code);
+        for (size_t i = 0; i < lines.size(); ++i) t += (i ? " / " : " ") + lines[i];
+        return t;
+    }
+};
+
+constexpr size_t kMaxReplyLines = 512;
+
+class Dialogue {
+public:
+    Dialogue(SmtpChannel& c) : c_(c) {}
+
+    bool Read(Reply& r, const char* after) {
+        r = Reply();
+        for (size_t n = 0; n < kMaxReplyLines; ++n) {
+            std::string line, error;
+            if (!c_.ReadLine(line, error)) return Fail(std::string("No reply from the server after ") + after + ": " + error);
+            if (line.size() < 3 || !isdigit(static_cast<unsigned char>(line[0])) ||
+                !isdigit(static_cast<unsigned char>(line[1])) || !isdigit(static_cast<unsigned char>(line[2])) ||
+                (line.size() > 3 && line[3] != ' ' && line[3] != '-'))
+                return Fail(std::string("The server sent an unreadable reply after ") + after + ": " + line.substr(0, 200));
+            int code = std::stoi(line.substr(0, 3));
+            if (n && code != r.code) return Fail(std::string("The server sent an unreadable reply after ") + after);
+            r.code = code;
+            r.lines.push_back(line.size() > 4 ? line.substr(4) : std::string());
+            if (line.size() == 3 || line[3] == ' ') return true;
+        }
+        return Fail(std::string("The server's reply after ") + after + " does not end");
+    }
+
+    // Sends a command and reads its reply; the command text shows in errors unless hidden.
+    bool Command(const std::string& line, Reply& r, const std::string& shown) {
+        std::string error;
+        if (!c_.Write(line + "\r\n", error)) return Fail("Cannot send " + shown + " to the server: " + error);
+        return Read(r, shown.c_str());
+    }
+
+    bool Expect(const Reply& r, int low, int high, const std::string& what) {
+        if (r.code >= low && r.code <= high) return true;
+        return Fail("The server refused " + what + ": " + r.Text());
+    }
+
+    bool Fail(const std::string& why) {
+        if (!error_) error_ = why;
+        return false;
+    }
+
+    std::optional<std::string> error_;
+    SmtpChannel& c_;
+};
+
+std::string Upper(std::string s) {
+    for (auto& c : s) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+struct Capabilities {
+    bool ehlo = false;
+    bool starttls = false;
+    bool plain = false;
+    bool login = false;
+};
+
+Capabilities Parse(const Reply& r, bool ehlo) {
+    Capabilities caps;
+    caps.ehlo = ehlo;
+    if (!ehlo) return caps;
+    for (size_t i = 1; i < r.lines.size(); ++i) {
+        std::string l = Upper(r.lines[i]);
+        if (l == "STARTTLS") caps.starttls = true;
+        if (l.rfind("AUTH ", 0) == 0 || l.rfind("AUTH=", 0) == 0) {
+            std::string mechs = " " + l.substr(5) + " ";
+            if (mechs.find(" PLAIN ") != std::string::npos) caps.plain = true;
+            if (mechs.find(" LOGIN ") != std::string::npos) caps.login = true;
+        }
+    }
+    return caps;
+}
+
+bool Hello(Dialogue& d, const std::string& name, Capabilities& caps) {
+    Reply r;
+    if (!d.Command("EHLO " + name, r, "EHLO")) return false;
+    if (r.code == 250) {
+        caps = Parse(r, true);
+        return true;
+    }
+    if (r.code < 500 || r.code > 504) return d.Expect(r, 250, 250, "EHLO");
+    if (!d.Command("HELO " + name, r, "HELO") || !d.Expect(r, 250, 250, "HELO")) return false;
+    caps = Capabilities();
+    return true;
+}
+
+bool Authenticate(Dialogue& d, const Envelope& e, const Capabilities& caps) {
+    Reply r;
+    if (caps.plain) {
+        std::string token = Base64(std::string(1, '\0') + e.user + std::string(1, '\0') + e.password);
+        if (!d.Command("AUTH PLAIN " + token, r, "AUTH PLAIN")) return false;
+        return d.Expect(r, 235, 235, "the user name or password (AUTH PLAIN)");
+    }
+    if (caps.login) {
+        if (!d.Command("AUTH LOGIN", r, "AUTH LOGIN") || !d.Expect(r, 334, 334, "AUTH LOGIN")) return false;
+        if (!d.Command(Base64(e.user), r, "the user name") || !d.Expect(r, 334, 334, "the user name (AUTH LOGIN)"))
+            return false;
+        if (!d.Command(Base64(e.password), r, "the password")) return false;
+        return d.Expect(r, 235, 235, "the user name or password (AUTH LOGIN)");
+    }
+    return d.Fail("A user name is set, but the server offers no authentication by PLAIN or LOGIN" +
+                  std::string(caps.ehlo ? "" : " (it does not support EHLO)"));
+}
+
+}  // namespace
+
+std::optional<std::string> RunSession(SmtpChannel& channel, const Envelope& e) {
+    Dialogue d(channel);
+    Reply r;
+    Capabilities caps;
+    bool ok = d.Read(r, "connecting") && d.Expect(r, 220, 220, "the connection") && Hello(d, e.client_name, caps);
+    if (ok && caps.starttls) {
+        std::string error;
+        ok = d.Command("STARTTLS", r, "STARTTLS") && d.Expect(r, 220, 220, "STARTTLS");
+        // Never falls back to plain text once the server offered TLS.
+        if (ok && !channel.StartTls(error)) ok = d.Fail("The secure connection (STARTTLS) failed: " + error);
+        if (ok) ok = Hello(d, e.client_name, caps);
+        caps.starttls = false;
+    }
+    if (ok && !e.user.empty()) ok = Authenticate(d, e, caps);
+    if (ok) ok = d.Command("MAIL FROM:<" + e.from + ">", r, "MAIL FROM") && d.Expect(r, 250, 250, "the sender <" + e.from + ">");
+    for (size_t i = 0; ok && i < e.recipients.size(); ++i) {
+        const std::string& to = e.recipients[i];
+        ok = d.Command("RCPT TO:<" + to + ">", r, "RCPT TO") && d.Expect(r, 250, 251, "the recipient <" + to + ">");
+    }
+    if (ok) ok = d.Command("DATA", r, "DATA") && d.Expect(r, 354, 354, "DATA");
+    if (ok) {
+        std::string error;
+        if (!channel.Write(DotStuff(e.data), error)) ok = d.Fail("Cannot send the message to the server: " + error);
+        else ok = d.Read(r, "the message") && d.Expect(r, 250, 250, "the message");
+    }
+    if (ok) {
+        // The message is accepted; the answer to QUIT no longer matters.
+        std::string error;
+        channel.Write("QUIT\r\n", error);
+        return std::nullopt;
+    }
+    std::string error;
+    channel.Write("QUIT\r\n", error);
+    return d.error_ ? d.error_ : std::optional<std::string>("The message was not sent");
+}
+
+}  // namespace velmsendmail

@@ -1,0 +1,36 @@
+// The SMTP dialogue of one message, over any channel: greeting, EHLO (HELO when the
+// server does not know it), STARTTLS when offered, AUTH when a user name is set, one
+// RCPT per recipient, DATA, QUIT. Every failure becomes one readable text.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velmsendmail {
+
+// What the session needs of a connection. Each call reports a failure as false and
+// leaves a readable text in error.
+class SmtpChannel {
+public:
+    virtual ~SmtpChannel() = default;
+    virtual bool Write(const std::string& data, std::string& error) = 0;
+    // One line without its line end.
+    virtual bool ReadLine(std::string& line, std::string& error) = 0;
+    // Turns the connection into TLS (the server has just agreed to STARTTLS).
+    virtual bool StartTls(std::string& error) = 0;
+};
+
+struct Envelope {
+    std::string client_name;              // for EHLO
+    std::string from;
+    std::vector<std::string> recipients;
+    std::string user;                     // empty: no AUTH
+    std::string password;
+    std::string data;                     // the composed message, not yet dot-stuffed
+};
+
+// Runs the dialogue; nullopt when the server accepted the message, else why not.
+std::optional<std::string> RunSession(SmtpChannel& channel, const Envelope& envelope);
+
+}  // namespace velmsendmail

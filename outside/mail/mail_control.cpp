@@ -1,0 +1,316 @@
+#include "mail_control.h"
+
+#include <olectl.h>
+#include <wrl/client.h>
+
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "idl.h"
+#include "platform/winapi/com_server.h"
+#include "platform/winapi/oleauto.h"
+#include "send_job.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace velmsendmail {
+
+namespace {
+
+constexpr DISPID kErrorEvent = 9;
+constexpr DISPID kSendCompleteEvent = 10;
+constexpr UINT kOutcomeMessage = WM_APP + 1;
+const wchar_t kWindowClass[] = L"VelmSendmailNotify";
+
+// What the worker thread and the control share. The worker owns nothing of the
+// control: it only appends outcomes here and wakes the control's window.
+struct Queue {
+    std::mutex lock;
+    std::condition_variable wake;
+    std::deque<SendJob> jobs;
+    std::deque<std::wstring> outcomes;  // empty text: sent
+    HWND window = nullptr;
+    bool closing = false;
+    bool worker_running = false;
+};
+
+void Work(const std::shared_ptr<Queue>& q) {
+    std::unique_lock<std::mutex> guard(q->lock);
+    for (;;) {
+        q->wake.wait(guard, [&] { return !q->jobs.empty() || q->closing; });
+        if (q->jobs.empty()) break;
+        SendJob job = std::move(q->jobs.front());
+        q->jobs.pop_front();
+        guard.unlock();
+        std::wstring outcome = Deliver(job);
+        guard.lock();
+        // A control that is gone still gets its queued mails sent, but hears nothing.
+        if (q->window) {
+            q->outcomes.push_back(std::move(outcome));
+            ::PostMessageW(q->window, kOutcomeMessage, 0, 0);
+        }
+    }
+    q->worker_running = false;
+}
+
+DWORD WINAPI WorkerThread(void* param) {
+    {
+        std::unique_ptr<std::shared_ptr<Queue>> q(static_cast<std::shared_ptr<Queue>*>(param));
+        Work(*q);
+    }
+    // The thread holds its own reference to the module, so the module stays loaded until
+    // the thread has left its code, however the control's client unloads it.
+    ::FreeLibraryAndExitThread(vantrel::com::ModuleHandle(), 0);
+}
+
+// Starts the worker with a reference to this module; false when it cannot start.
+bool StartWorker(const std::shared_ptr<Queue>& q) {
+    HMODULE self = nullptr;
+    if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&WorkerThread),
+                              &self))
+        return false;
+    auto* param = new (std::nothrow) std::shared_ptr<Queue>(q);
+    HANDLE thread = param ? ::CreateThread(nullptr, 0, WorkerThread, param, 0, nullptr) : nullptr;
+    if (!thread) {
+        delete param;
+        ::FreeLibrary(self);
+        return false;
+    }
+    ::CloseHandle(thread);
+    return true;
+}
+
+class MailControl;
+
+// The one connection point, for the event interface.
+class EventPoint : public IConnectionPoint {
+public:
+    explicit EventPoint(MailControl* owner) : owner_(owner) {}
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+    STDMETHODIMP GetConnectionInterface(IID* iid) override {
+        if (!iid) return E_POINTER;
+        *iid = DIID___VelmSendmail;
+        return S_OK;
+    }
+    STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** c) override;
+    STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override {
+        if (!sink || !cookie) return E_POINTER;
+        *cookie = 0;
+        ComPtr<IDispatch> dispatch;
+        if (FAILED(sink->QueryInterface(DIID___VelmSendmail, reinterpret_cast<void**>(dispatch.GetAddressOf()))) &&
+            FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(dispatch.GetAddressOf()))))
+            return CONNECT_E_CANNOTCONNECT;
+        *cookie = ++last_cookie_;
+        sinks_[*cookie] = dispatch;
+        return S_OK;
+    }
+    STDMETHODIMP Unadvise(DWORD cookie) override {
+        return sinks_.erase(cookie) ? S_OK : CONNECT_E_NOCONNECTION;
+    }
+    STDMETHODIMP EnumConnections(IEnumConnections** e) override {
+        if (e) *e = nullptr;
+        return E_NOTIMPL;
+    }
+
+    void Fire(DISPID id, const std::wstring* text) {
+        std::vector<ComPtr<IDispatch>> sinks;
+        for (auto& s : sinks_) sinks.push_back(s.second);
+        for (auto& sink : sinks) {
+            vantrel::Variant arg;
+            DISPPARAMS params{nullptr, nullptr, 0, 0};
+            if (text) {
+                arg->vt = VT_BSTR;
+                arg->bstrVal = ::SysAllocStringLen(text->data(), static_cast<UINT>(text->size()));
+                params.rgvarg = arg.get();
+                params.cArgs = 1;
+            }
+            sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+        }
+    }
+
+private:
+    MailControl* owner_;
+    std::map<DWORD, ComPtr<IDispatch>> sinks_;
+    DWORD last_cookie_ = 0;
+};
+
+class MailControl : public vantrel::com::Dual<_VelmSendmail>,
+                    public IConnectionPointContainer,
+                    public IProvideClassInfo {
+public:
+    MailControl() : point_(this), queue_(std::make_shared<Queue>()) {
+        window_ = ::CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                    vantrel::com::ModuleHandle(), nullptr);
+        if (window_) ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        queue_->window = window_;
+    }
+    ~MailControl() override {
+        {
+            std::lock_guard<std::mutex> guard(queue_->lock);
+            queue_->window = nullptr;
+            queue_->closing = true;
+        }
+        queue_->wake.notify_all();
+        if (window_) ::DestroyWindow(window_);
+    }
+
+    // One identity for every interface of the object.
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override { return Dual::QueryInterface(riid, ppv); }
+    STDMETHODIMP_(ULONG) AddRef() override { return Dual::AddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return Dual::Release(); }
+
+    // Properties keep what was last set.
+    STDMETHODIMP get_Body(BSTR* v) override { return Get(body_, v); }
+    STDMETHODIMP put_Body(BSTR v) override { return Put(body_, v); }
+    STDMETHODIMP get_Subject(BSTR* v) override { return Get(subject_, v); }
+    STDMETHODIMP put_Subject(BSTR v) override { return Put(subject_, v); }
+    STDMETHODIMP get_Password(BSTR* v) override { return Get(password_, v); }
+    STDMETHODIMP put_Password(BSTR v) override { return Put(password_, v); }
+    STDMETHODIMP get_UserName(BSTR* v) override { return Get(user_, v); }
+    STDMETHODIMP put_UserName(BSTR v) override { return Put(user_, v); }
+    STDMETHODIMP get_SMTPServer(BSTR* v) override { return Get(server_, v); }
+    STDMETHODIMP put_SMTPServer(BSTR v) override { return Put(server_, v); }
+    STDMETHODIMP get_FromEmail(BSTR* v) override { return Get(from_, v); }
+    STDMETHODIMP put_FromEmail(BSTR v) override { return Put(from_, v); }
+    STDMETHODIMP get_ToEmail(BSTR* v) override { return Get(to_, v); }
+    STDMETHODIMP put_ToEmail(BSTR v) override { return Put(to_, v); }
+
+    STDMETHODIMP SendMessage() override {
+        if (!window_) {
+            vantrel::com::SetErrorInfo(L"VelmSendmail", L"The control cannot report outcomes on this thread");
+            return E_FAIL;
+        }
+        SendJob job{server_, from_, to_, subject_, body_, user_, password_};
+        {
+            std::lock_guard<std::mutex> guard(queue_->lock);
+            queue_->jobs.push_back(std::move(job));
+            if (!queue_->worker_running) {
+                if (!StartWorker(queue_)) {
+                    queue_->jobs.pop_back();
+                    vantrel::com::SetErrorInfo(L"VelmSendmail", L"Cannot start the sending thread");
+                    return E_OUTOFMEMORY;
+                }
+                queue_->worker_running = true;
+            }
+        }
+        queue_->wake.notify_all();
+        return S_OK;
+    }
+
+    // IConnectionPointContainer
+    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** e) override {
+        if (e) *e = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP FindConnectionPoint(REFIID riid, IConnectionPoint** cp) override {
+        if (!cp) return E_POINTER;
+        *cp = nullptr;
+        if (riid != DIID___VelmSendmail) return CONNECT_E_NOCONNECTION;
+        *cp = &point_;
+        point_.AddRef();
+        return S_OK;
+    }
+
+    // IProvideClassInfo: how event clients find the source interface.
+    STDMETHODIMP GetClassInfo(ITypeInfo** ti) override {
+        if (!ti) return E_POINTER;
+        *ti = vantrel::com::ModuleTypeInfo(CLSID_VelmSendmail);
+        if (!*ti) return TYPE_E_ELEMENTNOTFOUND;
+        (*ti)->AddRef();
+        return S_OK;
+    }
+
+    // Raises every outcome the worker has finished, in order, on this thread.
+    void DeliverOutcomes() {
+        AddRef();  // a sink may drop its last reference from inside an event
+        for (;;) {
+            std::wstring outcome;
+            {
+                std::lock_guard<std::mutex> guard(queue_->lock);
+                if (queue_->outcomes.empty()) break;
+                outcome = std::move(queue_->outcomes.front());
+                queue_->outcomes.pop_front();
+            }
+            if (outcome.empty()) point_.Fire(kSendCompleteEvent, nullptr);
+            else point_.Fire(kErrorEvent, &outcome);
+        }
+        Release();
+    }
+
+protected:
+    void* QueryOther(REFIID riid) override {
+        if (riid == IID_IConnectionPointContainer) return static_cast<IConnectionPointContainer*>(this);
+        if (riid == IID_IProvideClassInfo) return static_cast<IProvideClassInfo*>(this);
+        return nullptr;
+    }
+
+private:
+    static HRESULT Get(const std::wstring& s, BSTR* v) {
+        if (!v) return E_POINTER;
+        *v = ::SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
+        return *v ? S_OK : E_OUTOFMEMORY;
+    }
+    static HRESULT Put(std::wstring& s, BSTR v) {
+        s.assign(v ? v : L"", v ? ::SysStringLen(v) : 0);
+        return S_OK;
+    }
+
+    std::wstring body_, subject_, password_, user_, server_, from_, to_;
+    EventPoint point_;
+    std::shared_ptr<Queue> queue_;
+    HWND window_ = nullptr;
+};
+
+STDMETHODIMP EventPoint::QueryInterface(REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IConnectionPoint) {
+        *ppv = static_cast<IConnectionPoint*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+STDMETHODIMP_(ULONG) EventPoint::AddRef() { return owner_->AddRef(); }
+STDMETHODIMP_(ULONG) EventPoint::Release() { return owner_->Release(); }
+STDMETHODIMP EventPoint::GetConnectionPointContainer(IConnectionPointContainer** c) {
+    if (!c) return E_POINTER;
+    *c = owner_;
+    owner_->AddRef();
+    return S_OK;
+}
+
+LRESULT CALLBACK NotifyProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == kOutcomeMessage) {
+        if (auto* control = reinterpret_cast<MailControl*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA)))
+            control->DeliverOutcomes();
+        return 0;
+    }
+    return ::DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+bool RegisterWindowClass() {
+    static const bool registered = [] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = NotifyProc;
+        wc.hInstance = vantrel::com::ModuleHandle();
+        wc.lpszClassName = kWindowClass;
+        return ::RegisterClassW(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    }();
+    return registered;
+}
+
+}  // namespace
+
+HRESULT CreateMailControl(REFIID riid, void** ppv) {
+    if (!RegisterWindowClass()) return HRESULT_FROM_WIN32(::GetLastError());
+    return vantrel::com::CreateObject<MailControl>(riid, ppv);
+}
+
+}  // namespace velmsendmail

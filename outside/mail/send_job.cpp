@@ -1,0 +1,100 @@
+#include "send_job.h"
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <atomic>
+
+#include "core/mail_text.h"
+#include "socket_channel.h"
+
+namespace velmsendmail {
+
+namespace {
+
+std::string Utf8(const std::wstring& w) {
+    if (w.empty()) return {};
+    int n = ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+    return s;
+}
+
+std::wstring Wide(const std::string& s) {
+    if (s.empty()) return {};
+    int n = ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
+    return w;
+}
+
+std::string HostName() {
+    char name[256];
+    DWORD size = sizeof(name);
+    if (::GetComputerNameExA(ComputerNameDnsFullyQualified, name, &size) && size) return std::string(name, size);
+    size = sizeof(name);
+    if (::GetComputerNameA(name, &size) && size) return std::string(name, size);
+    return "localhost";
+}
+
+std::string DateNow() {
+    SYSTEMTIME local;
+    ::GetLocalTime(&local);
+    TIME_ZONE_INFORMATION tz;
+    DWORD zone = ::GetTimeZoneInformation(&tz);
+    long bias = tz.Bias;
+    if (zone == TIME_ZONE_ID_DAYLIGHT) bias += tz.DaylightBias;
+    else if (zone == TIME_ZONE_ID_STANDARD) bias += tz.StandardBias;
+    DateTime t{local.wYear, local.wMonth, local.wDay, local.wDayOfWeek, local.wHour, local.wMinute, local.wSecond,
+               static_cast<int>(-bias)};
+    return FormatDate(t);
+}
+
+struct Winsock {
+    bool ok;
+    Winsock() { WSADATA d; ok = ::WSAStartup(MAKEWORD(2, 2), &d) == 0; }
+    ~Winsock() { if (ok) ::WSACleanup(); }
+};
+
+std::string Run(const SendJob& job) {
+    if (job.server.empty()) return "No SMTP server is set";
+    auto server = ParseServer(Utf8(job.server));
+    if (!server) return "The SMTP server \"" + Utf8(job.server) + "\" is not a server name with an optional :port";
+    std::string from = Utf8(job.from);
+    if (from.empty()) return "No sender address is set";
+    if (!IsValidAddress(from)) return "The sender address \"" + from + "\" is not a valid mail address";
+    auto recipients = SplitRecipients(Utf8(job.to));
+    if (recipients.empty()) return "No recipient address is set";
+    for (const auto& r : recipients)
+        if (!IsValidAddress(r)) return "The recipient address \"" + r + "\" is not a valid mail address";
+
+    static std::atomic<unsigned> counter{0};
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    uint64_t stamp = (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    uint64_t unique = (static_cast<uint64_t>(::GetCurrentProcessId()) << 32) | ++counter;
+    std::string host = HostName();
+    MailFields fields{from, recipients, Utf8(job.subject), Utf8(job.body), DateNow(),
+                      MakeMessageId(stamp, unique, from, host)};
+
+    Winsock winsock;
+    if (!winsock.ok) return "The network is not available";
+    SocketChannel channel;
+    std::string error;
+    if (!channel.Connect(server->host, server->port, error)) return error;
+    Envelope e{host, from, recipients, Utf8(job.user), Utf8(job.password), ComposeMessage(fields)};
+    auto failure = RunSession(channel, e);
+    return failure ? *failure : std::string();
+}
+
+}  // namespace
+
+std::wstring Deliver(const SendJob& job) {
+    try {
+        return Wide(Run(job));
+    } catch (const std::exception& e) {
+        return L"The message was not sent: " + Wide(e.what());
+    }
+}
+
+}  // namespace velmsendmail

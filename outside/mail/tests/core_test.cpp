@@ -1,0 +1,207 @@
+// The mail control's portable core: addresses, composition and the SMTP dialogue
+// against a scripted server.
+#include <gtest/gtest.h>
+
+#include <deque>
+
+#include "core/mail_text.h"
+#include "core/smtp_session.h"
+
+using namespace velmsendmail;
+
+namespace {
+
+TEST(Addresses, ServerTextRecipientListAndValidity) {
+    EXPECT_EQ(ParseServer("mail.example")->port, 25);
+    EXPECT_EQ(ParseServer("mail.example:587")->port, 587);
+    EXPECT_EQ(ParseServer("mail.example:587")->host, "mail.example");
+    EXPECT_EQ(ParseServer("[::1]:2525")->host, "::1");
+    EXPECT_EQ(ParseServer("[::1]")->port, 25);
+    for (const char* bad : {"", ":25", "host:", "host:0", "host:65536", "host:2x", "[::1", "bad host", "[::1]x"})
+        EXPECT_FALSE(ParseServer(bad)) << bad;
+
+    EXPECT_EQ(SplitRecipients("a@x,b@y"), (std::vector<std::string>{"a@x", "b@y"}));
+    EXPECT_EQ(SplitRecipients(",a@x,, , b@y ,"), (std::vector<std::string>{"a@x", "b@y"}));
+    EXPECT_TRUE(SplitRecipients("").empty());
+    EXPECT_TRUE(IsValidAddress("ops+alerts@example.com"));
+    EXPECT_TRUE(IsValidAddress("postmaster"));
+    for (const char* bad : {"", "a b@x", "a@x\r\nBcc: evil@x", "a@x>", "<a@x", "a\"@x", "a@x\n"})
+        EXPECT_FALSE(IsValidAddress(bad)) << bad;
+}
+
+TEST(Compose, HeadersCannotBeInjectedThroughTheSubject) {
+    MailFields f{"from@example.com", {"a@example.com", "b@example.com"},
+                 "Computer: SRV - Record\r\nBcc: evil@example.com\nX: y\rZ", "Body", "Wed, 09 Dec 2026 05:27:33 +0000",
+                 "<1.2.vantrel@example.com>"};
+    std::string m = ComposeMessage(f);
+    std::string headers = m.substr(0, m.find("\r\n\r\n") + 2);
+    EXPECT_NE(headers.find("Subject: Computer: SRV - Record Bcc: evil@example.com X: y Z\r\n"), std::string::npos)
+        << headers;
+    // Every header line begins a field or is a continuation; nothing else gets in.
+    size_t pos = 0;
+    int fields = 0;
+    while (pos < headers.size()) {
+        size_t end = headers.find("\r\n", pos);
+        std::string line = headers.substr(pos, end - pos);
+        if (line[0] != ' ') ++fields;
+        EXPECT_EQ(line.find('\r'), std::string::npos);
+        EXPECT_EQ(line.find('\n'), std::string::npos);
+        pos = end + 2;
+    }
+    EXPECT_EQ(fields, 8);
+    EXPECT_EQ(headers.find("\r\nBcc:"), std::string::npos);
+    EXPECT_NE(headers.find("To: a@example.com, b@example.com\r\n"), std::string::npos);
+    EXPECT_NE(headers.find("Content-Type: text/plain; charset=utf-8\r\n"), std::string::npos);
+    EXPECT_NE(m.find("Content-Transfer-Encoding: 7bit\r\n\r\nBody"), std::string::npos);
+}
+
+TEST(Compose, NonAsciiAndLongTextsAreEncodedWithinLineLimits) {
+    MailFields f{"f@x", {"t@x"}, "Ereignis \xC3\xBC" "ber Dienst", "Zeile \xC3\xA4\nzwei=3\r\n" + std::string(1200, 'L'),
+                 "d", "<i@x>"};
+    std::string m = ComposeMessage(f);
+    EXPECT_NE(m.find("Subject: =?utf-8?B?RXJlaWduaXMgw7xiZXIgRGllbnN0?=\r\n"), std::string::npos) << m;
+    EXPECT_NE(m.find("Content-Transfer-Encoding: quoted-printable\r\n"), std::string::npos);
+    EXPECT_NE(m.find("\r\n\r\nZeile =C3=A4\r\nzwei=3D3\r\n"), std::string::npos) << m;
+    size_t pos = 0;
+    while (pos < m.size()) {
+        size_t end = m.find("\r\n", pos);
+        if (end == std::string::npos) end = m.size();
+        EXPECT_LE(end - pos, 78u) << m.substr(pos, 80);
+        pos = end + 2;
+    }
+    // A long plain subject folds at blanks.
+    std::string words;
+    for (int i = 0; i < 30; ++i) words += "word" + std::to_string(i) + " ";
+    MailFields g{"f@x", {"t@x"}, words, "", "d", "<i@x>"};
+    std::string s = ComposeMessage(g);
+    EXPECT_NE(s.find("\r\n word"), std::string::npos);
+}
+
+TEST(Compose, DotStuffingDateAndBase64) {
+    EXPECT_EQ(DotStuff("a\r\n.b\r\n..c\r\nd.e"), "a\r\n..b\r\n...c\r\nd.e\r\n.\r\n");
+    EXPECT_EQ(DotStuff(".\r\n"), "..\r\n.\r\n");
+    EXPECT_EQ(DotStuff(""), "\r\n.\r\n");
+    EXPECT_EQ(FormatDate({2026, 12, 9, 3, 5, 7, 3, 60}), "Wed, 09 Dec 2026 05:07:03 +0100");
+    EXPECT_EQ(FormatDate({2026, 1, 31, 6, 23, 0, 0, -330}), "Sat, 31 Jan 2026 23:00:00 -0530");
+    EXPECT_EQ(Base64(""), "");
+    EXPECT_EQ(Base64("f"), "Zg==");
+    EXPECT_EQ(Base64("fo"), "Zm8=");
+    EXPECT_EQ(Base64("foobar"), "Zm9vYmFy");
+    EXPECT_EQ(MakeMessageId(255, 1, "me@example.com", "HOST"), "<ff.1.vantrel@example.com>");
+    EXPECT_EQ(MakeMessageId(255, 1, "me", "HOST"), "<ff.1.vantrel@HOST>");
+}
+
+// A server that answers from a script and records what the client sent.
+class ScriptedServer : public SmtpChannel {
+public:
+    explicit ScriptedServer(std::deque<std::string> replies) : replies_(std::move(replies)) {}
+    bool Write(const std::string& data, std::string&) override {
+        sent += data;
+        return true;
+    }
+    bool ReadLine(std::string& line, std::string& error) override {
+        if (replies_.empty()) {
+            error = "connection closed";
+            return false;
+        }
+        line = replies_.front();
+        replies_.pop_front();
+        return true;
+    }
+    bool StartTls(std::string& error) override {
+        tls_started = true;
+        if (tls_fails) error = "certificate not trusted";
+        return !tls_fails;
+    }
+    std::string sent;
+    bool tls_started = false;
+    bool tls_fails = false;
+
+private:
+    std::deque<std::string> replies_;
+};
+
+Envelope Mail(std::string user = "") {
+    return {"client", "f@x", {"a@x", "b@x"}, user, "pw", "Subject: s\r\n\r\n.dot\r\n"};
+}
+
+TEST(Session, PlainDialogueWithOneRcptPerRecipient) {
+    ScriptedServer s({"220 hi", "250-srv", "250 SIZE 100", "250 ok", "250 ok", "250 ok", "354 go", "250 queued"});
+    EXPECT_EQ(RunSession(s, Mail()), std::nullopt);
+    EXPECT_EQ(s.sent, "EHLO client\r\nMAIL FROM:<f@x>\r\nRCPT TO:<a@x>\r\nRCPT TO:<b@x>\r\nDATA\r\n"
+                      "Subject: s\r\n\r\n..dot\r\n.\r\nQUIT\r\n");
+}
+
+TEST(Session, HeloFallbackAndAuthChoices) {
+    ScriptedServer helo({"220 hi", "502 no", "250 hello", "250 ok", "250 ok", "250 ok", "354 go", "250 queued"});
+    EXPECT_EQ(RunSession(helo, Mail()), std::nullopt);
+    EXPECT_EQ(helo.sent.rfind("EHLO client\r\nHELO client\r\nMAIL", 0), 0u);
+
+    ScriptedServer plain({"220 hi", "250-srv", "250 AUTH LOGIN PLAIN", "235 ok", "250 ok", "250 ok", "250 ok",
+                          "354 go", "250 queued"});
+    EXPECT_EQ(RunSession(plain, Mail("user")), std::nullopt);
+    EXPECT_NE(plain.sent.find("AUTH PLAIN AHVzZXIAcHc=\r\n"), std::string::npos);
+
+    ScriptedServer login({"220 hi", "250-srv", "250 AUTH=LOGIN", "334 VXNlcm5hbWU6", "334 UGFzc3dvcmQ6", "235 ok",
+                          "250 ok", "250 ok", "250 ok", "354 go", "250 queued"});
+    EXPECT_EQ(RunSession(login, Mail("user")), std::nullopt);
+    EXPECT_NE(login.sent.find("AUTH LOGIN\r\ndXNlcg==\r\ncHc=\r\n"), std::string::npos);
+
+    ScriptedServer none({"220 hi", "250 srv"});
+    auto e = RunSession(none, Mail("user"));
+    ASSERT_TRUE(e);
+    EXPECT_NE(e->find("no authentication"), std::string::npos);
+    EXPECT_EQ(none.sent.find("MAIL"), std::string::npos);
+
+    ScriptedServer refused({"220 hi", "250-srv", "250 AUTH PLAIN", "535 5.7.8 bad credentials"});
+    e = RunSession(refused, Mail("user"));
+    ASSERT_TRUE(e);
+    EXPECT_NE(e->find("535 5.7.8 bad credentials"), std::string::npos) << *e;
+}
+
+TEST(Session, StartTlsComesBeforeAuthAndNeverFallsBack) {
+    ScriptedServer tls({"220 hi", "250-srv", "250-STARTTLS", "250 AUTH PLAIN", "220 go ahead", "250-srv",
+                        "250 AUTH PLAIN", "235 ok", "250 ok", "250 ok", "250 ok", "354 go", "250 queued"});
+    EXPECT_EQ(RunSession(tls, Mail("user")), std::nullopt);
+    EXPECT_TRUE(tls.tls_started);
+    EXPECT_EQ(tls.sent.rfind("EHLO client\r\nSTARTTLS\r\nEHLO client\r\nAUTH PLAIN", 0), 0u) << tls.sent;
+
+    ScriptedServer broken({"220 hi", "250-srv", "250-STARTTLS", "250 AUTH PLAIN", "220 go ahead"});
+    broken.tls_fails = true;
+    auto e = RunSession(broken, Mail("user"));
+    ASSERT_TRUE(e);
+    EXPECT_NE(e->find("STARTTLS"), std::string::npos);
+    EXPECT_NE(e->find("certificate not trusted"), std::string::npos);
+    EXPECT_EQ(broken.sent.find("AUTH"), std::string::npos);
+    EXPECT_EQ(broken.sent.find("MAIL"), std::string::npos);
+}
+
+TEST(Session, FailuresNameTheStepAndTheServersText) {
+    ScriptedServer rcpt({"220 hi", "250 srv", "250 ok", "250 ok", "550 5.1.1 no such user"});
+    auto e = RunSession(rcpt, Mail());
+    ASSERT_TRUE(e);
+    EXPECT_EQ(*e, "The server refused the recipient <b@x>: 550 5.1.1 no such user");
+    EXPECT_EQ(rcpt.sent.find("DATA"), std::string::npos);
+
+    ScriptedServer greeting({"554 go away"});
+    e = RunSession(greeting, Mail());
+    ASSERT_TRUE(e);
+    EXPECT_NE(e->find("554 go away"), std::string::npos);
+
+    ScriptedServer silent({"220 hi"});
+    e = RunSession(silent, Mail());
+    ASSERT_TRUE(e);
+    EXPECT_NE(e->find("No reply from the server after EHLO: connection closed"), std::string::npos) << *e;
+
+    ScriptedServer garbage({"hello there"});
+    e = RunSession(garbage, Mail());
+    ASSERT_TRUE(e);
+    EXPECT_NE(e->find("unreadable reply"), std::string::npos);
+
+    ScriptedServer multi({"220 hi", "250-srv", "250-a", "250 b", "250 ok", "250 ok", "250 ok", "354 go", "451-try", "451 later"});
+    e = RunSession(multi, Mail());
+    ASSERT_TRUE(e);
+    EXPECT_EQ(*e, "The server refused the message: 451 try / later");
+}
+
+}  // namespace

@@ -1,0 +1,235 @@
+// The mail control against real SMTP servers on loopback (see with_smtpd.sh).
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <wincrypt.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "control_client.h"
+
+using namespace mailtest;
+
+namespace {
+
+std::string Env(const char* name) {
+    const char* v = std::getenv(name);
+    return v ? v : "";
+}
+
+std::wstring Server(const char* name) {
+    std::string port = Env((std::string("VANTREL_SMTP_") + name + "_PORT").c_str());
+    std::string host = std::string(name) == "TLS" || std::string(name) == "BADTLS" ? "localhost" : "127.0.0.1";
+    return std::wstring(host.begin(), host.end()) + L":" + std::wstring(port.begin(), port.end());
+}
+
+std::string Narrow(const std::wstring& w) {
+    int n = ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+    return s;
+}
+
+// A saved message of a server ("plain", 1) as received, or empty.
+std::string Saved(const std::string& server, int n, const char* ext) {
+    std::ifstream f("Z:" + Env("VANTREL_SMTP_DIR") + "\\" + server + "-" + std::to_string(n) + ext, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+int SavedCount(const std::string& server) {
+    int n = 0;
+    while (!Saved(server, n + 1, ".env").empty()) ++n;
+    return n;
+}
+
+std::string Header(const std::string& message, const std::string& name) {
+    size_t p = message.find("\r\n" + name + ": ");
+    if (p == std::string::npos) return "<missing>";
+    p += name.size() + 4;
+    // Folded lines read as one: a line break before a blank is no break.
+    std::string value;
+    for (;;) {
+        size_t end = message.find("\r\n", p);
+        value += message.substr(p, end - p);
+        if (end == std::string::npos || end + 2 >= message.size() || message[end + 2] != ' ') return value;
+        p = end + 2;
+    }
+}
+
+std::string Body(const std::string& message) {
+    size_t p = message.find("\r\n\r\n");
+    return p == std::string::npos ? "<missing>" : message.substr(p + 4);
+}
+
+class Delivery : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+    static void TearDownTestSuite() { ::CoUninitialize(); }
+    void SetUp() override {
+        if (Env("VANTREL_SMTP_DIR").empty()) GTEST_SKIP() << "run through with_smtpd.sh";
+        ASSERT_EQ(c.Create(), S_OK);
+    }
+    void Set(const std::wstring& server, const std::wstring& to, const std::wstring& subject,
+             const std::wstring& body, const std::wstring& user = L"", const std::wstring& password = L"") {
+        // The service's order: all seven, empty texts included.
+        ASSERT_EQ(c.Put(kSMTPServer, server), S_OK);
+        ASSERT_EQ(c.Put(kFromEmail, L"vantrel@example.com"), S_OK);
+        ASSERT_EQ(c.Put(kToEmail, to), S_OK);
+        ASSERT_EQ(c.Put(kSubject, subject), S_OK);
+        ASSERT_EQ(c.Put(kBody, body), S_OK);
+        ASSERT_EQ(c.Put(kUserName, user), S_OK);
+        ASSERT_EQ(c.Put(kPassword, password), S_OK);
+    }
+    // Sends and expects exactly one Error; returns its text.
+    std::string ExpectError() {
+        size_t before = c.sink.outcomes.size();
+        EXPECT_TRUE(c.SendAndWait());
+        EXPECT_FALSE(c.sink.raised_inside_send);
+        if (c.sink.outcomes.size() != before + 1) return "<no outcome>";
+        EXPECT_EQ(c.sink.outcomes.back().event, kErrorEvent);
+        return Narrow(c.sink.outcomes.back().text);
+    }
+    Control c;
+};
+
+TEST_F(Delivery, ServerReceivesTheExactMessageAndTheClientHearsSendComplete) {
+    const std::wstring subject = L"Computer: SRV1 - Record Number: 7 - 09.12.2026 05:27:33\r\nBcc: evil@example.com";
+    const std::wstring body = L"The \"Spooler\" service stopped.\r\n.\r\n.leading dot\r\n\r\nEvent Type: Error";
+    Set(Server("PLAIN"), L"ops@example.com,,second@example.com", subject, body);
+    ASSERT_TRUE(c.SendAndWait());
+    EXPECT_FALSE(c.sink.raised_inside_send);
+    ASSERT_EQ(c.sink.outcomes.size(), 1u);
+    EXPECT_EQ(c.sink.outcomes[0].event, kSendCompleteEvent) << Narrow(c.sink.outcomes[0].text);
+
+    std::string env = Saved("plain", 1, ".env");
+    EXPECT_NE(env.find("from:vantrel@example.com\nto:ops@example.com,second@example.com\nlogin:-\ntls:0"),
+              std::string::npos)
+        << env;
+    std::string m = "\r\n" + Saved("plain", 1, ".eml");
+    EXPECT_EQ(Header(m, "Subject"), "Computer: SRV1 - Record Number: 7 - 09.12.2026 05:27:33 Bcc: evil@example.com");
+    EXPECT_EQ(Header(m, "Bcc"), "<missing>");
+    EXPECT_EQ(Header(m, "From"), "vantrel@example.com");
+    EXPECT_EQ(Header(m, "To"), "ops@example.com, second@example.com");
+    EXPECT_EQ(Header(m, "Content-Type"), "text/plain; charset=utf-8");
+    EXPECT_NE(Header(m, "Message-ID"), "<missing>");
+    EXPECT_NE(Header(m, "Date"), "<missing>");
+    // The message ends with its line break, as SMTP carries every message.
+    EXPECT_EQ(Body(m), Narrow(body) + "\r\n");
+}
+
+TEST_F(Delivery, TwoQuickSendsArriveAsTwoMailsWithTheirOwnTexts) {
+    Set(Server("PLAIN"), L"a@example.com", L"first subject", L"first body \u00e9");
+    ASSERT_EQ(c.Send(), S_OK);
+    // The second call changes the properties at once: the first mail keeps its own.
+    Set(Server("PLAIN"), L"b@example.com", L"second subject", L"second body");
+    ASSERT_EQ(c.Send(), S_OK);
+    ASSERT_TRUE(c.WaitFor(2));
+    EXPECT_EQ(c.sink.outcomes[0].event, kSendCompleteEvent);
+    EXPECT_EQ(c.sink.outcomes[1].event, kSendCompleteEvent);
+    int n = SavedCount("plain");
+    ASSERT_GE(n, 2);
+    std::string first = "\r\n" + Saved("plain", n - 1, ".eml");
+    std::string second = "\r\n" + Saved("plain", n, ".eml");
+    EXPECT_EQ(Header(first, "Subject"), "first subject");
+    EXPECT_EQ(Header(first, "To"), "a@example.com");
+    EXPECT_EQ(Header(first, "Content-Transfer-Encoding"), "quoted-printable");
+    EXPECT_EQ(Body(first), "first body =C3=A9\r\n");
+    EXPECT_EQ(Header(second, "Subject"), "second subject");
+    EXPECT_EQ(Body(second), "second body\r\n");
+}
+
+TEST_F(Delivery, AMessageQueuedBeforeTheControlIsReleasedIsStillSent) {
+    int before = SavedCount("plain");
+    {
+        Control other;
+        ASSERT_EQ(other.Create(), S_OK);
+        other.dispatch->AddRef();
+        IDispatch* raw = other.dispatch.Get();
+        ASSERT_EQ(other.Put(kSMTPServer, Server("PLAIN")), S_OK);
+        ASSERT_EQ(other.Put(kFromEmail, L"vantrel@example.com"), S_OK);
+        ASSERT_EQ(other.Put(kToEmail, L"late@example.com"), S_OK);
+        ASSERT_EQ(other.Put(kSubject, L"sent after release"), S_OK);
+        ASSERT_EQ(other.Put(kBody, L"b"), S_OK);
+        ASSERT_EQ(other.Send(), S_OK);
+        other.point->Unadvise(other.cookie);
+        other.point.Reset();
+        other.dispatch.Reset();
+        raw->Release();  // the last reference: the control is gone while its mail is on the way
+    }
+    for (int i = 0; i < 300 && SavedCount("plain") == before; ++i) ::Sleep(100);
+    ASSERT_EQ(SavedCount("plain"), before + 1);
+    EXPECT_EQ(Header("\r\n" + Saved("plain", before + 1, ".eml"), "Subject"), "sent after release");
+    // Nothing is raised for a control that is gone, and nothing breaks.
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+}
+
+TEST_F(Delivery, AuthenticatesOverPlainTextWhenNoTlsIsOffered) {
+    Set(Server("AUTH"), L"ops@example.com", L"auth", L"body", L"alerts", L"s3cret \"pass\"");
+    ASSERT_TRUE(c.SendAndWait());
+    EXPECT_EQ(c.sink.outcomes.back().event, kSendCompleteEvent) << Narrow(c.sink.outcomes.back().text);
+    EXPECT_NE(Saved("auth", SavedCount("auth"), ".env").find("login:alerts\n"), std::string::npos);
+
+    Set(Server("AUTH"), L"ops@example.com", L"auth", L"body", L"alerts", L"wrong");
+    std::string e = ExpectError();
+    EXPECT_NE(e.find("535"), std::string::npos) << e;
+}
+
+TEST_F(Delivery, FailuresRaiseErrorWithAReadableText) {
+    Set(L"127.0.0.1:1", L"ops@example.com", L"s", L"b");
+    std::string e = ExpectError();
+    EXPECT_NE(e.find("Cannot connect to the SMTP server 127.0.0.1 port 1"), std::string::npos) << e;
+
+    Set(Server("PLAIN"), L"nobody@example.com", L"s", L"b");
+    e = ExpectError();
+    EXPECT_NE(e.find("refused the recipient <nobody@example.com>: 550 5.1.1 Mailbox unavailable"), std::string::npos)
+        << e;
+
+    Set(Server("PLAIN"), L" , ,", L"s", L"b");
+    EXPECT_EQ(ExpectError(), "No recipient address is set");
+    Set(Server("PLAIN"), L"ok@example.com,bad\r\nRCPT TO:<x@y>", L"s", L"b");
+    e = ExpectError();
+    EXPECT_NE(e.find("is not a valid mail address"), std::string::npos) << e;
+    Set(L"", L"ok@example.com", L"s", L"b");
+    EXPECT_EQ(ExpectError(), "No SMTP server is set");
+}
+
+// Trusts the test's certificate in the prefix, as an administrator would.
+bool TrustCertificate() {
+    std::ifstream f("Z:" + Env("VANTREL_SMTP_TRUSTED_CERT"), std::ios::binary);
+    std::string der((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    if (der.empty()) return false;
+    HCERTSTORE store = ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
+    if (!store) return false;
+    BOOL ok = ::CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
+                                                 static_cast<DWORD>(der.size()), CERT_STORE_ADD_REPLACE_EXISTING,
+                                                 nullptr);
+    ::CertCloseStore(store, 0);
+    return ok;
+}
+
+TEST_F(Delivery, StartTlsProtectsTheLogin) {
+    if (Env("VANTREL_SMTP_TRUSTED_CERT").empty()) GTEST_SKIP() << "no certificates (openssl missing)";
+    ASSERT_TRUE(TrustCertificate());
+    Set(Server("TLS"), L"ops@example.com", L"over tls", L"secret body", L"alerts", L"s3cret \"pass\"");
+    ASSERT_TRUE(c.SendAndWait());
+    ASSERT_EQ(c.sink.outcomes.back().event, kSendCompleteEvent) << Narrow(c.sink.outcomes.back().text);
+    std::string env = Saved("tls", SavedCount("tls"), ".env");
+    EXPECT_NE(env.find("login:alerts\ntls:1"), std::string::npos) << env;
+    EXPECT_EQ(Body(Saved("tls", SavedCount("tls"), ".eml")), "secret body\r\n");
+}
+
+TEST_F(Delivery, FailedHandshakeIsAnErrorNeverPlainText) {
+    if (Env("VANTREL_SMTP_TRUSTED_CERT").empty()) GTEST_SKIP() << "no certificates (openssl missing)";
+    Set(Server("BADTLS"), L"ops@example.com", L"s", L"b", L"alerts", L"s3cret \"pass\"");
+    std::string e = ExpectError();
+    EXPECT_NE(e.find("STARTTLS"), std::string::npos) << e;
+    EXPECT_EQ(SavedCount("badtls"), 0);
+}
+
+}  // namespace

@@ -1,0 +1,145 @@
+#include "list_files.h"
+
+#include <windows.h>
+
+#include "core/list_text.h"
+
+namespace vantrel::common {
+
+namespace {
+
+// Larger files are refused rather than read into memory: no list is anywhere near it.
+constexpr LONGLONG kMaxListFile = 64LL * 1024 * 1024;
+
+int RunTimeNumber(DWORD code) {
+    switch (code) {
+    case ERROR_FILE_NOT_FOUND: return kErrFileNotFound;
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_NETPATH: return kErrPathNotFound;
+    default: return kErrFileAccess;
+    }
+}
+
+std::string SystemMessage(DWORD code) {
+    char* text = nullptr;
+    DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                   FORMAT_MESSAGE_IGNORE_INSERTS,
+                               nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    LocalMemory owner(text);
+    std::string s = n ? std::string(text, n) : "error " + std::to_string(code);
+    while (!s.empty() && (s.back() == '\r' || s.back() == '\n' || s.back() == '.')) s.pop_back();
+    return s;
+}
+
+HANDLE OpenForRead(const std::string& path) {
+    return ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+HANDLE OpenForOutput(const std::string& path) {
+    return ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+void TextFile::Fail() const {
+    if (error_number_) throw RunTimeError(error_number_, error_text_ + ": " + path_);
+    throw RunTimeError(kErrFileAccess, "File is not open: " + path_);
+}
+
+void TextFile::Load() {
+    if (loaded_) return;
+    if (!handle_) Fail();
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(handle_.get(), &size)) throw RunTimeError(kErrFileAccess, SystemMessage(::GetLastError()));
+    if (size.QuadPart > kMaxListFile) throw RunTimeError(kErrFileAccess, "File too large: " + path_);
+    std::string content(static_cast<size_t>(size.QuadPart), '\0');
+    size_t done = 0;
+    while (done < content.size()) {
+        DWORD got = 0;
+        if (!::ReadFile(handle_.get(), content.data() + done, static_cast<DWORD>(content.size() - done), &got, nullptr))
+            throw RunTimeError(kErrFileAccess, SystemMessage(::GetLastError()) + ": " + path_);
+        if (got == 0) break;
+        done += got;
+    }
+    content.resize(done);
+    lines_ = SplitLines(content);
+    loaded_ = true;
+}
+
+bool TextFile::AtEnd() {
+    Load();
+    return next_ >= lines_.size();
+}
+
+std::string TextFile::ReadLine() {
+    Load();
+    if (next_ >= lines_.size()) throw RunTimeError(kErrInputPastEnd, "Input past end of file: " + path_);
+    return lines_[next_++];
+}
+
+void TextFile::WriteLine(const std::string& line) {
+    if (!handle_) Fail();
+    std::string bytes = line + "\r\n";
+    DWORD written = 0;
+    if (!::WriteFile(handle_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size())
+        throw RunTimeError(kErrFileAccess, SystemMessage(::GetLastError()) + ": " + path_);
+}
+
+TextFile OpenFileRead(const std::string& path) {
+    TextFile file;
+    file.path_ = path;
+    file.handle_.reset(OpenForRead(path));
+    if (!file.handle_ && ::GetLastError() == ERROR_FILE_NOT_FOUND) {
+        // A fresh installation has no lists yet: they start empty.
+        FileHandle created(OpenForOutput(path));
+        created.reset();
+        file.handle_.reset(OpenForRead(path));
+    }
+    if (!file.handle_) {
+        DWORD code = ::GetLastError();
+        file.error_number_ = RunTimeNumber(code);
+        file.error_text_ = SystemMessage(code);
+    }
+    return file;
+}
+
+void CloseFile(TextFile& file) {
+    file.handle_.reset();
+}
+
+TextFile OpenFileOutput(const std::string& path) {
+    TextFile file;
+    file.path_ = path;
+    file.handle_.reset(OpenForOutput(path));
+    if (!file.handle_) {
+        DWORD code = ::GetLastError();
+        throw RunTimeError(RunTimeNumber(code), SystemMessage(code) + ": " + path);
+    }
+    return file;
+}
+
+void LoadAddressesFromFile(const std::function<void(const std::string&)>& add_item, const std::string& path) {
+    TextFile file = OpenFileRead(path);
+    while (!file.AtEnd()) add_item(file.ReadLine());
+    CloseFile(file);
+}
+
+std::string GetAddressesFromFile(const std::string& path, std::string& user_name) {
+    TextFile file = OpenFileRead(path);
+    std::vector<std::string> lines;
+    while (!file.AtEnd()) lines.push_back(file.ReadLine());
+    CloseFile(file);
+    return ExpandRecipients(lines, user_name);
+}
+
+void WriteAddressesToFile(const std::vector<std::string>& items, const std::string& path) {
+    TextFile file = OpenFileOutput(path);
+    for (const auto& item : items) file.WriteLine(item);
+    CloseFile(file);
+}
+
+}  // namespace vantrel::common

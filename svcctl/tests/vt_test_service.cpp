@@ -1,0 +1,52 @@
+// A tiny service program for the tests: runs until stopped, can be paused and continued.
+// The service's name comes as the first argument of its command line, so that one program
+// serves every test service.
+#include <windows.h>
+
+namespace {
+
+SERVICE_STATUS_HANDLE status_handle;
+SERVICE_STATUS status;
+HANDLE stop_event;
+
+void Report(DWORD state) {
+    status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
+    status.dwCurrentState = state;
+    status.dwControlsAccepted =
+        state == SERVICE_START_PENDING ? 0
+                                       : SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_PAUSE_CONTINUE |
+                                             SERVICE_ACCEPT_SHUTDOWN;
+    ::SetServiceStatus(status_handle, &status);
+}
+
+DWORD WINAPI Handler(DWORD control, DWORD, LPVOID, LPVOID) {
+    switch (control) {
+        case SERVICE_CONTROL_STOP:
+        case SERVICE_CONTROL_SHUTDOWN:
+            Report(SERVICE_STOP_PENDING);
+            ::SetEvent(stop_event);
+            break;
+        case SERVICE_CONTROL_PAUSE: Report(SERVICE_PAUSED); break;
+        case SERVICE_CONTROL_CONTINUE: Report(SERVICE_RUNNING); break;
+        default: ::SetServiceStatus(status_handle, &status); break;
+    }
+    return NO_ERROR;
+}
+
+void WINAPI ServiceMain(DWORD, LPSTR* argv) {
+    status_handle = ::RegisterServiceCtrlHandlerExA(argv[0], Handler, nullptr);
+    if (!status_handle) return;
+    Report(SERVICE_START_PENDING);
+    Report(SERVICE_RUNNING);
+    ::WaitForSingleObject(stop_event, INFINITE);
+    Report(SERVICE_STOPPED);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return 2;
+    stop_event = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    SERVICE_TABLE_ENTRYA table[] = {{argv[1], ServiceMain}, {nullptr, nullptr}};
+    return ::StartServiceCtrlDispatcherA(table) ? 0 : 1;
+}
