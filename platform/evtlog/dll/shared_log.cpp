@@ -138,12 +138,14 @@ DWORD SharedLog::Open() {
         evt::Settings settings{state_->maxSize, state_->retention};
         return ToWin32(evt::CreateLog(*storage_, settings, h));
     }
-    if (evt::LoadHeader(*storage_, h, size, false) != evt::err::kOk) return ERROR_EVENTLOG_FILE_CORRUPT;
-    // A log left marked dirty (a copy taken while the platform had it open) is brought
-    // back from its end-of-file record, as an administrator would repair it.
-    if ((h.flags & evt::kFlagDirty) && evt::RepairHeader(*storage_, h) != evt::err::kOk)
-        return ERROR_EVENTLOG_FILE_CORRUPT;
-    return ERROR_SUCCESS;
+    // A log left marked dirty (a copy taken while the platform had it open) or with a
+    // header that disagrees with its records is brought back from its end-of-file record,
+    // as an administrator would repair it; if that fails too it stays refused.
+    evt::RecordIndex check;
+    if (evt::LoadHeader(*storage_, h, size, false) == evt::err::kOk && !(h.flags & evt::kFlagDirty) &&
+        check.Refresh(*storage_, h, size) == evt::err::kOk)
+        return ERROR_SUCCESS;
+    return evt::RepairHeader(*storage_, h) == evt::err::kOk ? ERROR_SUCCESS : ERROR_EVENTLOG_FILE_CORRUPT;
 }
 
 DWORD SharedLog::LoadHeader(evt::Header& h, uint32_t& fileSize) {

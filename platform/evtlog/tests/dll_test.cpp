@@ -334,6 +334,56 @@ TEST_F(Fixtures, DirtyLogAndNoFileNameAreRefused) {
     EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
 }
 
+TEST_F(Fixtures, DirtyCopyUsedAsALiveLogIsRepairedFromItsEndOfFileRecord) {
+    TestLog log("VtCopied", 0x200000);
+    ASSERT_TRUE(CopyFileA(Path("SysEvent.Evt").c_str(), log.FilePath().c_str(), FALSE));
+    SetFileAttributesA(log.FilePath().c_str(), FILE_ATTRIBUTE_NORMAL);
+    EvHandle h(Api().OpenEventLogA(nullptr, "VtCopied"));
+    ASSERT_TRUE(h) << GetLastError();
+    EXPECT_EQ(Oldest(h.get()), 1392u);
+    EXPECT_EQ(Count(h.get()), 6063u);
+    EXPECT_EQ(ReadAll(h.get(), EVENTLOG_BACKWARDS_READ).size(), 6063u);
+}
+
+TEST(Settings, RetentionNeverFillsUpWithLogFileFull) {
+    TestLog log("VtFull", 0x10000, 0xFFFFFFFF);
+    EvHandle src(Api().RegisterEventSourceA(nullptr, "VtFull"));
+    int written = 0;
+    while (Report(src.get(), 1, {std::string(200, 'x')}) && written < 10000) ++written;
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_LOG_FILE_FULL));
+    EvHandle h(Api().OpenEventLogA(nullptr, "VtFull"));
+    EXPECT_EQ(Oldest(h.get()), 1u);
+    EXPECT_EQ(Count(h.get()), DWORD(written));
+}
+
+// A changed File value never splits a log that is open somewhere: it takes effect once
+// every handle to the log is closed.
+TEST(Settings, ChangedFileTakesEffectWhenTheLogIsNextOpenedAfresh) {
+    TestLog log("VtMoved", 0x10000);
+    std::string moved = ScratchPath("VtMoved-new.evt");
+    {
+        EvHandle src(Api().RegisterEventSourceA(nullptr, "VtMoved"));
+        ASSERT_TRUE(Report(src.get(), 1));
+        HKEY key;
+        ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\EventLog\\VtMoved", 0,
+                                KEY_SET_VALUE, &key), ERROR_SUCCESS);
+        RegSetValueExA(key, "File", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(moved.c_str()),
+                       DWORD(moved.size() + 1));
+        RegCloseKey(key);
+        EvHandle h(Api().OpenEventLogA(nullptr, "VtMoved"));
+        EXPECT_EQ(Count(h.get()), 1u);  // still the first file
+        ASSERT_TRUE(Report(src.get(), 2));
+        EXPECT_EQ(Count(h.get()), 2u);
+        EXPECT_EQ(GetFileAttributesA(moved.c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+    {
+        EvHandle fresh(Api().OpenEventLogA(nullptr, "VtMoved"));
+        EXPECT_EQ(Count(fresh.get()), 0u);
+        EXPECT_NE(GetFileAttributesA(moved.c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+    DeleteFileA(moved.c_str());
+}
+
 TEST(Notify, ChangeEventIsSignalledByAWrite) {
     TestLog log("VtNotify", 0x10000);
     EvHandle h(Api().OpenEventLogA(nullptr, "VtNotify"));

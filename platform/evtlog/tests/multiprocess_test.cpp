@@ -77,6 +77,58 @@ TEST(MultiProcess, WritersAndAReaderAtOnceLoseNothing) {
     Api().CloseEventLog(reader);
 }
 
+struct KilledJob {
+    HANDLE done;
+    BOOL ok;
+};
+
+DWORD WINAPI ReportAfterKill(void* p) {
+    auto* j = static_cast<KilledJob*>(p);
+    HANDLE src = Api().RegisterEventSourceA(nullptr, "VtKilled");
+    j->ok = src && Report(src, 1, {"after the kill"});
+    if (src) Api().DeregisterEventSource(src);
+    SetEvent(j->done);
+    return 0;
+}
+
+// Writers killed in the middle of their work (most likely while holding the log's lock)
+// neither block the log nor leave a record half-written.
+TEST(MultiProcess, AWriterKilledMidWayLeavesTheLogUsable) {
+    TestLog log("VtKilled", 0x20000);
+    for (int round = 0; round < 3; ++round) {
+        std::string cmd = "\"" + OwnFolder() + "evtlog_test_writer.exe\" VtKilled k" + std::to_string(round) + " 10000000";
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        ASSERT_TRUE(CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+        CloseHandle(pi.hThread);
+        Handle child(pi.hProcess);
+        Sleep(300);
+        TerminateProcess(child.get(), 1);
+        WaitForSingleObject(child.get(), INFINITE);
+        // A report from here must get through within seconds, not hang on a dead owner.
+        HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        KilledJob job{done, FALSE};
+        HANDLE t = CreateThread(nullptr, 0, ReportAfterKill, &job, 0, nullptr);
+        ASSERT_EQ(WaitForSingleObject(done, 20000), DWORD(WAIT_OBJECT_0)) << "log still locked by a dead writer";
+        WaitForSingleObject(t, INFINITE);
+        CloseHandle(t);
+        CloseHandle(done);
+        EXPECT_TRUE(job.ok);
+        HANDLE h = Api().OpenEventLogA(nullptr, "VtKilled");
+        ASSERT_TRUE(h);
+        DWORD oldest = 0, count = 0;
+        Api().GetOldestEventLogRecord(h, &oldest);
+        Api().GetNumberOfEventLogRecords(h, &count);
+        auto all = ReadAll(h, EVENTLOG_FORWARDS_READ);
+        Api().CloseEventLog(h);
+        ASSERT_EQ(all.size(), count);
+        ASSERT_FALSE(all.empty());
+        EXPECT_EQ(all.front().number, oldest);
+        EXPECT_EQ(all.back().strings, std::vector<std::string>{"after the kill"});
+    }
+}
+
 DWORD RunWriter(const std::string& exe, const std::string& args) {
     std::string cmd = "\"" + exe + "\" " + args;
     STARTUPINFOA si{};
