@@ -1,21 +1,11 @@
-// Lorvex.dll entry points: module state and the class factories.
-#include <windows.h>
-
+// Lorvex.dll's classes, in the order of the class table.
 #include "classes.h"
 #include "lorvex.h"
-#include "platform/winapi/com_server.h"
+#include "platform/winapi/com_module.h"
 
-namespace {
+namespace vantrel::com {
 
-HMODULE g_module = nullptr;
-vantrel::com::ModuleCounts g_counts;
-
-struct FactoryEntry {
-    const CLSID* clsid;
-    vantrel::com::CreateFunction create;
-};
-
-const FactoryEntry kFactories[] = {
+const ClassEntry kModuleClasses[] = {
     {&CLSID_EventSource, lorvex::CreateEventSource},
     {&CLSID_EventSourceConfiguration, lorvex::CreateEventSourceConfiguration},
     {&CLSID_EventLog, lorvex::CreateEventLog},
@@ -24,31 +14,6 @@ const FactoryEntry kFactories[] = {
     {&CLSID_EventLogRecord, lorvex::CreateEventLogRecord},
     {&CLSID_EventLogConfiguration, lorvex::CreateEventLogConfiguration},
 };
+const size_t kModuleClassCount = sizeof kModuleClasses / sizeof kModuleClasses[0];
 
-}  // namespace
-
-namespace vantrel::com {
-ModuleCounts& Counts() { return g_counts; }
-HMODULE ModuleHandle() { return g_module; }
 }  // namespace vantrel::com
-
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        g_module = instance;
-        ::DisableThreadLibraryCalls(instance);
-    }
-    return TRUE;
-}
-
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    for (const auto& f : kFactories) {
-        if (*f.clsid == clsid) return vantrel::com::GetClassFactory(f.create, riid, ppv);
-    }
-    return CLASS_E_CLASSNOTAVAILABLE;
-}
-
-STDAPI DllCanUnloadNow() {
-    return g_counts.CanUnload() ? S_OK : S_FALSE;
-}

@@ -1,17 +1,14 @@
-// VelmSendmail.ocx entry points: module state, the class factory and registration.
+// VelmSendmail.ocx: its class and its registration.
 #include <windows.h>
 
 #include <string>
 
 #include "idl.h"
 #include "mail_control.h"
-#include "platform/winapi/com_server.h"
+#include "platform/winapi/com_module.h"
 #include "platform/winapi/handles.h"
 
 namespace {
-
-HMODULE g_module = nullptr;
-vantrel::com::ModuleCounts g_counts;
 
 const char kClsid[] = "{1F38D9A9-1AA8-4201-9008-BE0D83D3FB16}";
 const char kProgId[] = "VelmSendMail.VelmSendmail";
@@ -33,32 +30,13 @@ HRESULT SetValue(const std::string& key_path, const char* name, const std::strin
 }  // namespace
 
 namespace vantrel::com {
-ModuleCounts& Counts() { return g_counts; }
-HMODULE ModuleHandle() { return g_module; }
+const ClassEntry kModuleClasses[] = {{&CLSID_VelmSendmail, velmsendmail::CreateMailControl}};
+const size_t kModuleClassCount = 1;
 }  // namespace vantrel::com
-
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        g_module = instance;
-        ::DisableThreadLibraryCalls(instance);
-    }
-    return TRUE;
-}
-
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (clsid == CLSID_VelmSendmail) return vantrel::com::GetClassFactory(velmsendmail::CreateMailControl, riid, ppv);
-    return CLASS_E_CLASSNOTAVAILABLE;
-}
-
-STDAPI DllCanUnloadNow() {
-    return g_counts.CanUnload() ? S_OK : S_FALSE;
-}
 
 STDAPI DllRegisterServer() {
     char path[MAX_PATH];
-    DWORD n = ::GetModuleFileNameA(g_module, path, MAX_PATH);
+    DWORD n = ::GetModuleFileNameA(vantrel::com::ModuleHandle(), path, MAX_PATH);
     if (n == 0 || n >= MAX_PATH) return HRESULT_FROM_WIN32(::GetLastError());
     const std::string clsid_key = std::string("CLSID\\") + kClsid;
     const struct {
@@ -86,7 +64,7 @@ STDAPI DllRegisterServer() {
     ITypeLib* tl = vantrel::com::ModuleTypeLib();
     if (!tl) return TYPE_E_CANTLOADLIBRARY;
     wchar_t wpath[MAX_PATH];
-    ::GetModuleFileNameW(g_module, wpath, MAX_PATH);
+    ::GetModuleFileNameW(vantrel::com::ModuleHandle(), wpath, MAX_PATH);
     return ::RegisterTypeLib(tl, wpath, nullptr);
 }
 
