@@ -14,6 +14,13 @@ copy /y "%SRC%\bin\Lorvex.dll" "%DEST%\Lorvex.dll" >nul
 if errorlevel 1 goto fail
 regsvr32 /s "%DEST%\Lorvex.dll"
 if errorlevel 1 goto fail
+rem The service-control control; it registers Quillaby.tlb from beside itself.
+copy /y "%SRC%\bin\Quillaby.tlb" "%DEST%\Quillaby.tlb" >nul
+if errorlevel 1 goto fail
+copy /y "%SRC%\bin\Dovrin.dll" "%DEST%\Dovrin.dll" >nul
+if errorlevel 1 goto fail
+regsvr32 /s "%DEST%\Dovrin.dll"
+if errorlevel 1 goto fail
 rem The two delivery channels: the syslog sender and the SMTP mail control.
 copy /y "%SRC%\bin\syslogsend.exe" "%DEST%\syslogsend.exe" >nul
 if errorlevel 1 goto fail
@@ -21,6 +28,19 @@ copy /y "%SRC%\bin\VelmSendmail.ocx" "%DEST%\VelmSendmail.ocx" >nul
 if errorlevel 1 goto fail
 regsvr32 /s "%DEST%\VelmSendmail.ocx"
 if errorlevel 1 goto fail
+if errorlevel 1 goto fail
+rem The "WinNT:" directory provider substitute, only where the platform has none (Wine);
+rem a provider of ours from an earlier installation is updated.
+reg query "HKCR\CLSID\{6A27423F-BB5F-4FA3-917B-3832380EBDEE}" >nul 2>&1
+if not errorlevel 1 goto adsi
+reg query "HKLM\Software\Microsoft\ADs\Providers\WinNT" >nul 2>&1
+if not errorlevel 1 goto adsi_done
+:adsi
+copy /y "%SRC%\bin\vtadsi.dll" "%DEST%\vtadsi.dll" >nul
+if errorlevel 1 goto fail
+regsvr32 /s "%DEST%\vtadsi.dll"
+if errorlevel 1 goto fail
+:adsi_done
 
 echo Vantrel installed in %DEST%
 exit /b 0

@@ -1,7 +1,8 @@
 // The error dialog's window class. Registering it here lets the settings load find out
-// which module the dialog belongs to; the dialog itself comes with the error entry.
+// which module the dialog belongs to.
 #include <cctype>
 
+#include "error_dialog.h"
 #include "hollin.h"
 #include "win_platform.h"
 
@@ -11,7 +12,7 @@ bool RegisterErrorDialogClass() {
     static const bool registered = [] {
         WNDCLASSEXA wc{};
         wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = DefWindowProcA;
+        wc.lpfnWndProc = ErrorDialogProc;
         wc.hInstance = GetModuleHandleA(nullptr);
         wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
         wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);

@@ -34,8 +34,8 @@ void HollinLoadSettings();
 void HollinPUSH(const std::string& module, const std::string& procedure, const std::string& arguments);
 void HollinPOP(const std::string& module, const std::string& procedure, const std::string& arguments);
 // The error entry: fills the error record from `error`, shows the error dialog unless
-// "Silent Run" is on, mails and logs the report, and answers the error tail. Built with
-// the error dialog.
+// "Silent Run" is "1", mails and logs the report, and answers the error tail: 0 after
+// Continue, 5 after Break, empty with Silent Run or after a failure inside the entry.
 Answer HollinERROR(const std::string& module, const std::string& procedure, const RunTimeError& error);
 
 // The internal-error box of the component; `where` names the failing operation.

@@ -8,14 +8,16 @@ namespace {
 SERVICE_STATUS_HANDLE status_handle;
 SERVICE_STATUS status;
 HANDLE stop_event;
+// "nopause" as the second argument makes a service that refuses pause and continue.
+bool accepts_pause = true;
 
 void Report(DWORD state) {
     status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
     status.dwCurrentState = state;
     status.dwControlsAccepted =
         state == SERVICE_START_PENDING ? 0
-                                       : SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_PAUSE_CONTINUE |
-                                             SERVICE_ACCEPT_SHUTDOWN;
+                                       : SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN |
+                                             (accepts_pause ? SERVICE_ACCEPT_PAUSE_CONTINUE : 0);
     ::SetServiceStatus(status_handle, &status);
 }
 
@@ -46,6 +48,7 @@ void WINAPI ServiceMain(DWORD, LPSTR* argv) {
 
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
+    accepts_pause = !(argc > 2 && lstrcmpiA(argv[2], "nopause") == 0);
     stop_event = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
     SERVICE_TABLE_ENTRYA table[] = {{argv[1], ServiceMain}, {nullptr, nullptr}};
     return ::StartServiceCtrlDispatcherA(table) ? 0 : 1;

@@ -71,6 +71,10 @@ struct TrapState {
     std::vector<std::string> call_tree = std::vector<std::string>(kMaxLevel + 1);
     std::string system_report_text;
     std::string user_comment;
+    uint32_t error_entries = 0;  // error entries begun, to notice one inside another's dialog
+
+    // The program-wide help file name; the error dialog sets it while it is up.
+    std::string app_help_file;
 
     // The operating-system tag of the system report, kept between reports.
     std::string os_tag;

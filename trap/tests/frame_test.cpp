@@ -1,24 +1,16 @@
-// The procedure frame as the service's procedures use it. The error entry comes with
-// the error dialog; here a scripted one stands in for it.
+// The procedure frame as the service's procedures use it, with scripted answers in the
+// error dialog's place.
 #include <gtest/gtest.h>
 
 #include <deque>
 
+#include "error_dialog.h"
 #include "win_support.h"
 
 namespace trap_test {
 std::deque<trap::Answer> answers;
 std::vector<std::string> asked;
 }  // namespace trap_test
-
-trap::Answer trap::HollinERROR(const std::string& module, const std::string& procedure,
-                               const trap::RunTimeError& error) {
-    trap_test::asked.push_back(module + "|" + procedure + "|" + std::to_string(error.number));
-    if (trap_test::answers.empty()) return std::nullopt;
-    const trap::Answer a = trap_test::answers.front();
-    trap_test::answers.pop_front();
-    return a;
-}
 
 namespace {
 
@@ -30,6 +22,14 @@ protected:
     void SetUp() override {
         answers.clear();
         asked.clear();
+        trap::SetErrorDialogStandIn([] {
+            const trap::ErrorSlot& slot = trap::Globals().error_record[0];
+            asked.push_back(slot.module + "|" + slot.procedure + "|" + std::to_string(slot.number));
+            if (answers.empty()) return trap::Answer{};
+            const trap::Answer a = answers.front();
+            answers.pop_front();
+            return a;
+        });
         trap::HollinLoadSettings();
         // Count trace lines: every push and every balanced pop writes one.
         trap::Globals().settings.capture_to_disk = true;
@@ -37,6 +37,7 @@ protected:
         trap::Globals().settings.log_file_path = log_;
         start_ = trap::Globals().trace_sequence;
     }
+    void TearDown() override { trap::SetErrorDialogStandIn(nullptr); }
     int Lines() const { return trap::Globals().trace_sequence - start_; }
 
     trap_test::TrapIni ini_{nullptr};

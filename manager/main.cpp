@@ -1,0 +1,14 @@
+// Tallisk.exe, the manager program.
+#include <windows.h>
+
+#include <objbase.h>
+
+#include "main_form.h"
+#include "syslog_sender.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    ::CoInitialize(nullptr);
+    int code = vantrel::manager::RunManager(instance, vantrel::common::ProgramsFolder());
+    ::CoUninitialize();
+    return code;
+}

@@ -1,0 +1,35 @@
+// The service's state as the directory provider reports it, and the timed wait that lets
+// window messages through.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+#include <windows.h>
+
+namespace vantrel::manager {
+
+// A failure the manager reports by its number and description.
+class ManagerError : public std::runtime_error {
+public:
+    ManagerError(HRESULT hr, const std::string& description) : std::runtime_error(description), hr_(hr) {}
+    HRESULT hr() const { return hr_; }
+
+private:
+    HRESULT hr_;
+};
+
+// The "Status" number of the service object: WinNTSystemInfo's ComputerName, the container
+// "WinNT://<computer>,Computer", its GetObject("service", name), the object's Status read
+// late bound. Throws ManagerError when any step fails.
+long QueryServiceStatusNumber(const std::string& service_name);
+
+// Waits the seconds while pending window messages are handled. Measured on a monotonic
+// clock, so a wait over midnight is as long as any other. A WM_QUIT ends the wait and is
+// posted again for the main loop.
+void PumpingSleep(int seconds);
+
+// "Run-time error <number>: <description>": how failures that end the manager are named.
+std::string ErrorMessage(const ManagerError& e);
+
+}  // namespace vantrel::manager

@@ -1,0 +1,369 @@
+#include "setup_form.h"
+
+#include <ole2.h>
+#include <ocidl.h>
+#include <olectl.h>
+#include <wrl/client.h>
+
+#include <vector>
+
+#include "core/cipher.h"
+#include "core/manager_tables.h"
+#include "core/setting_value.h"
+#include "core/syslog_text.h"
+#include "list_files.h"
+#include "main_form.h"
+#include "platform/winapi/oleauto.h"
+#include "resource.h"
+#include "settings_store.h"
+#include "syslog_sender.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace vantrel::manager {
+
+namespace {
+
+// The mail control's members, reached by DISPID as the programs always have.
+constexpr DISPID kBody = 0x68030000, kSubject = 0x68030001, kPassword = 0x68030002, kUserName = 0x68030003,
+                 kSMTPServer = 0x68030004, kFromEmail = 0x68030005, kToEmail = 0x68030006,
+                 kSendMessage = 0x60030008;
+constexpr DISPID kErrorEvent = 9, kSendCompleteEvent = 10;
+const IID kMailEvents = {0xB82DBCB3, 0x20F0, 0x4A31, {0xA1, 0x52, 0x26, 0x50, 0x23, 0x8B, 0x6C, 0x3F}};
+
+HINSTANCE g_instance = nullptr;
+
+std::string TextOf(HWND dlg, int id) {
+    HWND item = ::GetDlgItem(dlg, id);
+    int n = ::GetWindowTextLengthA(item);
+    std::string text(static_cast<size_t>(n) + 1, '\0');
+    n = ::GetWindowTextA(item, text.data(), n + 1);
+    text.resize(static_cast<size_t>(n > 0 ? n : 0));
+    return text;
+}
+
+std::string ReadSetting(const char* name) {
+    std::string value;  // emptied before every read: an unreadable value shows empty
+    common::GetKeyValue(HKEY_LOCAL_MACHINE, common::kSettingsKey, name, value);
+    return value;
+}
+
+void Write(const char* name, const std::string& value) {
+    common::SetKeyValue(HKEY_LOCAL_MACHINE, common::kSettingsKey, common::kRegSz, name, value);
+}
+
+std::vector<std::string> Items(HWND list) {
+    std::vector<std::string> items;
+    LRESULT count = ::SendMessageA(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        LRESULT len = ::SendMessageA(list, LB_GETTEXTLEN, i, 0);
+        std::string text(static_cast<size_t>(len) + 1, '\0');
+        len = ::SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+        text.resize(static_cast<size_t>(len > 0 ? len : 0));
+        items.push_back(text);
+    }
+    return items;
+}
+
+std::string ToPath() { return ProgramsFolderOfForms() + "\\To.txt"; }
+
+// The window's state while it is shown.
+struct SetupWindow;
+
+// Receives the mail control's two events on the window's thread.
+class MailEvents : public IDispatch {
+public:
+    explicit MailEvents(SetupWindow* owner) : owner_(owner) {}
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == kMailEvents) {
+            *ppv = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    // Owned by the window, which unadvises before it goes.
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
+        if (n) *n = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override;
+
+private:
+    SetupWindow* owner_;
+};
+
+struct SetupWindow {
+    HWND dlg = nullptr;
+    ComPtr<IDispatch> mail;
+    ComPtr<IConnectionPoint> point;
+    DWORD cookie = 0;
+    MailEvents events{this};
+    bool busy = false;  // hourglass between SendMessage and its event
+    HRESULT mail_error = S_OK;
+
+    void SetBusy(bool on) {
+        busy = on;
+        ::SetCursor(::LoadCursorA(nullptr, on ? IDC_WAIT : IDC_ARROW));
+    }
+};
+
+STDMETHODIMP MailEvents::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) {
+    if (id == kSendCompleteEvent) {
+        ::MessageBoxA(owner_->dlg, "Email Sent Successfully", "Vantrel", MB_OK | MB_ICONINFORMATION);
+        owner_->SetBusy(false);
+    } else if (id == kErrorEvent) {
+        std::string text;
+        if (params && params->cArgs >= 1) {
+            Variant arg;
+            if (SUCCEEDED(::VariantCopyInd(arg.get(), &params->rgvarg[params->cArgs - 1])) &&
+                SUCCEEDED(::VariantChangeType(arg.get(), arg.get(), 0, VT_BSTR)))
+                text = AnsiFromWide(arg->bstrVal ? arg->bstrVal : L"", ::SysStringLen(arg->bstrVal));
+        }
+        ::MessageBoxA(owner_->dlg, ("SMTP Error: " + text).c_str(), "Vantrel", MB_OK | MB_ICONEXCLAMATION);
+        owner_->SetBusy(false);
+    }
+    return S_OK;
+}
+
+HRESULT PutText(IDispatch* control, DISPID id, const std::string& value) {
+    const std::wstring wide = WideFromAnsi(value);
+    Variant arg;
+    arg->vt = VT_BSTR;
+    arg->bstrVal = ::SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+    if (!arg->bstrVal) return E_OUTOFMEMORY;
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS params{arg.get(), &named, 1, 1};
+    return control->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr);
+}
+
+void CreateMailControl(SetupWindow& w) {
+    CLSID clsid;
+    HRESULT hr = ::CLSIDFromProgID(L"VelmSendMail.VelmSendmail", &clsid);
+    if (SUCCEEDED(hr)) hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, &w.mail);
+    ComPtr<IConnectionPointContainer> container;
+    if (SUCCEEDED(hr)) hr = w.mail.As(&container);
+    if (SUCCEEDED(hr)) hr = container->FindConnectionPoint(kMailEvents, &w.point);
+    if (SUCCEEDED(hr)) hr = w.point->Advise(&w.events, &w.cookie);
+    w.mail_error = hr;
+}
+
+void ReleaseMailControl(SetupWindow& w) {
+    if (w.point && w.cookie) w.point->Unadvise(w.cookie);
+    w.point.Reset();
+    w.mail.Reset();
+}
+
+void FormLoad(SetupWindow& w) {
+    HWND dlg = w.dlg;
+    HWND list = ::GetDlgItem(dlg, IDC_SU_LIST1);
+    common::LoadAddressesFromFile(
+        [list](const std::string& line) { ::SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str())); },
+        ToPath());
+    HWND protocol = ::GetDlgItem(dlg, IDC_SU_PROTOCOL);
+    ::SendMessageA(protocol, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("TCP"));
+    ::SendMessageA(protocol, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("UDP"));
+    ::SetDlgItemTextA(dlg, IDC_SU_TEXT1, ReadSetting("SMTPServer").c_str());
+    ::SetDlgItemTextA(dlg, IDC_SU_TEXT2, ReadSetting("FromEmail").c_str());
+    ::SetDlgItemTextA(dlg, IDC_SU_TEXT3, ReadSetting("UserName").c_str());
+    ::SetDlgItemTextA(dlg, IDC_SU_TEXT4, common::RC4ED(ReadSetting("Password"), common::PasswordKey).c_str());
+    ::SetDlgItemTextA(dlg, IDC_SU_TEXT5, ReadSetting("SyslogConsoleName").c_str());
+    // The design value "514" gives way to the setting, or to an empty text.
+    ::SetDlgItemTextA(dlg, IDC_SU_TEXT6, ReadSetting("SyslogConsolePort").c_str());
+    ::SendMessageA(protocol, CB_SETCURSEL, ReadSetting("SyslogProtocol") == "UDP" ? 1 : 0, 0);
+    ::CheckDlgButton(dlg, IDC_SU_SECURE, ReadSetting("SecureConsole") == "1" ? BST_CHECKED : BST_UNCHECKED);
+    ::CheckDlgButton(dlg, IDC_SU_SENDEMAIL, ReadSetting("SendEmail") == "1" ? BST_CHECKED : BST_UNCHECKED);
+    ::CheckDlgButton(dlg, IDC_SU_CONSOLE, ReadSetting("SendSyslogMessage") == "1" ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void Ok(SetupWindow& w) {
+    HWND dlg = w.dlg;
+    PublicFields& f = MainFormFields();
+    f.strSMTPServer = TextOf(dlg, IDC_SU_TEXT1);
+    f.strFromEmail = TextOf(dlg, IDC_SU_TEXT2);
+    f.strUserName = TextOf(dlg, IDC_SU_TEXT3);
+    f.strPassword = TextOf(dlg, IDC_SU_TEXT4);
+    f.strConsoleName = TextOf(dlg, IDC_SU_TEXT5);
+    f.strConsolePort = TextOf(dlg, IDC_SU_TEXT6);
+    f.strConsoleProtocol = TextOf(dlg, IDC_SU_PROTOCOL);
+    f.bSecureConsole = ::IsDlgButtonChecked(dlg, IDC_SU_SECURE) == BST_CHECKED;
+    // SaveSMTPSettings
+    Write("SMTPServer", f.strSMTPServer);
+    Write("FromEmail", f.strFromEmail);
+    Write("UserName", f.strUserName);
+    Write("Password", common::RC4ED(f.strPassword, common::PasswordKey));
+    Write("SendEmail", ::IsDlgButtonChecked(dlg, IDC_SU_SENDEMAIL) == BST_CHECKED ? "1" : "0");
+    // SaveSyslogSettings
+    Write("SyslogConsoleName", f.strConsoleName);
+    Write("SyslogConsolePort", f.strConsolePort);
+    Write("SyslogProtocol", f.strConsoleProtocol);
+    Write("SendSyslogMessage", ::IsDlgButtonChecked(dlg, IDC_SU_CONSOLE) == BST_CHECKED ? "1" : "0");
+    common::WriteAddressesToFile(Items(::GetDlgItem(dlg, IDC_SU_LIST1)), ToPath());
+}
+
+void TestMail(SetupWindow& w) {
+    HWND dlg = w.dlg;
+    HWND list = ::GetDlgItem(dlg, IDC_SU_LIST1);
+    const std::vector<std::string> items = Items(list);
+    if (items.empty()) {
+        ::MessageBoxA(dlg, "No Recipients Entered.  Please Enter A Recipient And Try Again.", "Test Cancelled",
+                      MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    // Each item is selected while it is read: the last one ends selected.
+    ::SendMessageA(list, LB_SETCURSEL, items.size() - 1, 0);
+    if (!w.mail) {
+        ::MessageBoxA(dlg, "SMTP Error: the mail control VelmSendmail.ocx is not available", "Vantrel",
+                      MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    IDispatch* m = w.mail.Get();
+    PutText(m, kSMTPServer, TextOf(dlg, IDC_SU_TEXT1));
+    PutText(m, kToEmail, TestRecipients(items));
+    PutText(m, kFromEmail, TextOf(dlg, IDC_SU_TEXT2));
+    const std::string user = TextOf(dlg, IDC_SU_TEXT3), password = TextOf(dlg, IDC_SU_TEXT4);
+    if (!user.empty()) PutText(m, kUserName, user);
+    if (!password.empty()) PutText(m, kPassword, password);
+    PutText(m, kSubject, kTestSubject);
+    PutText(m, kBody, kTestBody);
+    DISPPARAMS none{};
+    m->Invoke(kSendMessage, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr);
+    w.SetBusy(true);
+}
+
+void SendSyslogTest(HWND dlg) {
+    try {
+        const int16_t priority = common::SyslogPriority(common::kDebugFacility, common::kDebugSeverity);
+        common::StartSyslogSender(ProgramsFolderOfForms(), common::SyslogLine(priority, kTestSyslogText));
+    } catch (const common::RunTimeError& e) {
+        ::MessageBoxA(dlg, ("Error: " + std::to_string(e.number()) + " - " + e.what()).c_str(), "Vantrel Manager", MB_OK);
+    }
+}
+
+struct InputRequest {
+    const char* prompt;
+    const char* title;
+    std::string answer;
+};
+
+INT_PTR CALLBACK InputProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_INITDIALOG: {
+        ::SetWindowLongPtrW(dlg, DWLP_USER, lp);
+        auto* request = reinterpret_cast<InputRequest*>(lp);
+        ::SetDlgItemTextA(dlg, IDC_IN_PROMPT, request->prompt);
+        ::SetWindowTextA(dlg, request->title);
+        return TRUE;
+    }
+    case WM_COMMAND:
+        if (LOWORD(wp) == IDOK) {
+            reinterpret_cast<InputRequest*>(::GetWindowLongPtrW(dlg, DWLP_USER))->answer = TextOf(dlg, IDC_IN_TEXT);
+            ::EndDialog(dlg, IDOK);
+            return TRUE;
+        }
+        if (LOWORD(wp) == IDCANCEL) {
+            ::EndDialog(dlg, IDCANCEL);
+            return TRUE;
+        }
+        break;
+    }
+    return FALSE;
+}
+
+void ReportFileError(HWND dlg, const common::RunTimeError& e) {
+    ::MessageBoxA(dlg, ("Run-time error '" + std::to_string(e.number()) + "': " + e.what()).c_str(), "Vantrel Manager",
+                  MB_OK | MB_ICONERROR);
+}
+
+INT_PTR CALLBACK SetupProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* w = reinterpret_cast<SetupWindow*>(::GetWindowLongPtrW(dlg, DWLP_USER));
+    switch (msg) {
+    case WM_INITDIALOG:
+        w = reinterpret_cast<SetupWindow*>(lp);
+        ::SetWindowLongPtrW(dlg, DWLP_USER, lp);
+        w->dlg = dlg;
+        ::SetDlgItemTextA(dlg, IDC_SU_TEXT6, "514");
+        ::SendDlgItemMessageA(dlg, IDC_SU_TEXT4, EM_SETPASSWORDCHAR, '*', 0);
+        CreateMailControl(*w);
+        try {
+            FormLoad(*w);
+        } catch (const common::RunTimeError& e) {
+            // A recipient file that cannot be read: named, and the window does not open.
+            ReportFileError(dlg, e);
+            ::EndDialog(dlg, IDCANCEL);
+        }
+        return TRUE;
+    case WM_SETCURSOR:
+        if (w && w->busy) {
+            ::SetCursor(::LoadCursorA(nullptr, IDC_WAIT));
+            ::SetWindowLongPtrW(dlg, DWLP_MSGRESULT, TRUE);
+            return TRUE;
+        }
+        return FALSE;
+    case WM_COMMAND:
+        if (!w || HIWORD(wp) != BN_CLICKED) return FALSE;
+        switch (LOWORD(wp)) {
+        case IDC_SU_OK:
+            try {
+                Ok(*w);
+                ::EndDialog(dlg, IDOK);
+            } catch (const common::RunTimeError& e) {
+                // The recipient file could not be written: named, and the window stays
+                // open with the recipients, so that nothing typed is lost.
+                ReportFileError(dlg, e);
+            }
+            return TRUE;
+        case IDC_SU_CANCEL:
+        case IDCANCEL: ::EndDialog(dlg, IDCANCEL); return TRUE;
+        case IDC_SU_ADD: {
+            std::string answer;
+            if (InputBox(g_instance, dlg, "Enter An Email Address To Send Alerts To:", "Enter Recipients", answer) &&
+                !answer.empty())
+                ::SendDlgItemMessageA(dlg, IDC_SU_LIST1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(answer.c_str()));
+            return TRUE;
+        }
+        case IDC_SU_REMOVE: {
+            HWND list = ::GetDlgItem(dlg, IDC_SU_LIST1);
+            LRESULT selected = ::SendMessageA(list, LB_GETCURSEL, 0, 0);
+            if (selected == LB_ERR)
+                ::MessageBoxA(dlg, "Please Select An Item To Delete", "Select An Address To Delete",
+                              MB_OK | MB_ICONERROR);
+            else
+                ::SendMessageA(list, LB_DELETESTRING, selected, 0);
+            return TRUE;
+        }
+        case IDC_SU_TEST: TestMail(*w); return TRUE;
+        case IDC_SU_SENDTEST: SendSyslogTest(dlg); return TRUE;
+        }
+        return FALSE;
+    case WM_DESTROY:
+        if (w) ReleaseMailControl(*w);
+        return FALSE;
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+bool InputBox(HINSTANCE instance, HWND owner, const char* prompt, const char* title, std::string& answer) {
+    InputRequest request{prompt, title, {}};
+    if (::DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_INPUT), owner, InputProc, reinterpret_cast<LPARAM>(&request)) !=
+        IDOK)
+        return false;
+    answer = request.answer;
+    return true;
+}
+
+void ShowSetup(HINSTANCE instance, HWND owner) {
+    g_instance = instance;
+    SetupWindow window;
+    ::DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_SETUP), owner, SetupProc, reinterpret_cast<LPARAM>(&window));
+}
+
+}  // namespace vantrel::manager

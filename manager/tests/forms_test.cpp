@@ -1,0 +1,571 @@
+// MainForm and frmSMTPSetup driven through window messages, the way a user's clicks
+// reach them, with the settings key, the list files and an installed "Quenloc" service
+// in the prefix. The windows run on their own thread, as in the program.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "core/cipher.h"
+#include "main_form.h"
+#include "platform/winapi/handles.h"
+#include "resource.h"
+
+namespace {
+
+const char kKey[] = "SOFTWARE\\Pelorin Software\\Quenloc\\1.0";
+
+inline void CloseService(SC_HANDLE h) { ::CloseServiceHandle(h); }
+using ScHandle = vantrel::UniqueHandle<vantrel::HandleTraits<SC_HANDLE, CloseService>>;
+
+std::optional<std::string> Setting(const char* name) {
+    vantrel::RegKey key;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return std::nullopt;
+    char data[1024];
+    DWORD size = sizeof data;
+    if (::RegQueryValueExA(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    return std::string(data, size);
+}
+
+void PutSetting(const char* name, const std::string& value) {
+    vantrel::RegKey key;
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
+              ERROR_SUCCESS);
+    ::RegSetValueExA(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>(value.size() + 1));
+}
+
+bool KeyExists() {
+    vantrel::RegKey key;
+    return ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+}
+
+std::string FileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// A dialog or message box by its title; `other_than` skips one window of the same title.
+HWND WaitWindow(const char* title, HWND other_than = nullptr) {
+    for (int i = 0; i < 200; ++i) {
+        HWND h = nullptr;
+        while ((h = ::FindWindowExA(nullptr, h, "#32770", title)) != nullptr) {
+            if (h != other_than && (::IsWindowVisible(h) || i > 20)) return h;
+        }
+        ::Sleep(25);
+    }
+    return nullptr;
+}
+
+std::string TextOf(HWND h) {
+    char text[1024] = {};
+    ::SendMessageA(h, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+std::string StaticTextOf(HWND box) {
+    // A message box's text is its static control's.
+    HWND child = ::FindWindowExA(box, nullptr, "Static", nullptr);
+    std::string all;
+    while (child) {
+        all += TextOf(child);
+        child = ::FindWindowExA(box, child, "Static", nullptr);
+    }
+    return all;
+}
+
+class Forms : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        manager_.reset(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+        ASSERT_TRUE(manager_);
+        ScHandle existing(::OpenServiceA(manager_.get(), "Quenloc", SERVICE_QUERY_STATUS));
+        if (!existing) {
+            std::string command = std::string("\"") + TEST_SERVICE_PATH + "\" Quenloc";
+            ScHandle created(::CreateServiceA(manager_.get(), "Quenloc", "Quenloc", SERVICE_ALL_ACCESS,
+                                              SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                                              command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+            ASSERT_TRUE(created) << ::GetLastError();
+            created_ = true;
+        }
+    }
+    static void TearDownTestSuite() {
+        if (created_) {
+            ScHandle s(::OpenServiceA(manager_.get(), "Quenloc", SERVICE_ALL_ACCESS));
+            if (s) ::DeleteService(s.get());
+        }
+        manager_.reset();
+    }
+    void SetUp() override {
+        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kKey);
+        ::CreateDirectoryA(SCRATCH_DIR, nullptr);
+        folder_ = SCRATCH_DIR;
+        ::DeleteFileA((folder_ + "\\exclusions.txt").c_str());
+        ::DeleteFileA((folder_ + "\\To.txt").c_str());
+        ::RemoveDirectoryA((folder_ + "\\To.txt").c_str());
+    }
+    void TearDown() override {
+        if (ui_.joinable()) {
+            if (form_) ::PostMessageA(form_, WM_CLOSE, 0, 0);
+            ui_.join();
+        }
+    }
+
+    void Open() {
+        ui_ = std::thread([this] {
+            ::CoInitialize(nullptr);
+            exit_code_ = vantrel::manager::RunManager(::GetModuleHandleA(nullptr), folder_);
+            ::CoUninitialize();
+        });
+        form_ = WaitWindow("Vantrel Manager");
+        ASSERT_TRUE(form_);
+    }
+    void Close() {
+        ::PostMessageA(form_, WM_CLOSE, 0, 0);
+        ui_.join();
+        form_ = nullptr;
+    }
+    HWND Item(int id) const { return ::GetDlgItem(form_, id); }
+    bool Checked(int id) const { return ::SendMessageA(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+    bool ButtonEnabled(int command) const {
+        return ::SendMessageA(Item(IDC_TOOLBAR1), TB_ISBUTTONENABLED, command, 0) != 0;
+    }
+    // A toolbar click: posted, since it may open a modal window.
+    void Toolbar(int command) { ::PostMessageA(form_, WM_COMMAND, MAKEWPARAM(command, BN_CLICKED), 0); }
+    LRESULT ListCount(HWND dlg, int id) { return ::SendDlgItemMessageA(dlg, id, LB_GETCOUNT, 0, 0); }
+    std::string ListText(HWND dlg, int id, int index) {
+        char text[512] = {};
+        ::SendDlgItemMessageA(dlg, id, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text));
+        return text;
+    }
+
+    static bool SetServiceRunning(bool run) {
+        ScHandle s(::OpenServiceA(manager_.get(), "Quenloc", SERVICE_START | SERVICE_STOP | SERVICE_QUERY_STATUS));
+        if (!s) return false;
+        SERVICE_STATUS st{};
+        if (run)
+            ::StartServiceA(s.get(), 0, nullptr);
+        else
+            ::ControlService(s.get(), SERVICE_CONTROL_STOP, &st);
+        for (int i = 0; i < 200; ++i) {
+            if (::QueryServiceStatus(s.get(), &st) && st.dwCurrentState == (run ? SERVICE_RUNNING : SERVICE_STOPPED))
+                return true;
+            ::Sleep(25);
+        }
+        return false;
+    }
+    HWND OpenSetup() {
+        Toolbar(IDC_SETUP);
+        return WaitWindow("SMTP/Notification Setup");
+    }
+    void CloseDialog(HWND dlg, int command) {
+        ::PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(command, BN_CLICKED), 0);
+        for (int i = 0; i < 100 && ::IsWindow(dlg); ++i) ::Sleep(20);
+    }
+
+    static ScHandle manager_;
+    static bool created_;
+    std::string folder_;
+    std::thread ui_;
+    HWND form_ = nullptr;
+    int exit_code_ = -1;
+};
+
+ScHandle Forms::manager_;
+bool Forms::created_ = false;
+
+TEST_F(Forms, EmptyKeyShowsTheDesignStatesAndWritesNothing) {
+    Open();
+    EXPECT_EQ(TextOf(form_), "Vantrel Manager");
+    for (int id : {IDC_APPLICATIONCHECK, IDC_SECURITYCHECK, IDC_SYSTEMCHECK, IDC_CKINFORMATION, IDC_CKWARNING, IDC_CKERROR})
+        EXPECT_TRUE(Checked(id)) << id;
+    for (int id : {IDC_DSCHECK, IDC_DNSCHECK, IDC_FRSCHECK}) EXPECT_FALSE(Checked(id)) << id;
+    EXPECT_TRUE(Checked(IDC_OPTEXCLUDE));
+    EXPECT_FALSE(Checked(IDC_OPTINCLUDE));
+    // The installed service is stopped: only start can be pressed.
+    EXPECT_EQ(TextOf(Item(IDC_LABEL1)), "Stopped");
+    EXPECT_TRUE(ButtonEnabled(IDC_START));
+    EXPECT_FALSE(ButtonEnabled(IDC_STOP));
+    EXPECT_TRUE(ButtonEnabled(IDC_SETUP));
+    EXPECT_EQ(::SendMessageA(Item(IDC_TOOLBAR1), TB_BUTTONCOUNT, 0, 0), 6);
+    Close();
+    EXPECT_FALSE(KeyExists());
+    // Closing while stopped asks nothing and writes the (empty) list file.
+    EXPECT_EQ(FileText(folder_ + "\\exclusions.txt"), "");
+    EXPECT_EQ(exit_code_, 0);
+}
+
+TEST_F(Forms, ReadValuesChangeTheirBoxesAndAbsentOnesKeepTheDesign) {
+    PutSetting("MonitorAppLog", "1");
+    PutSetting("MonitorDSLog", "1");
+    PutSetting("MonitorErrorEvents", "0");
+    PutSetting("MonitorWarningEvents", "yes");
+    PutSetting("IncludeExclude", "I");
+    Open();
+    EXPECT_TRUE(Checked(IDC_APPLICATIONCHECK));
+    EXPECT_TRUE(Checked(IDC_SECURITYCHECK));  // absent: design state
+    EXPECT_TRUE(Checked(IDC_DSCHECK));
+    EXPECT_FALSE(Checked(IDC_CKERROR));
+    EXPECT_TRUE(Checked(IDC_CKWARNING));  // other content: design state
+    EXPECT_TRUE(Checked(IDC_OPTINCLUDE));
+    EXPECT_FALSE(Checked(IDC_OPTEXCLUDE));
+    // Boxes that changed wrote their value back unchanged, in the stored form; nothing else was written.
+    EXPECT_EQ(Setting("MonitorDSLog"), "1");
+    EXPECT_EQ(Setting("MonitorSecurityLog"), std::nullopt);
+    EXPECT_EQ(Setting("MonitorWarningEvents"), std::string("yes") + '\0');
+    Close();
+}
+
+TEST_F(Forms, SwitchesAreWrittenWhenClicked) {
+    Open();
+    ::SendMessageA(Item(IDC_DSCHECK), BM_CLICK, 0, 0);
+    EXPECT_EQ(Setting("MonitorDSLog"), "1");  // one byte, no terminating NUL
+    ::SendMessageA(Item(IDC_DSCHECK), BM_CLICK, 0, 0);
+    EXPECT_EQ(Setting("MonitorDSLog"), "0");
+    ::SendMessageA(Item(IDC_OPTINCLUDE), BM_CLICK, 0, 0);
+    EXPECT_EQ(Setting("IncludeExclude"), "I");
+    ::SendMessageA(Item(IDC_OPTEXCLUDE), BM_CLICK, 0, 0);
+    EXPECT_EQ(Setting("IncludeExclude"), "E");
+    Close();
+}
+
+TEST_F(Forms, DeleteWithoutSelectionOnlyShowsTheMessage) {
+    std::ofstream(folder_ + "\\exclusions.txt", std::ios::binary) << "Srv\t7\r\n";
+    Open();
+    ASSERT_EQ(ListCount(form_, IDC_LIST1), 1);
+    Toolbar(IDC_DELETE);
+    HWND box = WaitWindow("Select An Item To Delete");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(StaticTextOf(box), "Please Select An Item To Delete");
+    ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ::Sleep(100);
+    EXPECT_EQ(ListCount(form_, IDC_LIST1), 1);
+    Close();
+    EXPECT_EQ(FileText(folder_ + "\\exclusions.txt"), "Srv\t7\r\n");
+}
+
+TEST_F(Forms, EntryWithoutIdIsSourceAndTabInSortedOrder) {
+    std::ofstream(folder_ + "\\exclusions.txt", std::ios::binary) << "Zeta\t1\r\nAlpha\t2\r\n";
+    Open();
+    Toolbar(IDC_ADD);
+    HWND dlg = WaitWindow("Add Exclusion");
+    ASSERT_TRUE(dlg);
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(dlg, IDC_EX_OK)));
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(dlg, IDC_EX_TEXT2)));
+    ::SendMessageA(::GetDlgItem(dlg, IDC_EX_TEXT1), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("Mid"));
+    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dlg, IDC_EX_OK)));
+    ::SendMessageA(::GetDlgItem(dlg, IDC_EX_OK), BM_CLICK, 0, 0);
+    ASSERT_EQ(ListCount(form_, IDC_LIST1), 3);
+    EXPECT_EQ(ListText(form_, IDC_LIST1, 1), "Mid\t");
+    Close();
+    EXPECT_EQ(FileText(folder_ + "\\exclusions.txt"), "Alpha\t2\r\nMid\t\r\nZeta\t1\r\n");
+}
+
+TEST_F(Forms, SetupSavesOnOkShowsItBackAndCancelKeepsIt) {
+    Open();
+    Toolbar(IDC_SETUP);
+    HWND dlg = WaitWindow("SMTP/Notification Setup");
+    ASSERT_TRUE(dlg);
+    // An empty key replaces the design port "514" with an empty text.
+    EXPECT_EQ(TextOf(::GetDlgItem(dlg, IDC_SU_TEXT6)), "");
+    ::SetDlgItemTextA(dlg, IDC_SU_TEXT1, "mail.example.org");
+    ::SetDlgItemTextA(dlg, IDC_SU_TEXT2, "vantrel@example.org");
+    ::SetDlgItemTextA(dlg, IDC_SU_TEXT4, "Secret-1");
+    ::SetDlgItemTextA(dlg, IDC_SU_TEXT6, "1514");
+    ::SendDlgItemMessageA(dlg, IDC_SU_PROTOCOL, CB_SETCURSEL, 1, 0);
+    ::SendDlgItemMessageA(dlg, IDC_SU_LIST1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("b@example.org"));
+    ::SendDlgItemMessageA(dlg, IDC_SU_LIST1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("%username%@example.org"));
+    ::SendMessageA(::GetDlgItem(dlg, IDC_SU_OK), BM_CLICK, 0, 0);
+    for (int i = 0; i < 100 && ::IsWindow(dlg); ++i) ::Sleep(20);
+    EXPECT_FALSE(::IsWindow(dlg));
+
+    EXPECT_EQ(Setting("SMTPServer"), "mail.example.org");
+    EXPECT_EQ(Setting("FromEmail"), "vantrel@example.org");
+    EXPECT_EQ(Setting("UserName"), "");  // empty text: a value of zero length
+    const std::string cipher = vantrel::common::RC4ED("Secret-1", vantrel::common::PasswordKey);
+    EXPECT_NE(cipher, "Secret-1");
+    EXPECT_EQ(Setting("Password"), cipher);
+    EXPECT_EQ(Setting("SendEmail"), "0");
+    EXPECT_EQ(Setting("SyslogConsolePort"), "1514");
+    EXPECT_EQ(Setting("SyslogProtocol"), "UDP");
+    EXPECT_EQ(Setting("SendSyslogMessage"), "0");
+    EXPECT_EQ(Setting("SecureConsole"), std::nullopt);
+    EXPECT_EQ(FileText(folder_ + "\\To.txt"), "%username%@example.org\r\nb@example.org\r\n");
+
+    // Reopened: the password is shown back; edits then cancelled change nothing.
+    Toolbar(IDC_SETUP);
+    dlg = WaitWindow("SMTP/Notification Setup");
+    ASSERT_TRUE(dlg);
+    EXPECT_EQ(TextOf(::GetDlgItem(dlg, IDC_SU_TEXT4)), "Secret-1");
+    EXPECT_EQ(TextOf(::GetDlgItem(dlg, IDC_SU_TEXT3)), "");
+    EXPECT_EQ(TextOf(::GetDlgItem(dlg, IDC_SU_PROTOCOL)), "UDP");
+    EXPECT_EQ(ListCount(dlg, IDC_SU_LIST1), 2);
+    ::SetDlgItemTextA(dlg, IDC_SU_TEXT1, "other.example.org");
+    ::SendDlgItemMessageA(dlg, IDC_SU_LIST1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("c@example.org"));
+    ::SendMessageA(::GetDlgItem(dlg, IDC_SU_CANCEL), BM_CLICK, 0, 0);
+    for (int i = 0; i < 100 && ::IsWindow(dlg); ++i) ::Sleep(20);
+    EXPECT_EQ(Setting("SMTPServer"), "mail.example.org");
+    EXPECT_EQ(FileText(folder_ + "\\To.txt"), "%username%@example.org\r\nb@example.org\r\n");
+    Close();
+}
+
+TEST_F(Forms, TestMailWithoutRecipientsIsCancelled) {
+    Open();
+    Toolbar(IDC_SETUP);
+    HWND dlg = WaitWindow("SMTP/Notification Setup");
+    ASSERT_TRUE(dlg);
+    ::PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDC_SU_TEST, BN_CLICKED), 0);
+    HWND box = WaitWindow("Test Cancelled");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(StaticTextOf(box), "No Recipients Entered.  Please Enter A Recipient And Try Again.");
+    ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ::Sleep(100);
+    ::PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDC_SU_CANCEL, BN_CLICKED), 0);
+    for (int i = 0; i < 100 && ::IsWindow(dlg); ++i) ::Sleep(20);
+    Close();
+}
+
+TEST_F(Forms, TestMailToTemplatesOnlyReportsTheControlsError) {
+    std::ofstream(folder_ + "\\To.txt", std::ios::binary) << "%username%@example.org\r\n";
+    Open();
+    Toolbar(IDC_SETUP);
+    HWND dlg = WaitWindow("SMTP/Notification Setup");
+    ASSERT_TRUE(dlg);
+    ::SetDlgItemTextA(dlg, IDC_SU_TEXT1, "127.0.0.1:9");
+    ::PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDC_SU_TEST, BN_CLICKED), 0);
+    HWND box = nullptr;
+    for (int i = 0; i < 400 && !box; ++i) {
+        box = ::FindWindowA("#32770", "Vantrel");
+        ::Sleep(25);
+    }
+    ASSERT_TRUE(box);
+    EXPECT_EQ(StaticTextOf(box).rfind("SMTP Error: ", 0), 0u) << StaticTextOf(box);
+    EXPECT_GT(StaticTextOf(box).size(), 12u);
+    ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ::Sleep(100);
+    ::PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDC_SU_CANCEL, BN_CLICKED), 0);
+    for (int i = 0; i < 100 && ::IsWindow(dlg); ++i) ::Sleep(20);
+    Close();
+}
+
+TEST_F(Forms, ClosingWhileRunningAsksToRestartAndStillWritesTheList) {
+    ASSERT_TRUE(SetServiceRunning(true));
+    std::ofstream(folder_ + "\\exclusions.txt", std::ios::binary) << "Kept\r\n";
+    Open();
+    EXPECT_EQ(TextOf(Item(IDC_LABEL1)), "Running");
+    EXPECT_FALSE(ButtonEnabled(IDC_START));
+    EXPECT_TRUE(ButtonEnabled(IDC_STOP));
+    ::PostMessageA(form_, WM_CLOSE, 0, 0);
+    HWND box = WaitWindow("Vantrel");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(StaticTextOf(box), "Do You Want To Restart The Vantrel Service?");
+    ::PostMessageA(box, WM_COMMAND, IDNO, 0);
+    ui_.join();
+    form_ = nullptr;
+    EXPECT_EQ(FileText(folder_ + "\\exclusions.txt"), "Kept\r\n");
+    EXPECT_TRUE(SetServiceRunning(false));
+}
+
+TEST_F(Forms, IncludeModeAddsAnInclusion) {
+    PutSetting("IncludeExclude", "I");
+    Open();
+    Toolbar(IDC_ADD);
+    HWND dlg = WaitWindow("Add Inclusion");
+    ASSERT_TRUE(dlg);
+    CloseDialog(dlg, IDC_EX_CANCEL);
+    EXPECT_EQ(ListCount(form_, IDC_LIST1), 0);
+    Close();
+}
+
+TEST_F(Forms, AStateQueryThatFailsEndsTheManagerWithTheError) {
+    if (!created_) GTEST_SKIP() << "a Quenloc service not made by this test is installed";
+    {
+        ScHandle s(::OpenServiceA(manager_.get(), "Quenloc", SERVICE_ALL_ACCESS));
+        ASSERT_TRUE(s && ::DeleteService(s.get()));
+    }
+    PutSetting("MonitorDSLog", "1");
+    ui_ = std::thread([this] {
+        ::CoInitialize(nullptr);
+        exit_code_ = vantrel::manager::RunManager(::GetModuleHandleA(nullptr), folder_);
+        ::CoUninitialize();
+    });
+    HWND box = WaitWindow("Vantrel Manager");
+    ASSERT_TRUE(box);
+    // The message box, not the form: the form is never shown.
+    const std::string text = StaticTextOf(box);
+    EXPECT_NE(text.find("Run-time error '80070424'"), std::string::npos) << text;
+    ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ui_.join();
+    EXPECT_EQ(exit_code_, 1);
+    // Nothing was read or written after the failure.
+    EXPECT_EQ(Setting("MonitorDSLog"), std::string("1") + '\0');
+    EXPECT_EQ(FileText(folder_ + "\\exclusions.txt"), "");
+    EXPECT_EQ(::GetFileAttributesA((folder_ + "\\exclusions.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+    created_ = false;
+    SetUpTestSuite();
+}
+
+TEST_F(Forms, SyslogTestStartsTheSenderWithTheQuotedLine) {
+    const std::string sender = folder_ + "\\syslogsend.exe", record = folder_ + "\\cmdline.txt";
+    ::DeleteFileA(sender.c_str());
+    ::DeleteFileA(record.c_str());
+    Open();
+    HWND dlg = OpenSetup();
+    ASSERT_TRUE(dlg);
+    // Without the sender: the start failure with its number.
+    ::PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDC_SU_SENDTEST, BN_CLICKED), 0);
+    HWND box = WaitWindow("Vantrel Manager", form_);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(StaticTextOf(box).rfind("Error: 53 - ", 0), 0u) << StaticTextOf(box);
+    ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+    for (int i = 0; i < 100 && ::IsWindow(box); ++i) ::Sleep(20);
+
+    ASSERT_TRUE(::CopyFileA(SENDER_RECORD_PATH, sender.c_str(), FALSE));
+    ::PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDC_SU_SENDTEST, BN_CLICKED), 0);
+    for (int i = 0; i < 400 && ::GetFileAttributesA(record.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) ::Sleep(25);
+    EXPECT_EQ(FileText(record), "\"" + sender + "\" \"<14>Test Message From Vantrel\"");
+    CloseDialog(dlg, IDC_SU_CANCEL);
+    Close();
+    ::DeleteFileA(sender.c_str());
+}
+
+TEST_F(Forms, RecipientsAreAddedThroughTheInputBoxAndDeletedBySelection) {
+    Open();
+    HWND dlg = OpenSetup();
+    ASSERT_TRUE(dlg);
+    ::SendDlgItemMessageA(dlg, IDC_SU_LIST1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("m@example.org"));
+    ::PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDC_SU_ADD, BN_CLICKED), 0);
+    HWND input = WaitWindow("Enter Recipients");
+    ASSERT_TRUE(input);
+    EXPECT_EQ(TextOf(::GetDlgItem(input, IDC_IN_PROMPT)), "Enter An Email Address To Send Alerts To:");
+    ::SetDlgItemTextA(input, IDC_IN_TEXT, "a@example.org");
+    CloseDialog(input, IDOK);
+    ASSERT_EQ(ListCount(dlg, IDC_SU_LIST1), 2);
+    EXPECT_EQ(ListText(dlg, IDC_SU_LIST1, 0), "a@example.org");
+    // An empty answer adds nothing.
+    ::PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDC_SU_ADD, BN_CLICKED), 0);
+    input = WaitWindow("Enter Recipients");
+    ASSERT_TRUE(input);
+    CloseDialog(input, IDOK);
+    EXPECT_EQ(ListCount(dlg, IDC_SU_LIST1), 2);
+
+    ::PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDC_SU_REMOVE, BN_CLICKED), 0);
+    HWND box = WaitWindow("Select An Address To Delete");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(StaticTextOf(box), "Please Select An Item To Delete");
+    CloseDialog(box, IDOK);
+    EXPECT_EQ(ListCount(dlg, IDC_SU_LIST1), 2);
+    ::SendDlgItemMessageA(dlg, IDC_SU_LIST1, LB_SETCURSEL, 1, 0);
+    ::SendMessageA(::GetDlgItem(dlg, IDC_SU_REMOVE), BM_CLICK, 0, 0);
+    ASSERT_EQ(ListCount(dlg, IDC_SU_LIST1), 1);
+    EXPECT_EQ(ListText(dlg, IDC_SU_LIST1, 0), "a@example.org");
+    CloseDialog(dlg, IDC_SU_OK);
+    EXPECT_EQ(FileText(folder_ + "\\To.txt"), "a@example.org\r\n");
+    Close();
+}
+
+// Runs beside the loopback SMTP servers of the mail control's tests (with_smtpd.sh).
+TEST_F(Forms, TestMailGoesToTheListedAddressesWithoutTemplates) {
+    const char* dir = std::getenv("VANTREL_SMTP_DIR");
+    const char* port = std::getenv("VANTREL_SMTP_PLAIN_PORT");
+    if (!dir || !port) GTEST_SKIP() << "run through outside/mail/tests/with_smtpd.sh";
+    std::ofstream(folder_ + "\\To.txt", std::ios::binary)
+        << "b@example.org\r\n%USERNAME%@example.org\r\na@example.org\r\n";
+    Open();
+    HWND dlg = OpenSetup();
+    ASSERT_TRUE(dlg);
+    ::SetDlgItemTextA(dlg, IDC_SU_TEXT1, (std::string("127.0.0.1:") + port).c_str());
+    ::SetDlgItemTextA(dlg, IDC_SU_TEXT2, "manager@example.org");
+    ::PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDC_SU_TEST, BN_CLICKED), 0);
+    HWND box = nullptr;
+    for (int i = 0; i < 800 && !box; ++i) {
+        box = ::FindWindowA("#32770", "Vantrel");
+        ::Sleep(25);
+    }
+    ASSERT_TRUE(box);
+    EXPECT_EQ(StaticTextOf(box), "Email Sent Successfully");
+    CloseDialog(box, IDOK);
+    // The last item read ends selected.
+    EXPECT_EQ(::SendDlgItemMessageA(dlg, IDC_SU_LIST1, LB_GETCURSEL, 0, 0), 2);
+    CloseDialog(dlg, IDC_SU_CANCEL);
+    Close();
+    const std::string saved = std::string("Z:") + dir + "\\plain-1";
+    const std::string envelope = FileText(saved + ".env");
+    EXPECT_NE(envelope.find("from:manager@example.org\n"), std::string::npos) << envelope;
+    EXPECT_NE(envelope.find("to:a@example.org,b@example.org\n"), std::string::npos) << envelope;
+    const std::string message = FileText(saved + ".eml");
+    EXPECT_NE(message.find("Subject: Vantrel Email Test"), std::string::npos) << message;
+    EXPECT_NE(message.find("Success!"), std::string::npos) << message;
+}
+
+TEST_F(Forms, ToolbarButtonsCarryTheirToolTipsAndAboutOpens) {
+    Open();
+    HWND toolbar = Item(IDC_TOOLBAR1);
+    HWND tips = reinterpret_cast<HWND>(::SendMessageA(toolbar, TB_GETTOOLTIPS, 0, 0));
+    ASSERT_TRUE(tips);
+    const std::pair<int, const wchar_t*> expected[] = {
+        {IDC_START, L"Start Nalt Service"}, {IDC_STOP, L"Stop Nalt Service"},
+        {IDC_ADD, L"Add Inclusion/Exclusion"}, {IDC_DELETE, L"Delete Inclusion/Exclusion"},
+        {IDC_SETUP, L"SMTP Setup"}, {IDC_ABOUTBTN, L"About Nalt"}};
+    for (const auto& [id, tip] : expected) {
+        wchar_t text[128] = {};
+        TTTOOLINFOW info{};
+        info.cbSize = sizeof info;
+        info.hwnd = toolbar;
+        info.uId = static_cast<UINT_PTR>(id);
+        info.lpszText = text;
+        ::SendMessageW(tips, TTM_GETTEXTW, 128, reinterpret_cast<LPARAM>(&info));
+        EXPECT_STREQ(text, tip) << id;
+    }
+    Toolbar(IDC_ABOUTBTN);
+    HWND about = WaitWindow("About Vantrel Manager");
+    ASSERT_TRUE(about);
+    CloseDialog(about, IDOK);
+    Close();
+}
+
+TEST_F(Forms, AnUnusableRecipientFileIsNamedAndLosesNothing) {
+    // A folder where the recipient file should be: it can be neither read nor written.
+    ASSERT_TRUE(::CreateDirectoryA((folder_ + "\\To.txt").c_str(), nullptr));
+    Open();
+    Toolbar(IDC_SETUP);
+    HWND box = WaitWindow("Vantrel Manager", form_);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(StaticTextOf(box).rfind("Run-time error '", 0), 0u) << StaticTextOf(box);
+    CloseDialog(box, IDOK);
+    for (int i = 0; i < 100 && ::FindWindowA("#32770", "SMTP/Notification Setup"); ++i) ::Sleep(20);
+    EXPECT_FALSE(::FindWindowA("#32770", "SMTP/Notification Setup"));
+    // Made unwritable while the window is open: OK names the error and keeps the window.
+    ::RemoveDirectoryA((folder_ + "\\To.txt").c_str());
+    HWND dlg = OpenSetup();
+    ASSERT_TRUE(dlg);
+    ::SendDlgItemMessageA(dlg, IDC_SU_LIST1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("kept@example.org"));
+    ::DeleteFileA((folder_ + "\\To.txt").c_str());  // the load made it, empty
+    ASSERT_TRUE(::CreateDirectoryA((folder_ + "\\To.txt").c_str(), nullptr));
+    ::PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDC_SU_OK, BN_CLICKED), 0);
+    box = WaitWindow("Vantrel Manager", form_);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(StaticTextOf(box).rfind("Run-time error '", 0), 0u) << StaticTextOf(box);
+    CloseDialog(box, IDOK);
+    EXPECT_TRUE(::IsWindow(dlg));
+    EXPECT_EQ(ListCount(dlg, IDC_SU_LIST1), 1);
+    CloseDialog(dlg, IDC_SU_CANCEL);
+    // The manager goes on, and its list is still written at close.
+    ::SendMessageA(Item(IDC_LIST1), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Src\t1"));
+    Close();
+    EXPECT_EQ(FileText(folder_ + "\\exclusions.txt"), "Src\t1\r\n");
+    ::RemoveDirectoryA((folder_ + "\\To.txt").c_str());
+}
+
+}  // namespace

@@ -1,0 +1,48 @@
+// Resource and control identifiers of the property-page dialogs.
+#pragma once
+
+#define IDD_PAGE_LOGONAS 201
+#define IDD_PAGE_MANAGERACCESS 202
+#define IDD_PAGE_SERVICEACCESS 203
+#define IDD_PAGE_DEPENDENCIES 204
+
+// Every page: the machine-name row.
+#define IDC_LBLMACHINENAME 100
+#define IDC_CMBMACHINENAME 101
+#define IDC_BEVEL1 102
+// Descriptive memo and hint area.
+#define IDC_PANEL1 103
+#define IDC_MEMO1 104
+#define IDC_MEMO2 105
+// LogonAs.
+#define IDC_LABEL1 110
+#define IDC_EDTUSERNAME 111
+#define IDC_LABEL2 112
+#define IDC_EDTPASSWORD 113
+// ManagerAccess: ActiveManager, then the six boxes in their bit order.
+#define IDC_CHBACTIVEMANAGER 120
+#define IDC_CHBM_CONNECT 121
+#define IDC_CHBM_CREATE_SERVICE 122
+#define IDC_CHBM_ENUMERATE_SERVICE 123
+#define IDC_CHBM_LOCK 124
+#define IDC_CHBM_QUERY_LOCK_STATUS 125
+#define IDC_CHBM_MODIFY_BOOT_CONFIG 126
+// ServiceAccess and Dependencies.
+#define IDC_LBLSERVICENAME 130
+#define IDC_CHBSERVICENAME 131
+#define IDC_CHBACTIVESERVICE 132
+#define IDC_GROUPBOX1 133
+#define IDC_BEVEL2 134
+#define IDC_CHBS_CHANGE_CONFIG 140
+#define IDC_CHBS_ENUMERATE_DEPENDENTS 141
+#define IDC_CHBS_PAUSE_CONTINUE 142
+#define IDC_CHBS_QUERY_CONFIG 143
+#define IDC_CHBS_QUERY_STATUS 144
+#define IDC_CHBS_START 145
+#define IDC_CHBS_STOP 146
+#define IDC_CHBS_USER_DEFINED_CONTROL 147
+#define IDC_CHBS_DELETE 148
+#define IDC_CHBS_ALL_ACCESS 149
+#define IDC_CHBS_INTERROGATE 150
+#define IDC_LBLDEPENDENCIES 160
+#define IDC_MEMDEPENDENCIES 161

@@ -1,0 +1,278 @@
+// The property pages in a test property frame: each page is activated in a window of the
+// test, driven by the window messages its controls would send, and checked through the
+// control it edits. The control's site answers the ambient user mode with design mode.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <ocidl.h>
+#include <olectl.h>
+#include <wrl/client.h>
+
+#include <string>
+
+#include "automation/service_control.h"
+#include "pages/late_bound.h"
+#include "pages/page_ids.h"
+#include "pages/property_pages.h"
+
+using Microsoft::WRL::ComPtr;
+using dovrin::pages::LateBound;
+
+namespace vantrel::com {
+ModuleCounts& Counts() {
+    static ModuleCounts counts;
+    return counts;
+}
+HMODULE ModuleHandle() {
+    static HMODULE module = ::LoadLibraryA(DOVRIN_DLL_PATH);
+    return module;
+}
+}  // namespace vantrel::com
+
+namespace {
+
+class DesignSite : public IOleClientSite, public IDispatch {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (riid == IID_IUnknown || riid == IID_IOleClientSite) *ppv = static_cast<IOleClientSite*>(this);
+        else if (riid == IID_IDispatch) *ppv = static_cast<IDispatch*>(this);
+        else {
+            *ppv = nullptr;
+            return E_NOINTERFACE;
+        }
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
+    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetContainer(IOleContainer**) override { return E_NOINTERFACE; }
+    STDMETHODIMP ShowObject() override { return S_OK; }
+    STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
+    STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override { *n = 0; return S_OK; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* r, EXCEPINFO*, UINT*) override {
+        if (id != DISPID_AMBIENT_USERMODE) return DISP_E_MEMBERNOTFOUND;
+        r->vt = VT_BOOL;
+        r->boolVal = VARIANT_FALSE;
+        return S_OK;
+    }
+};
+
+class FrameSite : public IPropertyPageSite {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (riid == IID_IUnknown || riid == IID_IPropertyPageSite) {
+            *ppv = this;
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP OnStatusChange(DWORD flags) override {
+        if (flags & PROPPAGESTATUS_DIRTY) ++dirty;
+        return S_OK;
+    }
+    STDMETHODIMP GetLocaleID(LCID* l) override { *l = 0x409; return S_OK; }
+    STDMETHODIMP GetPageContainer(IUnknown**) override { return E_NOTIMPL; }
+    STDMETHODIMP TranslateAccelerator(MSG*) override { return S_FALSE; }
+    int dirty = 0;
+};
+
+// One page in a frame window of the test, over one designed control.
+class PageFrame : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::CoInitialize(nullptr);
+        errors_.clear();
+        dovrin::pages::SetErrorReporter([this](HWND, const std::string& text, const std::string&) {
+            errors_ += text + "|";
+        });
+        ASSERT_EQ(dovrin::automation::CreateServiceControl(IID_IDispatch, reinterpret_cast<void**>(control_.GetAddressOf())), S_OK);
+        ComPtr<IOleObject> ole;
+        ASSERT_EQ(control_.As(&ole), S_OK);
+        ole->SetClientSite(&design_);
+        frame_ = ::CreateWindowA("STATIC", "VtTestFrame", WS_OVERLAPPEDWINDOW, 0, 0, 500, 500, nullptr,
+                                 nullptr, nullptr, nullptr);
+        ASSERT_NE(frame_, nullptr);
+    }
+    void TearDown() override {
+        if (page_) {
+            page_->Deactivate();
+            page_->SetObjects(0, nullptr);
+            page_->SetPageSite(nullptr);
+            page_.Reset();
+        }
+        ComPtr<IOleObject> ole;
+        if (control_ && SUCCEEDED(control_.As(&ole))) ole->SetClientSite(nullptr);
+        control_.Reset();
+        ::DestroyWindow(frame_);
+        dovrin::pages::SetErrorReporter(nullptr);
+        ::CoUninitialize();
+    }
+    void Open(HRESULT (*create)(REFIID, void**)) {
+        ASSERT_EQ(create(IID_IPropertyPage, reinterpret_cast<void**>(page_.GetAddressOf())), S_OK);
+        page_->SetPageSite(&site_);
+        IUnknown* objects[] = {control_.Get()};
+        ASSERT_EQ(page_->SetObjects(1, objects), S_OK);
+        RECT r{0, 0, 400, 400};
+        ASSERT_EQ(page_->Activate(frame_, &r, FALSE), S_OK);
+        dialog_ = ::GetWindow(frame_, GW_CHILD);
+        ASSERT_NE(dialog_, nullptr);
+    }
+    HWND Item(int id) { return ::GetDlgItem(dialog_, id); }
+    bool Checked(int id) { return ::IsDlgButtonChecked(dialog_, id) == BST_CHECKED; }
+    // A user's click: the box toggles, then the dialog hears of it.
+    void Click(int id) {
+        ::CheckDlgButton(dialog_, id, Checked(id) ? BST_UNCHECKED : BST_CHECKED);
+        ::SendMessageA(dialog_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(Item(id)));
+    }
+    void Focus(int id, int code) {
+        ::SendMessageA(dialog_, WM_COMMAND, MAKEWPARAM(id, code), LPARAM(Item(id)));
+    }
+    std::string Text(int id) {
+        char buffer[2048] = {};
+        ::GetDlgItemTextA(dialog_, id, buffer, sizeof buffer);
+        return buffer;
+    }
+    LateBound Control() { return LateBound(control_.Get()); }
+
+    ComPtr<IDispatch> control_;
+    ComPtr<IPropertyPage> page_;
+    DesignSite design_;
+    FrameSite site_;
+    HWND frame_ = nullptr;
+    HWND dialog_ = nullptr;
+    std::string errors_;
+};
+
+const int kTenBoxes[] = {IDC_CHBS_CHANGE_CONFIG, IDC_CHBS_ENUMERATE_DEPENDENTS, IDC_CHBS_PAUSE_CONTINUE,
+                         IDC_CHBS_QUERY_CONFIG, IDC_CHBS_QUERY_STATUS, IDC_CHBS_START, IDC_CHBS_STOP,
+                         IDC_CHBS_USER_DEFINED_CONTROL, IDC_CHBS_DELETE, IDC_CHBS_INTERROGATE};
+
+TEST_F(PageFrame, ServiceAccessAllAccessDisablesTheTenBoxes) {
+    Control().PutText(L"ServiceName", "VtTestPaged");
+    Open(dovrin::pages::CreateServiceAccessPage);
+    EXPECT_TRUE(Checked(IDC_CHBS_ALL_ACCESS));
+    for (int id : kTenBoxes) {
+        EXPECT_FALSE(Checked(id)) << id;
+        EXPECT_FALSE(::IsWindowEnabled(Item(id))) << id;
+    }
+    EXPECT_NE(Text(IDC_MEMO1).find("the service \"VtTestPaged\". The value must be set"), std::string::npos)
+        << Text(IDC_MEMO1);
+
+    Click(IDC_CHBS_ALL_ACCESS);
+    for (int id : kTenBoxes) EXPECT_TRUE(::IsWindowEnabled(Item(id))) << id;
+    Click(IDC_CHBS_START);
+    Click(IDC_CHBS_STOP);
+    EXPECT_EQ(page_->IsPageDirty(), S_OK);
+    EXPECT_GT(site_.dirty, 0);
+    Focus(IDC_CHBS_DELETE, BN_SETFOCUS);
+    EXPECT_EQ(Text(IDC_MEMO2), "This flag enables deleting the service");
+    Focus(IDC_CHBS_DELETE, BN_KILLFOCUS);
+    EXPECT_EQ(Text(IDC_MEMO2), "");
+    ASSERT_EQ(page_->Apply(), S_OK);
+    EXPECT_EQ(Control().Long(L"ServiceAccess"), 0x30);
+    EXPECT_EQ(page_->IsPageDirty(), S_FALSE);
+
+    Click(IDC_CHBS_ALL_ACCESS);
+    page_->Apply();
+    EXPECT_EQ(Control().Long(L"ServiceAccess"), 983551);
+    EXPECT_EQ(errors_, "");
+
+    PROPPAGEINFO info{};
+    ASSERT_EQ(page_->GetPageInfo(&info), S_OK);
+    EXPECT_STREQ(info.pszTitle, L"ServiceAccess");
+    EXPECT_STREQ(info.pszHelpFile, L"Brolm.hlp");
+    EXPECT_EQ(info.dwHelpContext, 8115u);
+    EXPECT_GT(info.size.cx, 0);
+    ::CoTaskMemFree(info.pszTitle);
+    ::CoTaskMemFree(info.pszHelpFile);
+    ::CoTaskMemFree(info.pszDocString);
+}
+
+TEST_F(PageFrame, ManagerAccessWritesOnlyTouchedBoxesAndOrdersActiveManager) {
+    Control().PutLong(L"ManagerAccess", 5);
+    Open(dovrin::pages::CreateManagerAccessPage);
+    EXPECT_TRUE(Checked(IDC_CHBM_CONNECT));
+    EXPECT_TRUE(Checked(IDC_CHBM_ENUMERATE_SERVICE));
+    EXPECT_FALSE(Checked(IDC_CHBM_CREATE_SERVICE));
+    EXPECT_EQ(Text(IDC_MEMO1).rfind("The ManagerAccess property specifies the desired access to the service control manager. ", 0), 0u);
+
+    // No box touched: Apply writes nothing, even when the control changed meanwhile.
+    Control().PutLong(L"ManagerAccess", 1);
+    page_->Apply();
+    EXPECT_EQ(Control().Long(L"ManagerAccess"), 1);
+
+    // Opening writes the pending access first (it would be refused once open).
+    Click(IDC_CHBM_CREATE_SERVICE);
+    Click(IDC_CHBACTIVEMANAGER);
+    EXPECT_TRUE(Control().Bool(L"ActiveManager"));
+    EXPECT_EQ(Control().Long(L"ManagerAccess"), 1 + 2 + 4);
+    EXPECT_TRUE(Checked(IDC_CHBACTIVEMANAGER));  // read again
+
+    // Closing comes first, then the pending access is written.
+    Click(IDC_CHBM_CREATE_SERVICE);
+    Click(IDC_CHBACTIVEMANAGER);
+    EXPECT_FALSE(Control().Bool(L"ActiveManager"));
+    EXPECT_EQ(Control().Long(L"ManagerAccess"), 1 + 4);
+    EXPECT_EQ(errors_, "");
+
+    Focus(IDC_CHBM_LOCK, BN_SETFOCUS);
+    EXPECT_EQ(Text(IDC_MEMO2), "The flag enables to acquire a lock on the database");
+    Focus(IDC_CHBM_MODIFY_BOOT_CONFIG, BN_SETFOCUS);
+    EXPECT_EQ(Text(IDC_MEMO2), "");
+
+    // A refused write is shown and the page read again.
+    Control().PutBool(L"ActiveManager", true);
+    Click(IDC_CHBM_LOCK);
+    page_->Apply();
+    EXPECT_EQ(errors_, "Can not change parameter when CONTROL SERVICE MANAGER is active|");
+    EXPECT_FALSE(Checked(IDC_CHBM_LOCK));
+    EXPECT_TRUE(Checked(IDC_CHBACTIVEMANAGER));
+}
+
+TEST_F(PageFrame, LogonAsWritesBothTexts) {
+    auto logon = Control().Object(L"LogonAs");
+    LateBound(logon.Get()).PutText(L"UserName", "VtOld");
+    Open(dovrin::pages::CreateLogonAsPage);
+    EXPECT_EQ(Text(IDC_EDTUSERNAME), "VtOld");
+    EXPECT_EQ(Text(IDC_MEMO1).rfind("In order to have full access to the managed computer you must have administrative privileges.", 0), 0u);
+    ::SetDlgItemTextA(dialog_, IDC_EDTUSERNAME, "VtAdmin");
+    ::SetDlgItemTextA(dialog_, IDC_EDTPASSWORD, "VtSecret");
+    page_->Apply();
+    EXPECT_EQ(LateBound(logon.Get()).Text(L"UserName"), "VtAdmin");
+    EXPECT_EQ(LateBound(logon.Get()).Text(L"Password"), "VtSecret");
+    EXPECT_EQ(::GetWindowLongA(Item(IDC_EDTPASSWORD), GWL_STYLE) & ES_PASSWORD, ES_PASSWORD);
+}
+
+TEST_F(PageFrame, DependenciesEditTheControlsListOfAnOpenService) {
+    Open(dovrin::pages::CreateDependenciesPage);
+    HWND names = Item(IDC_CHBSERVICENAME);
+    ASSERT_GT(::SendMessageA(names, CB_GETCOUNT, 0, 0), 0);
+    EXPECT_FALSE(::IsWindowEnabled(Item(IDC_CHBACTIVESERVICE)));  // no service chosen
+    EXPECT_FALSE(::IsWindowEnabled(Item(IDC_MEMDEPENDENCIES)));
+    ::SendMessageA(names, CB_SETCURSEL, 0, 0);
+    ::SendMessageA(dialog_, WM_COMMAND, MAKEWPARAM(IDC_CHBSERVICENAME, CBN_SELCHANGE), LPARAM(names));
+    std::string chosen = Control().Text(L"ServiceName");
+    EXPECT_FALSE(chosen.empty());
+    EXPECT_TRUE(::IsWindowEnabled(Item(IDC_CHBACTIVESERVICE)));
+
+    Click(IDC_CHBACTIVESERVICE);
+    ASSERT_TRUE(Control().Bool(L"ActiveService")) << errors_;
+    EXPECT_TRUE(::IsWindowEnabled(Item(IDC_MEMDEPENDENCIES)));
+    // Typing: the text changes and the edit box says so.
+    ::SetDlgItemTextA(dialog_, IDC_MEMDEPENDENCIES, "VtDepA\r\n+VtGroup");
+    Focus(IDC_MEMDEPENDENCIES, EN_CHANGE);
+    page_->Apply();
+    auto list = Control().Object(L"Dependencies");
+    EXPECT_EQ(LateBound(list.Get()).Long(L"Count"), 2);
+    EXPECT_EQ(LateBound(list.Get()).Text(L"Text"), "VtDepA\r\n+VtGroup\r\n");
+    EXPECT_EQ(errors_, "");
+}
+
+}  // namespace
