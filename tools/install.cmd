@@ -7,6 +7,17 @@ set "DEST=%ProgramFiles%\Vantrel"
 if "%SRC%"=="" goto usage
 if not exist "%DEST%" mkdir "%DEST%"
 
+rem A running service holds its modules open: stop it before anything is replaced.
+sc query Quenloc >nul 2>&1
+if errorlevel 1 goto stopped
+sc stop Quenloc >nul 2>&1
+for /l %%i in (1,1,30) do (
+  sc query Quenloc | find "STOPPED" >nul
+  if not errorlevel 1 goto stopped
+  ping -n 2 127.0.0.1 >nul
+)
+:stopped
+
 rem The event-log substitute, loaded from beside the programs under Wine.
 copy /y "%SRC%\bin\vteventlog.dll" "%DEST%\vteventlog.dll" >nul
 if errorlevel 1 goto fail
@@ -28,6 +39,29 @@ copy /y "%SRC%\bin\VelmSendmail.ocx" "%DEST%\VelmSendmail.ocx" >nul
 if errorlevel 1 goto fail
 regsvr32 /s "%DEST%\VelmSendmail.ocx"
 if errorlevel 1 goto fail
+rem The service program with its log monitor class and its service-host control.
+copy /y "%SRC%\bin\Mirrolan.dll" "%DEST%\Mirrolan.dll" >nul
+if errorlevel 1 goto fail
+regsvr32 /s "%DEST%\Mirrolan.dll"
+if errorlevel 1 goto fail
+copy /y "%SRC%\bin\svcit.ocx" "%DEST%\svcit.ocx" >nul
+if errorlevel 1 goto fail
+regsvr32 /s "%DEST%\svcit.ocx"
+if errorlevel 1 goto fail
+sc stop Quenloc >nul 2>&1
+copy /y "%SRC%\bin\Quenloc.exe" "%DEST%\Quenloc.exe" >nul
+if errorlevel 1 goto fail
+rem A service has no desktop: trapped errors go to the error log, never to a dialog.
+>"%DEST%\Nalt.INI" echo [preferences]
+>>"%DEST%\Nalt.INI" echo Silent Run=1
+>>"%DEST%\Nalt.INI" echo [log file]
+>>"%DEST%\Nalt.INI" echo Write To Disk=1
+rem The service's event source for its warnings in the Application log.
+reg add "HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Quenloc" /f >nul
+if errorlevel 1 goto fail
+rem The Windows service, made afresh by every installation.
+sc delete Quenloc >nul 2>&1
+sc create Quenloc binPath= "%DEST%\Quenloc.exe" start= auto DisplayName= "Vantrel event-log monitor" >nul
 if errorlevel 1 goto fail
 rem The "WinNT:" directory provider substitute, only where the platform has none (Wine);
 rem a provider of ours from an earlier installation is updated.

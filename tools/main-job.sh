@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
-# Builds Vantrel, installs it into a Wine prefix and shows it working.
+# Builds Vantrel, installs it into a Wine prefix and shows it working: the service
+# "Quenloc" runs under the SCM, error events are reported to the System and Application
+# logs, and their notifications arrive as mail at a local SMTP server (aiosmtpd) and as
+# syslog lines at a local rsyslogd, both on loopback.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/setup.sh"
@@ -10,6 +13,12 @@ export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
 "$root/tools/wineprefix.sh" start "$WINEPREFIX"
 trap '"$root/tools/wineprefix.sh" stop "$WINEPREFIX"' EXIT
 
+# end_to_end.sh installs (tools/install.cmd), configures, starts the service, reports the
+# events, prints the mail and syslog lines that arrived, and stops the service.
+"$root/outside/mail/tests/with_smtpd.sh" "$build/demo-smtpd" \
+  "$root/outside/syslogsend/tests/with_rsyslog.sh" "$build/demo-rsyslog" \
+  "$root/service/tests/end_to_end.sh" "$root" "$build"
+
+# And what an automation client of the installed event-log library sees.
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
-/usr/lib/wine/wine64 cmd /c "$(winpath "$root/tools/install.cmd")" "$(winpath "$build")"
 /usr/lib/wine/wine64 cscript.exe //nologo "$(winpath "$root/tools/demo.vbs")"

@@ -97,10 +97,17 @@ bool ProviderFree() {
     return key_free && progid_free;
 }
 
+// The file name without its folder: a copy of ours installed elsewhere is still ours.
+std::string FileNameOf(const std::string& path) {
+    const size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 bool SystemInfoFree(const std::string& path) {
     std::string server;
     const std::string key = "CLSID\\" + GuidText(CLSID_WinNTSystemInfo) + "\\InprocServer32";
-    return !ReadDefault(HKEY_CLASSES_ROOT, key, server) || ::lstrcmpiA(server.c_str(), path.c_str()) == 0;
+    return !ReadDefault(HKEY_CLASSES_ROOT, key, server) ||
+           ::lstrcmpiA(FileNameOf(server).c_str(), FileNameOf(path).c_str()) == 0;
 }
 
 }  // namespace

@@ -1,0 +1,229 @@
+#include "log_monitor.h"
+
+#include <wrl/client.h>
+
+#include <map>
+#include <string>
+
+#include "core/read_position.h"
+#include "event_point.h"
+#include "lorvex.h"
+#include "mirrolan_idl.h"
+#include "platform/winapi/com_server.h"
+#include "platform/winapi/oleauto.h"
+
+namespace mirrolan {
+
+namespace {
+
+using Microsoft::WRL::ComPtr;
+
+constexpr DISPID kNewLogEntry = 1;
+constexpr DISPID kOnEventLogChange = 1;
+// The shortest interval Lorvex allows between two checks of a log.
+constexpr long kCheckInterval = 500;
+
+class LogMonitor;
+
+// Lorvex's checking thread takes its first look at the log some time after the start, so
+// an entry written in between raises no change event of its own. One check of ours after
+// the first interval catches it. Thread timers, one map per thread.
+thread_local std::map<UINT_PTR, LogMonitor*> t_catch_up;
+void CALLBACK CatchUp(HWND, UINT, UINT_PTR id, DWORD);
+
+// Receives OnEventLogChange from the followed EventLog. It holds the monitor weakly: the
+// monitor owns the EventLog, which owns this sink.
+class ChangeSink final : public IDispatch {
+public:
+    explicit ChangeSink(LogMonitor* owner) : owner_(owner) {}
+    void Detach() { owner_ = nullptr; }
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == DIID__IEventLogEvents) {
+            *ppv = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ::InterlockedIncrement(&refs_); }
+    STDMETHODIMP_(ULONG) Release() override {
+        ULONG n = ::InterlockedDecrement(&refs_);
+        if (n == 0) delete this;
+        return n;
+    }
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
+        if (n) *n = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override;
+
+private:
+    volatile LONG refs_ = 1;
+    vantrel::com::ObjectCount count_;
+    LogMonitor* owner_;
+};
+
+class LogMonitor final : public vantrel::com::Dual<_Mirrolan>, public IConnectionPointContainer {
+public:
+    LogMonitor() : point_(this, DIID___Mirrolan) {}
+    ~LogMonitor() override { Stop(); }
+
+    STDMETHODIMP_(ULONG) AddRef() override { return Dual::AddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return Dual::Release(); }
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override { return Dual::QueryInterface(riid, ppv); }
+
+    STDMETHODIMP StartMonitoring(BSTR log_name) override {
+        Stop();
+        ComPtr<IEventLog> log;
+        HRESULT hr = ::CoCreateInstance(CLSID_EventLog, nullptr, CLSCTX_INPROC_SERVER, IID_IEventLog,
+                                        reinterpret_cast<void**>(log.GetAddressOf()));
+        if (FAILED(hr)) return Fail(hr, L"Cannot create Lorvex.EventLog");
+        vantrel::Bstr name(log_name ? log_name : L"");
+        if (FAILED(hr = log->put_SourceName(name.get()))) return Fail(hr, nullptr);
+        if (FAILED(hr = log->put_ChangeCheckInterval(kCheckInterval))) return Fail(hr, nullptr);
+        LogWindow now;
+        if (FAILED(hr = Window(log.Get(), now))) return Fail(hr, nullptr);
+
+        ComPtr<IConnectionPointContainer> container;
+        ComPtr<IConnectionPoint> point;
+        if (FAILED(hr = log.As(&container)) ||
+            FAILED(hr = container->FindConnectionPoint(DIID__IEventLogEvents, point.GetAddressOf())))
+            return Fail(hr, L"Lorvex.EventLog has no change events");
+        auto* sink = new ChangeSink(this);
+        DWORD cookie = 0;
+        hr = point->Advise(sink, &cookie);
+        if (FAILED(hr)) {
+            sink->Detach();
+            sink->Release();
+            return Fail(hr, nullptr);
+        }
+        log_ = log;
+        point_of_log_ = point;
+        sink_ = sink;
+        cookie_ = cookie;
+        position_ = ReadPosition(now);
+        timer_ = ::SetTimer(nullptr, 0, 2 * kCheckInterval, CatchUp);
+        if (timer_) t_catch_up[timer_] = this;
+        return S_OK;
+    }
+
+    // IConnectionPointContainer
+    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** e) override {
+        if (e) *e = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP FindConnectionPoint(REFIID riid, IConnectionPoint** cp) override {
+        return vantrel::com::FindPoint(point_, DIID___Mirrolan, riid, cp);
+    }
+
+    // The log changed: raise every entry past the position, one by one. A change that
+    // arrives while a handler runs (it let events through) is taken up by the loop that
+    // is already raising, so entries keep their order.
+    void OnChange() {
+        if (raising_) {
+            again_ = true;
+            return;
+        }
+        ComPtr<LogMonitor> self(this);  // a handler may drop the client's last reference
+        raising_ = true;
+        do {
+            again_ = false;
+            RaiseNewEntries();
+        } while (again_ && log_);
+        raising_ = false;
+    }
+
+protected:
+    void* QueryOther(REFIID riid) override {
+        if (riid == IID_IConnectionPointContainer) return static_cast<IConnectionPointContainer*>(this);
+        return nullptr;
+    }
+
+private:
+    static HRESULT Window(IEventLog* log, LogWindow& out) {
+        long oldest = 0, count = 0;
+        HRESULT hr = log->get_OldestRecordNumber(&oldest);
+        if (SUCCEEDED(hr)) hr = log->get_RecordCount(&count);
+        if (FAILED(hr)) return hr;
+        out.oldest = static_cast<uint32_t>(oldest);
+        out.count = static_cast<uint32_t>(count);
+        return S_OK;
+    }
+
+    void RaiseNewEntries() {
+        if (!log_) return;
+        LogWindow now;
+        if (FAILED(Window(log_.Get(), now))) return;
+        while (log_) {
+            auto number = position_.Take(now);  // advanced before the raise
+            if (!number) break;
+            ComPtr<IEventLogRecord> record;
+            // An entry that went away between the check and the read is lost with it.
+            if (FAILED(log_->ReadRecord(static_cast<long>(*number), record.GetAddressOf())) || !record) continue;
+            VARIANT arg;
+            arg.vt = VT_DISPATCH;
+            arg.pdispVal = record.Get();
+            point_.Fire(kNewLogEntry, {arg});
+        }
+    }
+
+    void Stop() {
+        if (timer_) {
+            ::KillTimer(nullptr, timer_);
+            t_catch_up.erase(timer_);
+            timer_ = 0;
+        }
+        if (point_of_log_) point_of_log_->Unadvise(cookie_);
+        if (sink_) {
+            sink_->Detach();
+            sink_->Release();
+            sink_ = nullptr;
+        }
+        point_of_log_.Reset();
+        log_.Reset();
+    }
+
+    HRESULT Fail(HRESULT hr, const wchar_t* text) {
+        // Lorvex's own error information stays in place unless we have a better text.
+        if (text) vantrel::com::SetErrorInfo(L"Mirrolan", text);
+        return hr;
+    }
+
+    vantrel::com::EventPoint point_;
+    ComPtr<IEventLog> log_;
+    ComPtr<IConnectionPoint> point_of_log_;
+    ChangeSink* sink_ = nullptr;
+    DWORD cookie_ = 0;
+    ReadPosition position_{LogWindow{}};
+    bool raising_ = false;
+    bool again_ = false;
+    UINT_PTR timer_ = 0;
+
+    friend void CALLBACK CatchUp(HWND, UINT, UINT_PTR, DWORD);
+};
+
+void CALLBACK CatchUp(HWND, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(nullptr, id);
+    auto it = t_catch_up.find(id);
+    if (it == t_catch_up.end()) return;
+    LogMonitor* monitor = it->second;
+    t_catch_up.erase(it);
+    monitor->timer_ = 0;
+    monitor->OnChange();
+}
+
+STDMETHODIMP ChangeSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) {
+    if (id == kOnEventLogChange && owner_) owner_->OnChange();
+    return S_OK;
+}
+
+}  // namespace
+
+HRESULT CreateLogMonitor(REFIID riid, void** ppv) { return vantrel::com::CreateObject<LogMonitor>(riid, ppv); }
+
+}  // namespace mirrolan

@@ -1,0 +1,162 @@
+// Mirrolan as the service uses it: created by class id, started through the first
+// method after the dispatch methods, raising NewLogEntry once per new entry in order on
+// the creating thread, also while a handler lets events through.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "client_support.h"
+
+// Outside any unnamed namespace: the compiler must not assume it sees every class that
+// implements it.
+struct IMirrolan : IDispatch {
+    virtual HRESULT STDMETHODCALLTYPE StartMonitoring(BSTR log_name) = 0;
+};
+
+namespace {
+
+const CLSID kClsid = {0x462F967A, 0xBAF6, 0x4F9C, {0xB3, 0x47, 0xE4, 0x98, 0x0B, 0x5F, 0xE3, 0xC6}};
+const IID kIid = {0x463152C8, 0xA7E0, 0x40FC, {0x95, 0x07, 0xAC, 0x75, 0x32, 0x76, 0xBF, 0x47}};
+const IID kEvents = {0x522FCCCE, 0x2058, 0x4A9C, {0xBE, 0x25, 0xEB, 0x81, 0x53, 0x56, 0xDC, 0xDE}};
+
+void Pump(DWORD milliseconds) {
+    const DWORD end = ::GetTickCount() + milliseconds;
+    while (static_cast<LONG>(end - ::GetTickCount()) > 0) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+        ::Sleep(10);
+    }
+}
+
+// Records the record number, event id and thread of every NewLogEntry.
+class Sink final : public IDispatch {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == kEvents) {
+            *ppv = static_cast<IDispatch*>(this);
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
+        if (id != 1 || !params || params->cArgs != 1 || params->rgvarg[0].vt != VT_DISPATCH) return S_OK;
+        ComPtr<IEventLogRecord> record;
+        params->rgvarg[0].pdispVal->QueryInterface(IID_IEventLogRecord, reinterpret_cast<void**>(record.GetAddressOf()));
+        long number = 0, event_id = 0;
+        if (record) {
+            record->get_RecordNumber(&number);
+            record->get_EventId(&event_id);
+        }
+        numbers.push_back(number);
+        ids.push_back(event_id);
+        threads.push_back(::GetCurrentThreadId());
+        if (during) during();
+        return S_OK;
+    }
+    std::vector<long> numbers, ids;
+    std::vector<DWORD> threads;
+    std::function<void()> during;
+};
+
+class Monitor : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        HMODULE dll = ::LoadLibraryA(MIRROLAN_PATH);
+        ASSERT_TRUE(dll);
+        auto reg = reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void*>(::GetProcAddress(dll, "DllRegisterServer")));
+        ASSERT_TRUE(reg);
+        ASSERT_EQ(reg(), S_OK);
+    }
+    void SetUp() override {
+        ASSERT_EQ(::CoCreateInstance(kClsid, nullptr, CLSCTX_INPROC_SERVER, kIid,
+                                     reinterpret_cast<void**>(monitor_.GetAddressOf())),
+                  S_OK);
+        ComPtr<IConnectionPointContainer> container;
+        ASSERT_EQ(monitor_.As(&container), S_OK);
+        ASSERT_EQ(container->FindConnectionPoint(kEvents, &point_), S_OK);
+        ASSERT_EQ(point_->Advise(&sink_, &cookie_), S_OK);
+    }
+    void TearDown() override {
+        if (point_) point_->Unadvise(cookie_);
+    }
+    HRESULT Start() { return monitor_->StartMonitoring(vantrel::Bstr(log_.wide_name()).get()); }
+
+    ComApartment apartment_;
+    TestLog log_{"VtMirrolanTest"};
+    ComPtr<IMirrolan> monitor_;
+    ComPtr<IConnectionPoint> point_;
+    DWORD cookie_ = 0;
+    Sink sink_;
+};
+
+TEST_F(Monitor, RaisesEveryNewEntryOnceInOrderOnTheCreatingThread) {
+    ASSERT_TRUE(log_.Write(1));
+    ASSERT_TRUE(log_.Write(2));  // there before the start: never raised
+    ASSERT_EQ(Start(), S_OK);
+    Pump(700);
+    EXPECT_TRUE(sink_.numbers.empty());
+    for (DWORD id = 10; id < 15; ++id) ASSERT_TRUE(log_.Write(id));  // several within one check
+    Pump(1500);
+    EXPECT_EQ(sink_.numbers, (std::vector<long>{3, 4, 5, 6, 7}));
+    EXPECT_EQ(sink_.ids, (std::vector<long>{10, 11, 12, 13, 14}));
+    for (DWORD t : sink_.threads) EXPECT_EQ(t, ::GetCurrentThreadId());
+    ASSERT_TRUE(log_.Write(15));
+    Pump(1500);
+    EXPECT_EQ(sink_.numbers.size(), 6u);
+}
+
+TEST_F(Monitor, AHandlerThatLetsEventsThroughKeepsTheOrder) {
+    ASSERT_EQ(Start(), S_OK);
+    bool wrote = false;
+    sink_.during = [&] {
+        if (!wrote) {  // more entries arrive while the first handler yields
+            wrote = true;
+            for (DWORD id = 21; id < 24; ++id) log_.Write(id);
+        }
+        Pump(700);
+    };
+    ASSERT_TRUE(log_.Write(20));
+    Pump(4000);
+    EXPECT_EQ(sink_.ids, (std::vector<long>{20, 21, 22, 23}));
+}
+
+TEST_F(Monitor, ABurstArrivesWhole) {
+    ASSERT_EQ(Start(), S_OK);
+    for (DWORD id = 1; id <= 300; ++id) ASSERT_TRUE(log_.Write(id));
+    Pump(2500);
+    ASSERT_EQ(sink_.ids.size(), 300u);
+    for (size_t i = 0; i < sink_.ids.size(); ++i) EXPECT_EQ(sink_.ids[i], static_cast<long>(i + 1));
+}
+
+TEST_F(Monitor, DroppingTheLastReferenceStopsTheEvents) {
+    ASSERT_EQ(Start(), S_OK);
+    point_->Unadvise(cookie_);
+    point_.Reset();
+    monitor_.Reset();
+    ASSERT_TRUE(log_.Write(30));
+    Pump(1200);
+    EXPECT_TRUE(sink_.numbers.empty());
+}
+
+TEST_F(Monitor, DispatchCallersReachStartMonitoring) {
+    DISPID id = 0;
+    LPOLESTR name = const_cast<LPOLESTR>(L"StartMonitoring");
+    ASSERT_EQ(monitor_->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id), S_OK);
+    vantrel::Variant arg;
+    arg->vt = VT_BSTR;
+    arg->bstrVal = ::SysAllocString(log_.wide_name().c_str());
+    DISPPARAMS params{arg.get(), nullptr, 1, 0};
+    ASSERT_EQ(monitor_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
+              S_OK);
+    ASSERT_TRUE(log_.Write(40));
+    Pump(1200);
+    EXPECT_EQ(sink_.ids, std::vector<long>{40});
+}
+
+}  // namespace

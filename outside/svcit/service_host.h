@@ -1,0 +1,12 @@
+// The SvcIt control: runs the service dispatcher of its process on a thread of its own
+// and turns the Service Control Manager's requests into Start and Stop events on the
+// thread that created it (which must pump messages).
+#pragma once
+
+#include <windows.h>
+
+namespace svcit {
+
+HRESULT CreateServiceHost(REFIID riid, void** ppv);
+
+}  // namespace svcit

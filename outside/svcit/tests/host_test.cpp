@@ -1,0 +1,108 @@
+// The service-host control outside the Service Control Manager: the program hears why it
+// cannot run and is told to stop, instead of waiting for a start that never comes; and
+// LogEvent writes its text to the Application log.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "client_support.h"
+
+namespace {
+
+const IID kEvents = {0x7C3B5E23, 0x4A8D, 0x4F6B, {0x9E, 0x12, 0x3D, 0x5A, 0x7B, 0x9C, 0x0E, 0x41}};
+
+void PumpUntil(const std::function<bool()>& done, DWORD milliseconds) {
+    const DWORD end = ::GetTickCount() + milliseconds;
+    while (!done() && static_cast<LONG>(end - ::GetTickCount()) > 0) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+        ::Sleep(10);
+    }
+}
+
+class Sink final : public IDispatch {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == kEvents) {
+            *ppv = static_cast<IDispatch*>(this);
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
+        events.push_back(id);
+        if (id == 17 && params && params->cArgs == 2 && params->rgvarg[1].vt == VT_BSTR)
+            message = params->rgvarg[1].bstrVal;
+        return S_OK;
+    }
+    std::vector<DISPID> events;
+    std::wstring message;
+};
+
+TEST(ServiceHost, OutsideTheScmItSaysSoAndStops) {
+    ComApartment apartment;
+    auto host = Create<IDispatch>(L"SVCITLib.SvcIt");
+    ASSERT_TRUE(host);
+    ComPtr<IConnectionPointContainer> container;
+    ASSERT_EQ(host.As(&container), S_OK);
+    ComPtr<IConnectionPoint> point;
+    ASSERT_EQ(container->FindConnectionPoint(kEvents, &point), S_OK);
+    Sink sink;
+    DWORD cookie = 0;
+    ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
+    PumpUntil([&] { return sink.events.size() >= 2; }, 10000);
+    ASSERT_EQ(sink.events, (std::vector<DISPID>{17, 10}));  // Message, then Stop; never Start
+    EXPECT_NE(sink.message.find(L"Service Control Manager"), std::wstring::npos);
+    EXPECT_NE(sink.message.find(L"1063"), std::wstring::npos);  // ERROR_FAILED_SERVICE_CONTROLLER_CONNECT
+    point->Unadvise(cookie);
+}
+
+TEST(ServiceHost, LogEventWritesTheTextToTheApplicationLog) {
+    ComApartment apartment;
+    auto host = Create<IDispatch>(L"SVCITLib.SvcIt");
+    ASSERT_TRUE(host);
+    auto log = Create<IEventLog>(L"Lorvex.EventLog");
+    ASSERT_TRUE(log);
+    log->put_SourceName(B(L"Application").get());
+    long oldest = 0, before = 0;
+    log->get_OldestRecordNumber(&oldest);
+    log->get_RecordCount(&before);
+
+    vantrel::Variant text, kind;
+    text->vt = VT_BSTR;
+    text->bstrVal = ::SysAllocString(L"Your SMTP settings are not fully configured.");
+    kind->vt = VT_I4;
+    kind->lVal = 1;
+    VARIANT args[2] = {*kind.get(), *text.get()};  // reversed
+    DISPPARAMS params{args, nullptr, 2, 0};
+    ASSERT_EQ(host->Invoke(17, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr), S_OK);
+
+    auto reader = Create<IEventLog>(L"Lorvex.EventLog");
+    reader->put_SourceName(B(L"Application").get());
+    long after = 0, first = 0;
+    reader->get_OldestRecordNumber(&first);
+    reader->get_RecordCount(&after);
+    ASSERT_EQ(after, before + 1);
+    ComPtr<IEventLogRecord> record;
+    ASSERT_EQ(reader->ReadRecord(first + after - 1, &record), S_OK);
+    vantrel::Bstr type, source;
+    record->get_EventType(type.put());
+    record->get_SourceName(source.put());
+    EXPECT_EQ(type.str(), L"Warning");
+    EXPECT_EQ(source.str(), L"Quenloc");
+    vantrel::Variant strings;
+    ASSERT_EQ(record->get_Strings(strings.put()), S_OK);
+    ASSERT_TRUE(strings->vt & VT_ARRAY);
+    LONG index = 1;
+    vantrel::Variant first_string;
+    ASSERT_EQ(::SafeArrayGetElement(strings->parray, &index, first_string.put()), S_OK);
+    EXPECT_EQ(std::wstring(first_string->bstrVal), L"Your SMTP settings are not fully configured.");
+}
+
+}  // namespace

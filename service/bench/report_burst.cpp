@@ -1,0 +1,52 @@
+// report_burst LOG SOURCE COUNT INTERVAL_MS: reports COUNT error entries, one every
+// INTERVAL_MS (0: as fast as possible), and prints for each its record number and the
+// time of the report in milliseconds since 1970, one "number time" line per entry.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "platform/evtlog/evtapi.h"
+
+namespace {
+
+long long NowMs() {
+    FILETIME ft;
+    ::GetSystemTimeAsFileTime(&ft);
+    ULARGE_INTEGER t{{ft.dwLowDateTime, ft.dwHighDateTime}};
+    return static_cast<long long>(t.QuadPart / 10000ULL) - 11644473600000LL;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: report_burst LOG SOURCE COUNT INTERVAL_MS\n");
+        return 2;
+    }
+    // The source must belong to the log the entries are meant for.
+    const std::string key = std::string("SYSTEM\\CurrentControlSet\\Services\\EventLog\\") + argv[1] + "\\" + argv[2];
+    HKEY k = nullptr;
+    if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr) ==
+        ERROR_SUCCESS)
+        ::RegCloseKey(k);
+    const auto& api = vantrel::evtapi::Get();
+    HANDLE source = api.RegisterEventSourceA(nullptr, argv[2]);
+    HANDLE log = api.OpenEventLogA(nullptr, argv[1]);
+    if (!source || !log) return 1;
+    const long count = std::atol(argv[3]);
+    const DWORD interval = static_cast<DWORD>(std::atol(argv[4]));
+    for (long i = 0; i < count; ++i) {
+        const long long at = NowMs();
+        if (!api.ReportEventA(source, EVENTLOG_ERROR_TYPE, 0, 1000, nullptr, 0, 0, nullptr, nullptr)) return 1;
+        DWORD oldest = 0, records = 0;
+        api.GetOldestEventLogRecord(log, &oldest);
+        api.GetNumberOfEventLogRecords(log, &records);
+        std::printf("%lu %lld\n", oldest + records - 1, at);
+        if (interval) ::Sleep(interval);
+    }
+    api.CloseEventLog(log);
+    api.DeregisterEventSource(source);
+    return 0;
+}

@@ -1,0 +1,38 @@
+// Quenloc.exe, the monitoring service. Main loads the hidden main form and keeps the
+// program alive, pumping its thread's messages, until the form is unloaded.
+#include <windows.h>
+
+#include <objbase.h>
+
+#include "hollin.h"
+#include "main_form.h"
+
+namespace {
+
+struct Apartment {
+    HRESULT hr = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    ~Apartment() {
+        if (SUCCEEDED(hr)) ::CoUninitialize();
+    }
+};
+
+}  // namespace
+
+int main() {
+    Apartment apartment;
+    trap::HollinLoadSettings();
+    {
+        quenloc::MainForm form;
+        trap::Frame frame("modVantrel", "Sub Main");
+        frame.Run([&] {
+            frame.Do([&] { quenloc::Translate([&] { form.Load(); }); });
+            if (!form.loaded()) return;
+            MSG msg;
+            while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageW(&msg);
+            }
+        });
+    }
+    return 0;
+}

@@ -1,0 +1,316 @@
+#include "main_form.h"
+
+#include <cstdio>
+
+#include "common/core/cipher.h"
+#include "common/core/list_text.h"
+#include "hollin.h"
+#include "list_files.h"
+#include "platform/winapi/oleauto.h"
+#include "record_adapter.h"
+#include "settings_store.h"
+#include "syslog_sender.h"
+#include "traced_common.h"
+
+namespace quenloc {
+
+std::string ToPath;
+
+namespace {
+
+const CLSID kMirrolanClass = {0x462F967A, 0xBAF6, 0x4F9C, {0xB3, 0x47, 0xE4, 0x98, 0x0B, 0x5F, 0xE3, 0xC6}};
+const IID kMirrolanInterface = {0x463152C8, 0xA7E0, 0x40FC, {0x95, 0x07, 0xAC, 0x75, 0x32, 0x76, 0xBF, 0x47}};
+const IID kMirrolanEvents = {0x522FCCCE, 0x2058, 0x4A9C, {0xBE, 0x25, 0xEB, 0x81, 0x53, 0x56, 0xDC, 0xDE}};
+const IID kSvcItEvents = {0x7C3B5E23, 0x4A8D, 0x4F6B, {0x9E, 0x12, 0x3D, 0x5A, 0x7B, 0x9C, 0x0E, 0x41}};
+const IID kMailEvents = {0xB82DBCB3, 0x20F0, 0x4A31, {0xA1, 0x52, 0x26, 0x50, 0x23, 0x8B, 0x6C, 0x3F}};
+
+constexpr DISPID kLogEvent = 17;
+constexpr DISPID kSendMessage = 0x60030008;
+
+DISPID MailDispid(MailProperty p) {
+    switch (p) {
+    case MailProperty::Body: return 0x68030000;
+    case MailProperty::Subject: return 0x68030001;
+    case MailProperty::Password: return 0x68030002;
+    case MailProperty::UserName: return 0x68030003;
+    case MailProperty::SMTPServer: return 0x68030004;
+    case MailProperty::FromEmail: return 0x68030005;
+    case MailProperty::ToEmail: return 0x68030006;
+    }
+    return DISPID_UNKNOWN;
+}
+
+struct WatchedLog {
+    const char* log_name;
+    const char* setting;
+    const char* started_text;
+};
+constexpr WatchedLog kLogs[6] = {
+    {"Application", "MonitorAppLog", "Application Log Monitoring Started"},
+    {"Security", "MonitorSecurityLog", "Security Log Monitoring Started"},
+    {"System", "MonitorSystemLog", "System Log Monitoring Started"},
+    {"Directory Service", "MonitorDSLog", "DS Log Monitoring Started"},
+    {"DNS Server", "MonitorDNSLog", "DNS Log Monitoring Started"},
+    {"File Replication Service", "MonitorFRSLog", "FRS Log Monitoring Started"},
+};
+
+ComPtr<IDispatch> CreateByProgId(const wchar_t* prog_id) {
+    CLSID clsid;
+    Check(::CLSIDFromProgID(prog_id, &clsid), "CLSIDFromProgID");
+    ComPtr<IDispatch> object;
+    Check(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                             reinterpret_cast<void**>(object.GetAddressOf())),
+          "CreateObject");
+    return object;
+}
+
+template <class Statement>
+void Statement_(trap::Frame& frame, Statement&& s) {
+    frame.Do([&] { Translate(s); });
+}
+
+}  // namespace
+
+void DoEvents() {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+}
+
+MainForm::MainForm() = default;
+MainForm::~MainForm() {
+    for (auto& m : monitors_) m.Release();
+    mail_events_.Reset();
+    svcit_events_.Reset();
+}
+
+void MainForm::Load() {
+    mail_ = CreateByProgId(L"VelmSendMail.VelmSendmail");
+    auto* mail_sink = new DispatchSink(kMailEvents);
+    mail_sink->On(9, [this](DISPPARAMS* p) { VelmSendmail1_Error(TextArgument(p, 0)); });
+    HRESULT hr = mail_events_.Connect(mail_.Get(), kMailEvents, mail_sink);
+    mail_sink->Release();
+    Check(hr, "VelmSendmail events");
+
+    svcit_ = CreateByProgId(L"SVCITLib.SvcIt");
+    auto* svcit_sink = new DispatchSink(kSvcItEvents);
+    svcit_sink->On(9, [this](DISPPARAMS* p) { SvcIt1_Start(TextArgument(p, 0)); });
+    svcit_sink->On(10, [this](DISPPARAMS*) { SvcIt1_Stop(); });
+    svcit_sink->On(17, [this](DISPPARAMS* p) { SvcIt1_Message(TextArgument(p, 0)); });
+    // Binding the events starts the service dispatcher.
+    hr = svcit_events_.Connect(svcit_.Get(), kSvcItEvents, svcit_sink);
+    svcit_sink->Release();
+    Check(hr, "SvcIt events");
+    loaded_ = true;
+}
+
+void MainForm::SvcIt1_Start(const std::string&) {
+    trap::Frame frame("MainForm", "Sub SvcIt1_Start");
+    frame.OnError([](const trap::RunTimeError& e) {
+        trap::IgnoreErrors([&] { vantrel::common::DebugLog("Error: " + std::to_string(e.number) + " - " + e.description); });
+    });
+    frame.Run([&] {
+        Statement_(frame, [&] { LoadSettings(); });
+        if (vantrel::common::DebugEnabled) {
+            Statement_(frame, [] { vantrel::common::SendDebugSyslog("Debugging Started In SvcIt1_Start"); });
+            Statement_(frame, [] { vantrel::common::SendDebugSyslog("Debug point 1 in SvcIt1_Start"); });
+        }
+        for (size_t log = 0; log < 6; ++log) {
+            if (monitor_switch_[log] != "1") continue;
+            if (log == 0) Statement_(frame, [] { vantrel::common::DebugLog("Before Creating Application Log Monitor"); });
+            Statement_(frame, [&] { CreateMonitor(log); });
+            Statement_(frame, [&] { Check(monitors_[log].object ? monitors_[log].object->StartMonitoring(
+                                                 vantrel::Bstr(Wide(kLogs[log].log_name)).get())
+                                                           : E_POINTER,
+                                          "StartMonitoring"); });
+            Statement_(frame, [&] { vantrel::common::DebugLog(kLogs[log].started_text); });
+            if (log == 0) Statement_(frame, [] { vantrel::common::DebugLog("Debugging Started In SvcIt1_Start"); });
+        }
+        Statement_(frame, [] { vantrel::common::DebugLog("Exiting SvcIt1_Start"); });
+    });
+}
+
+// A new monitor in the log's variable, its NewLogEntry bound to the handler; the object
+// the variable held before is dropped.
+void MainForm::CreateMonitor(size_t log) {
+    ComPtr<IMirrolanMonitor> object;
+    Check(::CoCreateInstance(kMirrolanClass, nullptr, CLSCTX_INPROC_SERVER, kMirrolanInterface,
+                             reinterpret_cast<void**>(object.GetAddressOf())),
+          "Mirrolan");
+    monitors_[log].Release();
+    monitors_[log].object = object;
+    auto* sink = new DispatchSink(kMirrolanEvents);
+    sink->On(1, [this, log](DISPPARAMS* p) {
+        if (!p || p->cArgs != 1) return;
+        VARIANT& v = p->rgvarg[0];
+        IDispatch* record = v.vt == VT_DISPATCH                          ? v.pdispVal
+                            : v.vt == (VT_DISPATCH | VT_BYREF) && v.ppdispVal ? *v.ppdispVal
+                                                                              : nullptr;
+        NewLogEntry(log, record);
+    });
+    HRESULT hr = monitors_[log].events.Connect(object.Get(), kMirrolanEvents, sink);
+    sink->Release();
+    Check(hr, "Mirrolan events");
+}
+
+void MainForm::SvcIt1_Stop() {
+    trap::Frame frame("MainForm", "Sub SvcIt1_Stop");
+    frame.Run([&] {
+        for (auto& m : monitors_) Statement_(frame, [&] { m.Release(); });
+        if (vantrel::common::DebugEnabled)
+            Statement_(frame, [] { vantrel::common::SendDebugSyslog("Debugging Stopped In SvcIt1_Stop"); });
+        Statement_(frame, [&] { Unload(); });
+    });
+}
+
+void MainForm::Unload() {
+    if (!loaded_) return;
+    Form_Unload();
+    loaded_ = false;
+    // Ends the modal display in Main once the handlers running now have returned.
+    ::PostQuitMessage(0);
+}
+
+void MainForm::Form_Unload() {
+    trap::Frame frame("MainForm", "Sub Form_Unload");
+    frame.Run([&] { Statement_(frame, [] { vantrel::common::DebugLog("Unloading MainForm"); }); });
+}
+
+// No desktop to show a box on when the program has a console or a redirected output:
+// the text goes there, so nothing waits for an answer nobody can give.
+void MainForm::SvcIt1_Message(const std::string& text) {
+    HANDLE err = ::GetStdHandle(STD_ERROR_HANDLE);
+    DWORD written = 0;
+    const std::string line = text + "\r\n";
+    if (err && err != INVALID_HANDLE_VALUE &&
+        ::WriteFile(err, line.data(), static_cast<DWORD>(line.size()), &written, nullptr))
+        return;
+    ::MessageBoxA(nullptr, text.c_str(), "Quenloc", MB_OK);
+}
+
+void MainForm::VelmSendmail1_Error(const std::string& text) {
+    trap::IgnoreErrors([&] { vantrel::common::DebugLog("VelmSendMail1 Error: " + text); });
+}
+
+void MainForm::LoadSettings() {
+    ToPath = vantrel::common::ProgramsFolder() + "\\To.txt";
+    auto read = [](const char* name) {
+        std::string value;
+        TracedGetKeyValue(name, value);
+        return value;
+    };
+    smtp_server_ = read("SMTPServer");
+    from_email_ = read("FromEmail");
+    for (size_t log = 0; log < 6; ++log) monitor_switch_[log] = read(kLogs[log].setting);
+    filter_.info = read("MonitorInfoEvents");
+    filter_.warning = read("MonitorWarningEvents");
+    filter_.error = read("MonitorErrorEvents");
+    filter_.mode = read("IncludeExclude");
+    TracedLoadAddressesFromFile(list1_, vantrel::common::ProgramsFolder() + "\\EXCLUSIONS.TXT");
+    std::string user;
+    std::string recipients = TracedGetAddressesFromFile(ToPath, user);
+    if (!CheckSMTPSetup(recipients, smtp_server_, from_email_)) {
+        VARIANT text, kind;
+        text.vt = VT_BSTR;
+        text.bstrVal = ::SysAllocString(L"Your SMTP settings are not fully configured.  No email notifications will "
+                                        L"be sent until these settings are fully configured.");
+        kind.vt = VT_I4;
+        kind.lVal = 1;
+        try {
+            CallMethod(svcit_.Get(), kLogEvent, {text, kind});
+        } catch (...) {
+            ::VariantClear(&text);
+            throw;
+        }
+        ::VariantClear(&text);
+    }
+    if (read("Debug") == "1") vantrel::common::DebugEnabled = true;
+}
+
+bool MainForm::CheckSMTPSetup(const std::string& to, const std::string& smtp_server, const std::string& from_email) {
+    if (to.empty()) return false;
+    if (from_email.empty()) return false;
+    return !smtp_server.empty();
+}
+
+void MainForm::NewLogEntry(size_t log, IDispatch* dispatch) {
+    // The monitor and the record stay alive until this handler returns, even when a stop
+    // that runs nested in the include walk releases the monitor.
+    ComPtr<IMirrolanMonitor> keep = monitors_[log].object;
+    ComPtr<IDispatch> hold(dispatch);
+    const LogHandler& handler = kLogHandlers[log];
+    trap::Frame frame("MainForm", std::string("Sub ") + handler.name);
+    frame.Run([&] {
+        ComPtr<IEventLogRecord> record;
+        Statement_(frame, [&] {
+            Check(dispatch ? dispatch->QueryInterface(IID_IEventLogRecord, reinterpret_cast<void**>(record.GetAddressOf()))
+                           : E_POINTER,
+                  "EventLogRecord");
+        });
+        if (!record) return;
+        RecordAdapter view(record.Get());
+        FilterHooks hooks;
+        hooks.statement = [&](const std::function<void()>& s) { Statement_(frame, s); };
+        hooks.debug = [](const std::string& text) { vantrel::common::DebugLog(text); };
+        hooks.yield = [] { DoEvents(); };
+        hooks.send = [&] { ShowEventDescription(view, handler.label); };
+        FilterEntry(handler, filter_, list1_, view, hooks);
+    });
+}
+
+void MainForm::ShowEventDescription(RecordView& record, const std::string& label) {
+    trap::Frame frame("MainForm", "Sub ShowEventDescription");
+    ComPtr<IDispatch> mail = mail_;
+    DeliveryHooks hooks;
+    hooks.smtp_server = smtp_server_;
+    hooks.from_email = from_email_;
+    hooks.setting = [](const std::string& name) {
+        std::string value;
+        TracedGetKeyValue(name, value);
+        return value;
+    };
+    hooks.recipients = [](std::string& user) { return TracedGetAddressesFromFile(ToPath, user); };
+    hooks.decrypt = [](const std::string& stored) { return TracedRC4ED(stored, vantrel::common::PasswordKey); };
+    hooks.mail_set = [&](MailProperty p, const std::string& value) {
+        if (!mail) throw trap::RunTimeError(91, "Object variable or With block variable not set");
+        PutText(mail.Get(), MailDispid(p), value);
+    };
+    hooks.mail_send = [&] {
+        if (!mail) throw trap::RunTimeError(91, "Object variable or With block variable not set");
+        CallMethod(mail.Get(), kSendMessage);
+    };
+    hooks.start_sender = [](const std::string& argument) {
+        vantrel::common::StartSyslogSender(vantrel::common::ProgramsFolder(), argument);
+    };
+    hooks.debug = [](const std::string& text) { vantrel::common::DebugLog(text); };
+    frame.Run([&] { quenloc::ShowEventDescription(record, label, hooks); });
+}
+
+void MainForm::StartIt() {
+    trap::Frame frame("MainForm", "Sub StartIt");
+    frame.Run([&] {
+        for (size_t log = 0; log < 6; ++log) {
+            if (monitor_switch_[log] != "1") continue;
+            Statement_(frame, [&] { CreateMonitor(log); });
+            Statement_(frame, [&] {
+                Check(monitors_[log].object->StartMonitoring(vantrel::Bstr(Wide(kLogs[log].log_name)).get()),
+                      "StartMonitoring");
+            });
+        }
+    });
+}
+
+void MainForm::StopIt() {
+    trap::Frame frame("MainForm", "Sub StopIt");
+    frame.Run([&] {
+        for (auto& m : monitors_) Statement_(frame, [&] { m.Release(); });
+    });
+}
+
+}  // namespace quenloc

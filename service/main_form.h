@@ -1,0 +1,82 @@
+// The service's hidden main form: the host control, the mail control, the list, the
+// settings fields and the six log monitors, with the handlers of their events.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "com_support.h"
+#include "core/entry_filter.h"
+#include "core/notification.h"
+
+namespace quenloc {
+
+// The monitor interface: StartMonitoring is the first method after the dispatch methods.
+struct IMirrolanMonitor : IDispatch {
+    virtual HRESULT STDMETHODCALLTYPE StartMonitoring(BSTR log_name) = 0;
+};
+
+class MainForm {
+public:
+    MainForm();
+    ~MainForm();
+    MainForm(const MainForm&) = delete;
+    MainForm& operator=(const MainForm&) = delete;
+
+    // Creates the controls and binds their events; errors go to the caller's tail.
+    void Load();
+    bool loaded() const { return loaded_; }
+
+    // Event handlers.
+    void SvcIt1_Start(const std::string& arguments);
+    void SvcIt1_Stop();
+    void SvcIt1_Message(const std::string& text);
+    void VelmSendmail1_Error(const std::string& text);
+    void NewLogEntry(size_t log, IDispatch* record);
+
+    // Not called by the program: the monitors without settings reload or debug texts.
+    void StartIt();
+    void StopIt();
+
+private:
+    struct Monitor {
+        ComPtr<IMirrolanMonitor> object;
+        Connection events;
+        void Release() {
+            events.Reset();
+            object.Reset();
+        }
+    };
+
+    void LoadSettings();
+    static bool CheckSMTPSetup(const std::string& to, const std::string& smtp_server, const std::string& from_email);
+    void CreateMonitor(size_t log);
+    void ShowEventDescription(RecordView& record, const std::string& label);
+    void Unload();
+    void Form_Unload();
+
+    bool loaded_ = false;
+    ComPtr<IDispatch> svcit_;
+    ComPtr<IDispatch> mail_;
+    Connection svcit_events_;
+    Connection mail_events_;
+    std::array<Monitor, 6> monitors_;
+
+    // List1 and the settings fields.
+    std::vector<std::string> list1_;
+    std::string smtp_server_, from_email_;
+    std::array<std::string, 6> monitor_switch_;
+    FilterSettings filter_;
+};
+
+// Lets pending window messages and events through once. A quit request met on the way
+// is posted again for the program's own loop.
+void DoEvents();
+
+extern std::string ToPath;
+
+}  // namespace quenloc

@@ -1,0 +1,12 @@
+@echo off
+rem Removes the Windows service "Quenloc" and unregisters the service's own COM servers
+rem (the log monitor class and the service-host control) from the programs' folder.
+setlocal
+set "DEST=%ProgramFiles%\Vantrel"
+sc stop Quenloc >nul 2>&1
+sc delete Quenloc >nul 2>&1
+if exist "%DEST%\Mirrolan.dll" regsvr32 /s /u "%DEST%\Mirrolan.dll"
+if exist "%DEST%\svcit.ocx" regsvr32 /s /u "%DEST%\svcit.ocx"
+reg delete "HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Quenloc" /f >nul 2>&1
+echo The Quenloc service is removed
+exit /b 0
