@@ -90,8 +90,17 @@ protected:
     static void SetUpTestSuite() {
         manager_.reset(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
         ASSERT_TRUE(manager_);
-        ScHandle existing(::OpenServiceA(manager_.get(), "Quenloc", SERVICE_QUERY_STATUS));
-        if (!existing) {
+        ScHandle existing(::OpenServiceA(manager_.get(), "Quenloc", SERVICE_QUERY_STATUS | SERVICE_STOP));
+        if (existing) {
+            // An installed service (it starts with the prefix) must be stopped: the tests
+            // begin from the stopped state.
+            SERVICE_STATUS status{};
+            ::ControlService(existing.get(), SERVICE_CONTROL_STOP, &status);
+            for (int i = 0; i < 200 && ::QueryServiceStatus(existing.get(), &status) &&
+                            status.dwCurrentState != SERVICE_STOPPED;
+                 ++i)
+                ::Sleep(100);
+        } else {
             std::string command = std::string("\"") + TEST_SERVICE_PATH + "\" Quenloc";
             ScHandle created(::CreateServiceA(manager_.get(), "Quenloc", "Quenloc", SERVICE_ALL_ACCESS,
                                               SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
