@@ -6,6 +6,7 @@
 
 #include "hollin.h"
 #include "main_form.h"
+#include "shared_frames.h"
 
 namespace {
 
@@ -21,6 +22,7 @@ struct Apartment {
 int main() {
     Apartment apartment;
     trap::HollinLoadSettings();
+    quenloc::InstallSharedRoutineFrames();
     {
         quenloc::MainForm form;
         trap::Frame frame("modVantrel", "Sub Main");

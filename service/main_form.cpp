@@ -10,7 +10,6 @@
 #include "record_adapter.h"
 #include "settings_store.h"
 #include "syslog_sender.h"
-#include "traced_common.h"
 
 namespace quenloc {
 
@@ -202,7 +201,7 @@ void MainForm::LoadSettings() {
     ToPath = vantrel::common::ProgramsFolder() + "\\To.txt";
     auto read = [](const char* name) {
         std::string value;
-        TracedGetKeyValue(name, value);
+        vantrel::common::GetKeyValue(HKEY_LOCAL_MACHINE, vantrel::common::kSettingsKey, name, value);
         return value;
     };
     smtp_server_ = read("SMTPServer");
@@ -212,9 +211,9 @@ void MainForm::LoadSettings() {
     filter_.warning = read("MonitorWarningEvents");
     filter_.error = read("MonitorErrorEvents");
     filter_.mode = read("IncludeExclude");
-    TracedLoadAddressesFromFile(list1_, vantrel::common::ProgramsFolder() + "\\EXCLUSIONS.TXT");
+    vantrel::common::LoadAddressesFromFile([this](const std::string& item) { list1_.push_back(item); }, vantrel::common::ProgramsFolder() + "\\EXCLUSIONS.TXT");
     std::string user;
-    std::string recipients = TracedGetAddressesFromFile(ToPath, user);
+    std::string recipients = vantrel::common::GetAddressesFromFile(ToPath, user);
     if (!CheckSMTPSetup(recipients, smtp_server_, from_email_)) {
         VARIANT text, kind;
         text.vt = VT_BSTR;
@@ -272,11 +271,11 @@ void MainForm::ShowEventDescription(RecordView& record, const std::string& label
     hooks.from_email = from_email_;
     hooks.setting = [](const std::string& name) {
         std::string value;
-        TracedGetKeyValue(name, value);
+        vantrel::common::GetKeyValue(HKEY_LOCAL_MACHINE, vantrel::common::kSettingsKey, name, value);
         return value;
     };
-    hooks.recipients = [](std::string& user) { return TracedGetAddressesFromFile(ToPath, user); };
-    hooks.decrypt = [](const std::string& stored) { return TracedRC4ED(stored, vantrel::common::PasswordKey); };
+    hooks.recipients = [](std::string& user) { return vantrel::common::GetAddressesFromFile(ToPath, user); };
+    hooks.decrypt = [](const std::string& stored) { return vantrel::common::RC4ED(stored, vantrel::common::PasswordKey); };
     hooks.mail_set = [&](MailProperty p, const std::string& value) {
         if (!mail) throw trap::RunTimeError(91, "Object variable or With block variable not set");
         PutText(mail.Get(), MailDispid(p), value);

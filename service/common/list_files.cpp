@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "core/list_text.h"
+#include "core/procedure_frame.h"
 
 namespace vantrel::common {
 
@@ -91,24 +92,27 @@ void TextFile::WriteLine(const std::string& line) {
 
 TextFile OpenFileRead(const std::string& path) {
     TextFile file;
-    file.path_ = path;
-    file.handle_.reset(OpenForRead(path));
-    if (!file.handle_ && ::GetLastError() == ERROR_FILE_NOT_FOUND) {
-        // A fresh installation has no lists yet: they start empty.
-        FileHandle created(OpenForOutput(path));
-        created.reset();
+    InFrame(trace::kOpenFileRead, [&] {
+        file.path_ = path;
         file.handle_.reset(OpenForRead(path));
-    }
-    if (!file.handle_) {
-        DWORD code = ::GetLastError();
-        file.error_number_ = RunTimeNumber(code);
-        file.error_text_ = SystemMessage(code);
-    }
+        if (!file.handle_ && ::GetLastError() == ERROR_FILE_NOT_FOUND) {
+            // A fresh installation has no lists yet: they start empty.
+            TextFile created;
+            created.handle_.reset(OpenForOutput(path));
+            CloseFile(created);
+            file.handle_.reset(OpenForRead(path));
+        }
+        if (!file.handle_) {
+            DWORD code = ::GetLastError();
+            file.error_number_ = RunTimeNumber(code);
+            file.error_text_ = SystemMessage(code);
+        }
+    });
     return file;
 }
 
 void CloseFile(TextFile& file) {
-    file.handle_.reset();
+    InFrame(trace::kCloseFile, [&] { file.handle_.reset(); });
 }
 
 TextFile OpenFileOutput(const std::string& path) {
@@ -123,17 +127,23 @@ TextFile OpenFileOutput(const std::string& path) {
 }
 
 void LoadAddressesFromFile(const std::function<void(const std::string&)>& add_item, const std::string& path) {
-    TextFile file = OpenFileRead(path);
-    while (!file.AtEnd()) add_item(file.ReadLine());
-    CloseFile(file);
+    InFrame(trace::kLoadAddressesFromFile, [&] {
+        TextFile file = OpenFileRead(path);
+        while (!file.AtEnd()) add_item(file.ReadLine());
+        CloseFile(file);
+    });
 }
 
 std::string GetAddressesFromFile(const std::string& path, std::string& user_name) {
-    TextFile file = OpenFileRead(path);
-    std::vector<std::string> lines;
-    while (!file.AtEnd()) lines.push_back(file.ReadLine());
-    CloseFile(file);
-    return ExpandRecipients(lines, user_name);
+    std::string result;
+    InFrame(trace::kGetAddressesFromFile, [&] {
+        TextFile file = OpenFileRead(path);
+        std::vector<std::string> lines;
+        while (!file.AtEnd()) lines.push_back(file.ReadLine());
+        CloseFile(file);
+        result = ExpandRecipients(lines, user_name);
+    });
+    return result;
 }
 
 void WriteAddressesToFile(const std::vector<std::string>& items, const std::string& path) {

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "core/procedure_frame.h"
 #include "core/setting_value.h"
 #include "platform/winapi/handles.h"
 
@@ -32,20 +33,22 @@ bool Store(HKEY root, const std::string& key_path, uint32_t type, const std::str
 }  // namespace
 
 bool GetKeyValue(HKEY root, const std::string& key_path, const std::string& value_name, std::string& out) {
-    RegKey key;
-    if (::RegOpenKeyExA(root, key_path.c_str(), 0, kSettingsAccess, key.put()) != ERROR_SUCCESS) return false;
-    unsigned char buffer[kSettingReadLimit] = {};
-    DWORD size = sizeof(buffer);
-    DWORD type = 0;
-    if (::RegQueryValueExA(key.get(), value_name.c_str(), nullptr, &type, buffer, &size) != ERROR_SUCCESS)
-        return false;
-    DecodedSetting decoded = DecodeSetting(type, buffer, size);
-    switch (decoded.outcome) {
-    case SettingRead::Unreadable: return false;
-    case SettingRead::Text: out = decoded.text; return true;
-    case SettingRead::Untouched: return true;
-    }
-    return false;
+    bool result = false;
+    InFrame(trace::kGetKeyValue, [&] {
+        RegKey key;
+        if (::RegOpenKeyExA(root, key_path.c_str(), 0, kSettingsAccess, key.put()) != ERROR_SUCCESS) return;
+        unsigned char buffer[kSettingReadLimit] = {};
+        DWORD size = sizeof(buffer);
+        DWORD type = 0;
+        if (::RegQueryValueExA(key.get(), value_name.c_str(), nullptr, &type, buffer, &size) != ERROR_SUCCESS) return;
+        DecodedSetting decoded = DecodeSetting(type, buffer, size);
+        switch (decoded.outcome) {
+        case SettingRead::Unreadable: return;
+        case SettingRead::Text: out = decoded.text; result = true; return;
+        case SettingRead::Untouched: result = true; return;
+        }
+    });
+    return result;
 }
 
 bool SetKeyValue(HKEY root, const std::string& key_path, uint32_t type, const std::string& value_name,

@@ -2,21 +2,29 @@
 
 #include <stdexcept>
 
+#include "procedure_frame.h"
+
 namespace vantrel::common {
 
 const char* const PasswordKey = "ZUM485WINTERBROOKWINTERBROOKMAPLETHORN7305918264351";
 
 int16_t mXor(int16_t a, int16_t b) {
-    return a == b ? b : static_cast<int16_t>(a ^ b);
+    int16_t result = 0;
+    InFrame(trace::kMXor, [&] { result = a == b ? b : static_cast<int16_t>(a ^ b); });
+    return result;
 }
 
 void Swap(int16_t& a, int16_t& b) {
-    int16_t t = a;
-    a = b;
-    b = t;
+    InFrame(trace::kSwap, [&] {
+        int16_t t = a;
+        a = b;
+        b = t;
+    });
 }
 
-std::string RC4ED(const std::string& text, const std::string& key) {
+namespace {
+
+std::string Cipher(const std::string& text, const std::string& key) {
     if (key.empty()) throw std::invalid_argument("RC4ED: empty key");
     int16_t s[256];
     int16_t k[256];
@@ -40,6 +48,14 @@ std::string RC4ED(const std::string& text, const std::string& key) {
         int t = (s[i] + s[j]) & 255;
         out.push_back(static_cast<char>(mXor(s[t], static_cast<int16_t>(c)) & 255));
     }
+    return out;
+}
+
+}  // namespace
+
+std::string RC4ED(const std::string& text, const std::string& key) {
+    std::string out;
+    InFrame(trace::kRC4ED, [&] { out = Cipher(text, key); });
     return out;
 }
 

@@ -1,5 +1,7 @@
 #include "list_text.h"
 
+#include "procedure_frame.h"
+
 namespace vantrel::common {
 
 std::vector<std::string> SplitLines(const std::string& content) {
@@ -58,18 +60,25 @@ std::string ExpandRecipients(const std::vector<std::string>& lines, std::string&
 }
 
 std::vector<std::string> ParseString(const std::string& text, const std::string& delimiter) {
-    if (delimiter.empty()) return {text};
     std::vector<std::string> fields;
-    size_t start = 0;
-    for (;;) {
-        size_t p = text.find(delimiter, start);
-        if (p == std::string::npos) {
-            fields.push_back(text.substr(start));
-            return fields;
+    InFrame(trace::kParseString, [&] {
+        fields.clear();  // a statement run again starts over
+        if (delimiter.empty()) {
+            fields.push_back(text);
+            return;
         }
-        fields.push_back(text.substr(start, p - start));
-        start = p + delimiter.size();
-    }
+        size_t start = 0;
+        for (;;) {
+            size_t p = text.find(delimiter, start);
+            if (p == std::string::npos) {
+                fields.push_back(text.substr(start));
+                return;
+            }
+            fields.push_back(text.substr(start, p - start));
+            start = p + delimiter.size();
+        }
+    });
+    return fields;
 }
 
 std::string StripDomain(const std::string& name) {

@@ -6,6 +6,7 @@
 
 #include "core/cipher.h"
 #include "core/list_text.h"
+#include "core/procedure_frame.h"
 #include "core/run_time_error.h"
 #include "core/setting_value.h"
 #include "core/syslog_text.h"
@@ -163,3 +164,26 @@ TEST(SyslogText, QuotedArgumentSplitsBackToExactlyTheText) {
 }
 
 }  // namespace
+
+namespace {
+std::vector<std::string> g_frames;
+void RecordFrame(const vc::trace::Names& names, const std::function<void()>& body) {
+    g_frames.push_back(std::string(names.module) + "|" + names.procedure);
+    body();
+}
+}  // namespace
+
+TEST(ProcedureFrame, RoutinesRunBareUntilARunnerIsInstalled) {
+    g_frames.clear();
+    vc::ParseString("a\tb", "\t");
+    EXPECT_TRUE(g_frames.empty());
+    vc::SetFrameRunner(&RecordFrame);
+    EXPECT_EQ(vc::ParseString("a\tb", "\t"), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(vc::RC4ED(vc::RC4ED("x", vc::PasswordKey), vc::PasswordKey), "x");
+    vc::SetFrameRunner(nullptr);
+    ASSERT_EQ(g_frames.size(), 1u + 2 * (1 + 257 + 1));
+    EXPECT_EQ(g_frames[0], "modVantrel|Function ParseString");
+    EXPECT_EQ(g_frames[1], "ENCRYPTION|Function RC4ED");
+    EXPECT_EQ(g_frames[2], "ENCRYPTION|Sub Swap");
+    EXPECT_EQ(g_frames[259], "ENCRYPTION|Function mXor");
+}

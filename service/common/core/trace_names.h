@@ -1,6 +1,5 @@
-// Module and procedure texts under which the service traces the shared routines. The
-// manager calls the same routines untraced; the service wraps each call in its
-// procedure frame with these texts.
+// Module and procedure texts under which the service traces the shared routines (the
+// manager runs them without a frame).
 #pragma once
 
 namespace vantrel::common::trace {
