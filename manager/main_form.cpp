@@ -8,6 +8,7 @@
 #include "core/manager_tables.h"
 #include "core/setting_value.h"
 #include "list_files.h"
+#include "ntservicex_host.h"
 #include "platform/winapi/oleauto.h"
 #include "resource.h"
 #include "service_status.h"
@@ -22,6 +23,8 @@ HINSTANCE g_instance = nullptr;
 std::string g_folder;
 PublicFields g_fields;
 HIMAGELIST g_images = nullptr;
+// The form's invisible service-control control.
+NTServiceXHost g_ntservicex;
 // Set when a failure ends the manager: the window then closes without its close steps.
 bool g_failed = false;
 
@@ -78,23 +81,53 @@ std::string GetServiceStatus(HWND form) {
 
 void SetLabel(HWND form, const std::string& text) { ::SetDlgItemTextA(form, IDC_LABEL1, text.c_str()); }
 
-// Start and stop, with the closing part after a failure too. The service-control control
-// (Dovrin) is not hosted on the form yet: until it is, the control step reports that in
-// the place of the control's own error, and the closing part runs as it will then.
-// The closing part runs once: a state query that fails there is reported once and ends
-// the manager, like a failed query at load.
-void RunServiceControl(HWND form, const char* pending, int wait_seconds) {
+// Start and stop through the form's control, late bound, in the order the manager has
+// always used: access rights, the name, open manager and service, then the action. A
+// failure there is shown with the control's description and the closing part still runs.
+// The closing part runs each of its steps once, whatever fails in it, and reports only
+// its first failure: the control is closed, the wait is kept and the window stays usable
+// (a state that cannot be read shows as empty and leaves the buttons as they were).
+template <class Action>
+void RunServiceControl(HWND form, const char* pending, int wait_seconds, Action&& action) {
     SetLabel(form, pending);
-    ::MessageBoxA(form, "The service-control control is not available in this build.", "Vantrel Manager", MB_OK);
-    PumpingSleep(wait_seconds);
     try {
-        SetLabel(form, GetServiceStatus(form));
+        g_ntservicex.PutLong(dispid::kManagerAccess, 5);          // connect and enumerate
+        g_ntservicex.PutLong(dispid::kServiceAccess, 983551);     // all access
+        g_ntservicex.PutText(dispid::kServiceName, kServiceName);
+        g_ntservicex.PutBool(dispid::kActiveManager, true);
+        g_ntservicex.PutBool(dispid::kActiveService, true);
+        action();
     } catch (const ManagerError& e) {
-        EndWithError(form, e);
+        ::MessageBoxA(form, e.what(), "Vantrel Manager", MB_OK);
     }
+
+    std::optional<ManagerError> failure;
+    auto step = [&](auto&& statement) {
+        try {
+            statement();
+        } catch (const ManagerError& e) {
+            if (!failure) failure = e;
+        }
+    };
+    step([] { g_ntservicex.PutBool(dispid::kActiveService, false); });
+    step([] { g_ntservicex.PutBool(dispid::kActiveManager, false); });
+    PumpingSleep(wait_seconds);
+    std::string state;
+    step([&] { state = GetServiceStatus(form); });
+    if (::IsWindow(form)) SetLabel(form, state);
+    if (failure) ::MessageBoxA(form, ErrorMessage(*failure).c_str(), "Vantrel Manager", MB_OK | MB_ICONERROR);
 }
-void StartMonitorService(HWND form) { RunServiceControl(form, "Start Pending", 3); }
-void StopMonitorService(HWND form) { RunServiceControl(form, "Stop Pending", 4); }
+void StartMonitorService(HWND form) {
+    RunServiceControl(form, "Start Pending", 3, [] { g_ntservicex.Call(dispid::kStartservice); });
+}
+void StopMonitorService(HWND form) {
+    RunServiceControl(form, "Stop Pending", 4, [] {
+        VARIANT stop;
+        stop.vt = VT_I4;
+        stop.lVal = 1;  // SERVICE_CONTROL_STOP
+        g_ntservicex.Call(dispid::kControlService, {stop});
+    });
+}
 
 void CreateToolbar(HWND form) {
     HWND toolbar = ::CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
@@ -209,6 +242,13 @@ void OptionClick(HWND form) { WriteSetting("IncludeExclude", IsChecked(form, IDC
 
 bool FormLoad(HWND form) {
     CreateToolbar(form);
+    // The form's controls exist, with their stored properties, before the load steps run.
+    try {
+        g_ntservicex.Create(g_instance);
+    } catch (const ManagerError& e) {
+        EndWithError(form, e);
+        return false;
+    }
     // Design states.
     for (const auto& s : Switches()) ::CheckDlgButton(form, s.control_id, s.design_checked ? BST_CHECKED : BST_UNCHECKED);
     ::CheckRadioButton(form, IDC_OPTINCLUDE, IDC_OPTEXCLUDE, IDC_OPTEXCLUDE);
@@ -304,6 +344,7 @@ INT_PTR CALLBACK MainFormProc(HWND form, UINT msg, WPARAM wp, LPARAM lp) {
         ::DestroyWindow(form);
         return TRUE;
     case WM_DESTROY:
+        g_ntservicex.Destroy();
         ::PostQuitMessage(g_failed ? 1 : 0);
         return TRUE;
     }

@@ -15,24 +15,8 @@ namespace vantrel::manager {
 
 namespace {
 
-std::string Describe(HRESULT hr) {
-    // The error information of the failing object first, then the system's text.
-    ComPtr<IErrorInfo> info;
-    if (::GetErrorInfo(0, &info) == S_OK && info) {
-        Bstr text;
-        if (SUCCEEDED(info->GetDescription(text.put())) && text.length()) return AnsiFromWide(text.str());
-    }
-    char* msg = nullptr;
-    DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                               nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<char*>(&msg), 0, nullptr);
-    std::string text = n ? std::string(msg, n) : std::string("Automation error");
-    if (msg) ::LocalFree(msg);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
-    return text;
-}
-
 void Check(HRESULT hr) {
-    if (FAILED(hr)) throw ManagerError(hr, Describe(hr));
+    if (FAILED(hr)) throw ManagerError(hr, ErrorDescription(hr));
 }
 
 // One property read through IDispatch by name.
@@ -44,18 +28,44 @@ void GetProperty(IDispatch* object, const wchar_t* name, Variant& result) {
     EXCEPINFO excep{};
     HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, result.put(), &excep,
                                 nullptr);
-    if (hr == DISP_E_EXCEPTION) {
-        std::string text = excep.bstrDescription ? AnsiFromWide(excep.bstrDescription, ::SysStringLen(excep.bstrDescription)) : "";
-        HRESULT code = excep.scode ? excep.scode : hr;
-        ::SysFreeString(excep.bstrSource);
-        ::SysFreeString(excep.bstrDescription);
-        ::SysFreeString(excep.bstrHelpFile);
-        throw ManagerError(code, text);
-    }
+    if (hr == DISP_E_EXCEPTION) throw InvokeFailure(hr, excep);
     Check(hr);
 }
 
 }  // namespace
+
+std::string SystemText(HRESULT hr) {
+    char* msg = nullptr;
+    DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                               nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<char*>(&msg), 0, nullptr);
+    std::string text = n ? std::string(msg, n) : std::string("Automation error");
+    if (msg) ::LocalFree(msg);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+    return text;
+}
+
+std::string ErrorDescription(HRESULT hr) {
+    // The error information of the failing object first, then the system's text.
+    ComPtr<IErrorInfo> info;
+    if (::GetErrorInfo(0, &info) == S_OK && info) {
+        Bstr text;
+        if (SUCCEEDED(info->GetDescription(text.put())) && text.length()) return AnsiFromWide(text.str());
+    }
+    return SystemText(hr);
+}
+
+ManagerError InvokeFailure(HRESULT hr, EXCEPINFO& ex) {
+    if (hr != DISP_E_EXCEPTION) return ManagerError(hr, SystemText(hr));
+    if (ex.pfnDeferredFillIn) ex.pfnDeferredFillIn(&ex);
+    const std::string text =
+        ex.bstrDescription ? AnsiFromWide(ex.bstrDescription, ::SysStringLen(ex.bstrDescription)) : "";
+    const HRESULT code = ex.scode ? ex.scode : hr;
+    ::SysFreeString(ex.bstrSource);
+    ::SysFreeString(ex.bstrDescription);
+    ::SysFreeString(ex.bstrHelpFile);
+    ex.bstrSource = ex.bstrDescription = ex.bstrHelpFile = nullptr;
+    return ManagerError(code, text.empty() ? SystemText(code) : text);
+}
 
 long QueryServiceStatusNumber(const std::string& service_name) {
     ComPtr<IDispatch> info;

@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <oaidl.h>
+
 namespace vantrel::manager {
 
 // A failure the manager reports by its number and description.
@@ -18,6 +20,16 @@ public:
 private:
     HRESULT hr_;
 };
+
+// The system's text for a status ("Automation error" when it has none).
+std::string SystemText(HRESULT hr);
+// The failing object's own description when it set one, else the system's text.
+std::string ErrorDescription(HRESULT hr);
+
+// The failure of a late-bound call: the object's own number and description when it
+// raised one (DISP_E_EXCEPTION), else the status and the system's text. Frees the
+// exception's texts.
+ManagerError InvokeFailure(HRESULT hr, EXCEPINFO& exception);
 
 // The "Status" number of the service object: WinNTSystemInfo's ComputerName, the container
 // "WinNT://<computer>,Computer", its GetObject("service", name), the object's Status read

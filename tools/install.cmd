@@ -48,6 +48,9 @@ copy /y "%SRC%\bin\svcit.ocx" "%DEST%\svcit.ocx" >nul
 if errorlevel 1 goto fail
 regsvr32 /s "%DEST%\svcit.ocx"
 if errorlevel 1 goto fail
+rem The manager program; it hosts the service-control control and starts the service.
+copy /y "%SRC%\bin\Tallisk.exe" "%DEST%\Tallisk.exe" >nul
+if errorlevel 1 goto fail
 sc stop Quenloc >nul 2>&1
 copy /y "%SRC%\bin\Quenloc.exe" "%DEST%\Quenloc.exe" >nul
 if errorlevel 1 goto fail

@@ -139,6 +139,8 @@ protected:
         });
         form_ = WaitWindow("Vantrel Manager");
         ASSERT_TRUE(form_);
+        // A message box of the same title would mean the manager ended at load.
+        ASSERT_EQ(StaticTextOf(form_).find("Run-time error"), std::string::npos) << StaticTextOf(form_);
     }
     void Close() {
         ::PostMessageA(form_, WM_CLOSE, 0, 0);
@@ -173,6 +175,20 @@ protected:
             ::Sleep(25);
         }
         return false;
+    }
+    // Waits until the state label reads the text; the window pumps its messages while a
+    // start or stop waits, so the label can be read meanwhile.
+    bool WaitLabel(const std::string& text) {
+        for (int i = 0; i < 600; ++i) {
+            if (TextOf(Item(IDC_LABEL1)) == text) return true;
+            ::Sleep(25);
+        }
+        return false;
+    }
+    static DWORD ServiceState() {
+        ScHandle s(::OpenServiceA(manager_.get(), "Quenloc", SERVICE_QUERY_STATUS));
+        SERVICE_STATUS st{};
+        return s && ::QueryServiceStatus(s.get(), &st) ? st.dwCurrentState : 0;
     }
     HWND OpenSetup() {
         Toolbar(IDC_SETUP);
@@ -575,6 +591,91 @@ TEST_F(Forms, AnUnusableRecipientFileIsNamedAndLosesNothing) {
     Close();
     EXPECT_EQ(FileText(folder_ + "\\exclusions.txt"), "Src\t1\r\n");
     ::RemoveDirectoryA((folder_ + "\\To.txt").c_str());
+}
+
+TEST_F(Forms, StartAndStopGoThroughTheControlAndRefreshTheState) {
+    Open();
+    ASSERT_EQ(TextOf(Item(IDC_LABEL1)), "Stopped");
+    Toolbar(IDC_START);
+    EXPECT_TRUE(WaitLabel("Start Pending"));
+    EXPECT_TRUE(WaitLabel("Running"));
+    EXPECT_EQ(ServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_FALSE(ButtonEnabled(IDC_START));
+    EXPECT_TRUE(ButtonEnabled(IDC_STOP));
+    Toolbar(IDC_STOP);
+    EXPECT_TRUE(WaitLabel("Stop Pending"));
+    EXPECT_TRUE(WaitLabel("Stopped"));
+    EXPECT_EQ(ServiceState(), static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_TRUE(ButtonEnabled(IDC_START));
+    EXPECT_FALSE(ButtonEnabled(IDC_STOP));
+    // No message box came up on the way.
+    EXPECT_FALSE(::FindWindowExA(nullptr, form_, "#32770", "Vantrel Manager"));
+    Close();
+    EXPECT_EQ(exit_code_, 0);
+}
+
+TEST_F(Forms, StoppingAStoppedServiceShowsTheControlsErrorThenTheState) {
+    Open();
+    ASSERT_EQ(TextOf(Item(IDC_LABEL1)), "Stopped");
+    // The stop button is disabled now; a stale window could still send its click.
+    Toolbar(IDC_STOP);
+    HWND box = WaitWindow("Vantrel Manager", form_);
+    ASSERT_TRUE(box);
+    const std::string text = StaticTextOf(box);
+    EXPECT_NE(text.find("1062"), std::string::npos) << text;  // ERROR_SERVICE_NOT_ACTIVE
+    EXPECT_EQ(TextOf(Item(IDC_LABEL1)), "Stop Pending");
+    CloseDialog(box, IDOK);
+    EXPECT_TRUE(WaitLabel("Stopped"));
+    // The control was closed again: a start right after works.
+    Toolbar(IDC_START);
+    EXPECT_TRUE(WaitLabel("Running"));
+    Toolbar(IDC_STOP);
+    EXPECT_TRUE(WaitLabel("Stopped"));
+    Close();
+}
+
+TEST_F(Forms, RestartAtCloseStopsAndStartsTheServiceAndWritesTheList) {
+    ASSERT_TRUE(SetServiceRunning(true));
+    Open();
+    ::SendMessageA(Item(IDC_LIST1), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Added\t7"));
+    ::PostMessageA(form_, WM_CLOSE, 0, 0);
+    HWND box = WaitWindow("Vantrel");
+    ASSERT_TRUE(box);
+    ::PostMessageA(box, WM_COMMAND, IDYES, 0);
+    ui_.join();
+    form_ = nullptr;
+    EXPECT_EQ(exit_code_, 0);
+    EXPECT_EQ(ServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_EQ(FileText(folder_ + "\\exclusions.txt"), "Added\t7\r\n");
+    EXPECT_TRUE(SetServiceRunning(false));
+}
+
+TEST_F(Forms, AFailedRefreshAfterAStopIsReportedOnceAndTheWindowStays) {
+    if (!created_) GTEST_SKIP() << "a Quenloc service not made by this test is installed";
+    Open();
+    ::SendMessageA(Item(IDC_LIST1), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Kept"));
+    Toolbar(IDC_STOP);
+    HWND box = WaitWindow("Vantrel Manager", form_);
+    ASSERT_TRUE(box);
+    // The service goes away while the control's error is shown: the refresh then fails.
+    {
+        ScHandle s(::OpenServiceA(manager_.get(), "Quenloc", SERVICE_ALL_ACCESS));
+        ASSERT_TRUE(s && ::DeleteService(s.get()));
+    }
+    CloseDialog(box, IDOK);
+    box = WaitWindow("Vantrel Manager", form_);
+    ASSERT_TRUE(box);
+    EXPECT_NE(StaticTextOf(box).find("Run-time error '80070424'"), std::string::npos) << StaticTextOf(box);
+    CloseDialog(box, IDOK);
+    ::Sleep(300);
+    EXPECT_FALSE(::FindWindowExA(nullptr, form_, "#32770", "Vantrel Manager"));  // no second report
+    ASSERT_TRUE(::IsWindow(form_));
+    EXPECT_EQ(TextOf(Item(IDC_LABEL1)), "");
+    Close();
+    EXPECT_EQ(exit_code_, 0);
+    EXPECT_EQ(FileText(folder_ + "\\exclusions.txt"), "Kept\r\n");
+    created_ = false;
+    SetUpTestSuite();
 }
 
 }  // namespace

@@ -28,9 +28,11 @@ trap cleanup EXIT
 export DISPLAY=$display
 sleep 1
 
-# What the window needs at load: the provider substitute, the mail control, and an
-# installed "Quenloc" service (the provider tests' small service stands in for it).
+# What the window needs at load: the provider substitute, the service-control control,
+# the mail control, and an installed "Quenloc" service (the provider tests' small service
+# stands in for it).
 "$WINE" regsvr32 /s "$(winpath "$bin/vtadsi.dll")"
+"$WINE" regsvr32 /s "$(winpath "$bin/Dovrin.dll")"
 "$WINE" regsvr32 /s "$(winpath "$bin/VelmSendmail.ocx")"
 "$WINE" sc create Quenloc binpath= "\"$(winpath "$bin/vtadsi_test_service.exe")\" Quenloc" >/dev/null 2>&1 || true
 

@@ -1,0 +1,166 @@
+#include "ntservicex_host.h"
+
+#include <ocidl.h>
+#include <olectl.h>
+#include <shlwapi.h>
+
+#include "platform/winapi/oleauto.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace vantrel::manager {
+
+namespace {
+
+// The form as the control's site: run-time (user) mode, nothing else to offer.
+class FormSite final : public IOleClientSite, public IDispatch {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IOleClientSite) {
+            *ppv = static_cast<IOleClientSite*>(this);
+        } else if (riid == IID_IDispatch) {
+            *ppv = static_cast<IDispatch*>(this);
+        } else {
+            *ppv = nullptr;
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ::InterlockedIncrement(&refs_); }
+    STDMETHODIMP_(ULONG) Release() override {
+        const LONG n = ::InterlockedDecrement(&refs_);
+        if (n == 0) delete this;
+        return n;
+    }
+
+    // IOleClientSite: an invisible control asks nothing of its container's document.
+    STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
+    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** mk) override {
+        if (mk) *mk = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetContainer(IOleContainer** c) override {
+        if (c) *c = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP ShowObject() override { return S_OK; }
+    STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
+    STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
+
+    // IDispatch: the ambient properties. Only the user mode is answered; the control
+    // takes its defaults for the others.
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
+        if (n) *n = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                        UINT*) override {
+        if (id != DISPID_AMBIENT_USERMODE || !(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
+        if (result) {
+            ::VariantInit(result);
+            result->vt = VT_BOOL;
+            result->boolVal = VARIANT_TRUE;
+        }
+        return S_OK;
+    }
+
+private:
+    LONG refs_ = 1;
+};
+
+void Check(HRESULT hr, const std::string& what) {
+    if (FAILED(hr)) throw ManagerError(hr, what + ": " + ErrorDescription(hr));
+}
+
+}  // namespace
+
+void NTServiceXHost::Create(HINSTANCE module) {
+    Destroy();
+    CLSID clsid{};
+    Check(::CLSIDFromProgID(L"Dovrin.VuRURazerir", &clsid), "The service-control control Dovrin.VuRURazerir");
+    ComPtr<IDispatch> control;
+    Check(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, &control),
+          "The service-control control Dovrin.VuRURazerir");
+
+    // The control is sited before its properties are read, so that it knows it runs in
+    // user mode while loading.
+    ComPtr<IOleObject> object;
+    Check(control.As(&object), "NTServiceX");
+    site_.Attach(new FormSite);
+    Check(object->SetClientSite(site_.Get()), "NTServiceX");
+
+    HRSRC found = ::FindResourceA(module, kNTServiceXStateResource, MAKEINTRESOURCEA(10));  // RT_RCDATA
+    HGLOBAL loaded = found ? ::LoadResource(module, found) : nullptr;
+    const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
+    if (!bytes) throw ManagerError(HRESULT_FROM_WIN32(ERROR_RESOURCE_NAME_NOT_FOUND), "NTServiceX: no stored properties");
+    ComPtr<IStream> stream;
+    stream.Attach(::SHCreateMemStream(static_cast<const BYTE*>(bytes), ::SizeofResource(module, found)));
+    if (!stream) throw ManagerError(E_OUTOFMEMORY, "NTServiceX: " + SystemText(E_OUTOFMEMORY));
+    ComPtr<IPersistStreamInit> persist;
+    Check(control.As(&persist), "NTServiceX");
+    Check(persist->Load(stream.Get()), "NTServiceX: the stored properties");
+    control_ = control;
+}
+
+void NTServiceXHost::Destroy() {
+    if (control_) {
+        ComPtr<IOleObject> object;
+        if (SUCCEEDED(control_.As(&object))) {
+            object->Close(OLECLOSE_NOSAVE);
+            object->SetClientSite(nullptr);
+        }
+    }
+    control_.Reset();
+    site_.Reset();
+}
+
+void NTServiceXHost::Invoke(DISPID id, WORD flags, std::vector<VARIANT>& arguments) {
+    if (!control_) throw ManagerError(E_POINTER, "Object variable or With block variable not set");
+    // Arguments go right to left.
+    std::vector<VARIANT> reversed(arguments.rbegin(), arguments.rend());
+    DISPID put = DISPID_PROPERTYPUT;
+    DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+    if (flags == DISPATCH_PROPERTYPUT) {
+        params.rgdispidNamedArgs = &put;
+        params.cNamedArgs = 1;
+    }
+    Variant result;
+    EXCEPINFO ex{};
+    const HRESULT hr = control_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result.get(), &ex, nullptr);
+    for (auto& a : arguments) ::VariantClear(&a);
+    if (FAILED(hr)) throw InvokeFailure(hr, ex);
+}
+
+void NTServiceXHost::PutBool(DISPID id, bool value) {
+    VARIANT v;
+    v.vt = VT_BOOL;
+    v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+    std::vector<VARIANT> args{v};
+    Invoke(id, DISPATCH_PROPERTYPUT, args);
+}
+
+void NTServiceXHost::PutLong(DISPID id, long value) {
+    VARIANT v;
+    v.vt = VT_I4;
+    v.lVal = value;
+    std::vector<VARIANT> args{v};
+    Invoke(id, DISPATCH_PROPERTYPUT, args);
+}
+
+void NTServiceXHost::PutText(DISPID id, const std::string& value) {
+    VARIANT v;
+    v.vt = VT_BSTR;
+    v.bstrVal = Bstr(WideFromAnsi(value)).release();
+    std::vector<VARIANT> args{v};
+    Invoke(id, DISPATCH_PROPERTYPUT, args);
+}
+
+void NTServiceXHost::Call(DISPID id, std::vector<VARIANT> arguments) {
+    Invoke(id, DISPATCH_METHOD, arguments);
+}
+
+}  // namespace vantrel::manager
