@@ -26,6 +26,8 @@ wait_for() {  # what count seconds
   return 1
 }
 report() { $W "$build/bin/report_event.exe" "$@" || fail "report_event $*"; }
+# A click on a window of the installed manager, found by its title.
+post() { $W "$build/bin/tallisk_post_command.exe" "$@" || fail "no window \"$1\" for $2"; }
 
 "$root/tools/wineprefix.sh" start "$WINEPREFIX"
 $W sc stop Quenloc >/dev/null 2>&1 || true
@@ -52,9 +54,17 @@ printf 'ops@example.org\r\n' > "$dest/To.txt"
 # Entries of this source are excluded; the list also holds a line whose number is no number.
 printf 'VtE2eExcluded\r\n' > "$dest/EXCLUSIONS.TXT"
 
-$W sc start Quenloc >/dev/null || fail "sc start"
-wait_state RUNNING 30 || fail "the service did not reach RUNNING"
-echo "service running"
+# The administrator starts the service from the installed manager, then closes it
+# without a restart.
+$W "$dest/Tallisk.exe" &
+manager=$!
+post "Vantrel Manager" 1101  # the "startservice" button
+wait_state RUNNING 30 || fail "the manager did not start the service"
+sleep 4  # the manager's wait before it reads the state again
+post "Vantrel Manager" close
+post "Vantrel" 7  # "Do You Want To Restart The Vantrel Service?": No
+wait "$manager" || fail "the manager ended with an error"
+echo "service running (started from the manager)"
 sleep 1.5  # the monitors' first check
 
 report System VtE2eDisk error 11 '\Device\Harddisk0' 'bad "block"'
