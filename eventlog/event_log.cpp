@@ -8,6 +8,7 @@
 #include "classes.h"
 #include "errors.h"
 #include "platform/evtlog/evtapi.h"
+#include "platform/winapi/connection_point.h"
 #include "platform/winapi/oleauto.h"
 #include "record_collection.h"
 
@@ -53,38 +54,11 @@ bool RegisterNotificationClass() {
 }  // namespace
 
 // The one connection point, for _IEventLogEvents; it lives and dies with its EventLog.
-class EventLog::Point final : public IConnectionPoint {
+class EventLog::Point final : public vantrel::com::ConnectionPointBase {
 public:
-    explicit Point(EventLog* owner) : owner_(owner) {}
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IConnectionPoint) {
-            *ppv = static_cast<IConnectionPoint*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return owner_->AddRef(); }
-    STDMETHODIMP_(ULONG) Release() override { return owner_->Release(); }
-    STDMETHODIMP GetConnectionInterface(IID* iid) override {
-        if (!iid) return E_POINTER;
-        *iid = DIID__IEventLogEvents;
-        return S_OK;
-    }
-    STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** out) override {
-        if (!out) return E_POINTER;
-        *out = owner_;
-        owner_->AddRef();
-        return S_OK;
-    }
+    explicit Point(EventLog* owner) : ConnectionPointBase(owner, DIID__IEventLogEvents), owner_(owner) {}
     STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override { return owner_->Advise(sink, cookie); }
     STDMETHODIMP Unadvise(DWORD cookie) override { return owner_->Unadvise(cookie); }
-    STDMETHODIMP EnumConnections(IEnumConnections** out) override {
-        if (out) *out = nullptr;
-        return E_NOTIMPL;
-    }
 
 private:
     EventLog* owner_;

@@ -9,44 +9,23 @@
 #include <olectl.h>
 #include <wrl/client.h>
 
+#include "platform/winapi/connection_point.h"
+
 #include <functional>
 #include <map>
 #include <vector>
 
 namespace vantrel::com {
 
-class EventPoint : public IConnectionPoint {
+class EventPoint : public ConnectionPointBase {
 public:
-    EventPoint(IConnectionPointContainer* owner, REFIID events) : owner_(owner), events_(events) {}
+    EventPoint(IConnectionPointContainer* owner, REFIID events) : ConnectionPointBase(owner, events) {}
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IConnectionPoint) {
-            *ppv = static_cast<IConnectionPoint*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return owner_->AddRef(); }
-    STDMETHODIMP_(ULONG) Release() override { return owner_->Release(); }
-    STDMETHODIMP GetConnectionInterface(IID* iid) override {
-        if (!iid) return E_POINTER;
-        *iid = events_;
-        return S_OK;
-    }
-    STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** c) override {
-        if (!c) return E_POINTER;
-        *c = owner_;
-        owner_->AddRef();
-        return S_OK;
-    }
     STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override {
         if (!sink || !cookie) return E_POINTER;
         *cookie = 0;
         Microsoft::WRL::ComPtr<IDispatch> dispatch;
-        if (FAILED(sink->QueryInterface(events_, reinterpret_cast<void**>(dispatch.GetAddressOf()))) &&
+        if (FAILED(sink->QueryInterface(events(), reinterpret_cast<void**>(dispatch.GetAddressOf()))) &&
             FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(dispatch.GetAddressOf()))))
             return CONNECT_E_CANNOTCONNECT;
         *cookie = ++last_cookie_;
@@ -55,10 +34,6 @@ public:
         return S_OK;
     }
     STDMETHODIMP Unadvise(DWORD cookie) override { return sinks_.erase(cookie) ? S_OK : CONNECT_E_NOCONNECTION; }
-    STDMETHODIMP EnumConnections(IEnumConnections** e) override {
-        if (e) *e = nullptr;
-        return E_NOTIMPL;
-    }
 
     bool HasSinks() const { return !sinks_.empty(); }
     // Called after every successful Advise.
@@ -77,8 +52,6 @@ public:
     }
 
 private:
-    IConnectionPointContainer* owner_;
-    IID events_;
     std::map<DWORD, Microsoft::WRL::ComPtr<IDispatch>> sinks_;
     DWORD last_cookie_ = 0;
     std::function<void()> on_advise_;

@@ -11,6 +11,7 @@
 #include "core/errors.h"
 #include "core/published_properties.h"
 #include "core/string_list.h"
+#include "platform/winapi/connection_point.h"
 #include "platform/winapi/oleauto.h"
 
 using Microsoft::WRL::ComPtr;
@@ -68,31 +69,9 @@ LPOLESTR TaskText(const std::string& text) {
 
 // The control's one connection point, for its event interface. The control raises no
 // events; it keeps the container's sink while connected, as containers expect.
-class EventPoint : public IConnectionPoint {
+class EventPoint : public vantrel::com::ConnectionPointBase {
 public:
-    explicit EventPoint(IConnectionPointContainer* owner) : owner_(owner) {}
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IConnectionPoint) return E_NOINTERFACE;
-        *ppv = static_cast<IConnectionPoint*>(this);
-        AddRef();
-        return S_OK;
-    }
-    // Lives inside the control: its references are the control's.
-    STDMETHODIMP_(ULONG) AddRef() override { return owner_->AddRef(); }
-    STDMETHODIMP_(ULONG) Release() override { return owner_->Release(); }
-    STDMETHODIMP GetConnectionInterface(IID* iid) override {
-        if (!iid) return E_POINTER;
-        *iid = DIID_INTServiceXEvents;
-        return S_OK;
-    }
-    STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** c) override {
-        if (!c) return E_POINTER;
-        *c = owner_;
-        owner_->AddRef();
-        return S_OK;
-    }
+    explicit EventPoint(IConnectionPointContainer* owner) : ConnectionPointBase(owner, DIID_INTServiceXEvents) {}
     STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override {
         if (!sink || !cookie) return E_POINTER;
         *cookie = 0;
@@ -110,11 +89,9 @@ public:
         sink_.Reset();
         return S_OK;
     }
-    STDMETHODIMP EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
     void Drop() { sink_.Reset(); }
 
 private:
-    IConnectionPointContainer* owner_;
     ComPtr<IDispatch> sink_;
 };
 
