@@ -85,23 +85,23 @@ public:
         if (!ti) return E_POINTER;
         *ti = nullptr;
         if (index != 0) return DISP_E_BADINDEX;
-        ITypeInfo* info = ModuleTypeInfo(__uuidof(Itf));
+        ITypeInfo* info = TypeInfo();
         if (!info) return TYPE_E_ELEMENTNOTFOUND;
         info->AddRef();
         *ti = info;
         return S_OK;
     }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-        ITypeInfo* info = ModuleTypeInfo(__uuidof(Itf));
+        ITypeInfo* info = TypeInfo();
         if (!info) return TYPE_E_ELEMENTNOTFOUND;
         return ::DispGetIDsOfNames(info, names, count, ids);
     }
     STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
                         VARIANT* result, EXCEPINFO* excep, UINT* argErr) override {
         if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-        ITypeInfo* info = ModuleTypeInfo(__uuidof(Itf));
+        ITypeInfo* info = TypeInfo();
         if (!info) return TYPE_E_ELEMENTNOTFOUND;
-        return info->Invoke(static_cast<Itf*>(this), id, flags, params, result, excep, argErr);
+        return info->Invoke(static_cast<Itf*>(this), id, DispatchFlags(id, flags), params, result, excep, argErr);
     }
 
     // ISupportErrorInfo: only the class's own dual interface carries error information.
@@ -112,6 +112,11 @@ public:
 protected:
     // Further interfaces of a derived class (connection points and the like).
     virtual void* QueryOther(REFIID) { return nullptr; }
+    // The type information of Itf: from the module's own type library unless the class
+    // takes it from elsewhere.
+    virtual ITypeInfo* TypeInfo() { return ModuleTypeInfo(__uuidof(Itf)); }
+    // The invoke flags as the type information is called with them.
+    virtual WORD DispatchFlags(DISPID, WORD flags) { return flags; }
 
 private:
     volatile LONG refs_ = 1;

@@ -51,12 +51,9 @@ HRESULT Guard(F body) {
 // object properties with Set, which arrives as PROPERTYPUTREF: members named by
 // PutRefIsPut take it as their plain put.
 template <class Itf>
-class AutoObject : public Itf, public ISupportErrorInfo {
+class AutoObject : public vantrel::com::Dual<Itf> {
 public:
-    AutoObject() = default;
-    AutoObject(const AutoObject&) = delete;
-    AutoObject& operator=(const AutoObject&) = delete;
-    virtual ~AutoObject() {
+    ~AutoObject() override {
         if (info_) info_->Release();
     }
 
@@ -64,57 +61,17 @@ public:
     // never handed out.
     HRESULT Init(REFGUID library) { return RegisteredTypeInfo(library, __uuidof(Itf), &info_); }
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == __uuidof(Itf))
-            *ppv = static_cast<Itf*>(this);
-        else if (riid == IID_ISupportErrorInfo)
-            *ppv = static_cast<ISupportErrorInfo*>(this);
-        if (!*ppv) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ::InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG n = ::InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return n;
-    }
-    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
-        if (!n) return E_POINTER;
-        *n = 1;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** ti) override {
-        if (!ti) return E_POINTER;
-        *ti = nullptr;
-        if (index != 0) return DISP_E_BADINDEX;
-        info_->AddRef();
-        *ti = info_;
-        return S_OK;
-    }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-        return ::DispGetIDsOfNames(info_, names, count, ids);
-    }
-    STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
-                        VARIANT* result, EXCEPINFO* excep, UINT* arg_err) override {
-        if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-        if ((flags & DISPATCH_PROPERTYPUTREF) && PutRefIsPut(id))
-            flags = WORD((flags & ~DISPATCH_PROPERTYPUTREF) | DISPATCH_PROPERTYPUT);
-        return info_->Invoke(static_cast<Itf*>(this), id, flags, params, result, excep, arg_err);
-    }
-    STDMETHODIMP InterfaceSupportsErrorInfo(REFIID riid) override {
-        return riid == __uuidof(Itf) ? S_OK : S_FALSE;
-    }
-
 protected:
     virtual bool PutRefIsPut(DISPID) { return false; }
+    ITypeInfo* TypeInfo() override { return info_; }
+    WORD DispatchFlags(DISPID id, WORD flags) override {
+        if ((flags & DISPATCH_PROPERTYPUTREF) && PutRefIsPut(id))
+            flags = WORD((flags & ~DISPATCH_PROPERTYPUTREF) | DISPATCH_PROPERTYPUT);
+        return flags;
+    }
 
 private:
-    volatile LONG refs_ = 1;
     ITypeInfo* info_ = nullptr;
-    vantrel::com::ObjectCount count_;
 };
 
 // Makes T (reference count 1), loads its type information and hands out Itf; on failure

@@ -56,7 +56,9 @@ TEST(ServiceHost, OutsideTheScmItSaysSoAndStops) {
     Sink sink;
     DWORD cookie = 0;
     ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
-    PumpUntil([&] { return sink.events.size() >= 2; }, 10000);
+    // Once the prefix has started a service, Wine waits for that service's control pipe
+    // (about 10 s) before it gives up; in a fresh prefix the answer is immediate.
+    PumpUntil([&] { return sink.events.size() >= 2; }, 40000);
     ASSERT_EQ(sink.events, (std::vector<DISPID>{17, 10}));  // Message, then Stop; never Start
     EXPECT_NE(sink.message.find(L"Service Control Manager"), std::wstring::npos);
     EXPECT_NE(sink.message.find(L"1063"), std::wstring::npos);  // ERROR_FAILED_SERVICE_CONTROLLER_CONNECT
