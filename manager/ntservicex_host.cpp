@@ -4,6 +4,7 @@
 #include <olectl.h>
 #include <shlwapi.h>
 
+#include "platform/winapi/ambient_site.h"
 #include "platform/winapi/oleauto.h"
 
 using Microsoft::WRL::ComPtr;
@@ -11,66 +12,6 @@ using Microsoft::WRL::ComPtr;
 namespace vantrel::manager {
 
 namespace {
-
-// The form as the control's site: run-time (user) mode, nothing else to offer.
-class FormSite final : public IOleClientSite, public IDispatch {
-public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IOleClientSite) {
-            *ppv = static_cast<IOleClientSite*>(this);
-        } else if (riid == IID_IDispatch) {
-            *ppv = static_cast<IDispatch*>(this);
-        } else {
-            *ppv = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ::InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        const LONG n = ::InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return n;
-    }
-
-    // IOleClientSite: an invisible control asks nothing of its container's document.
-    STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
-    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** mk) override {
-        if (mk) *mk = nullptr;
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP GetContainer(IOleContainer** c) override {
-        if (c) *c = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP ShowObject() override { return S_OK; }
-    STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
-    STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
-
-    // IDispatch: the ambient properties. Only the user mode is answered; the control
-    // takes its defaults for the others.
-    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
-        if (n) *n = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
-                        UINT*) override {
-        if (id != DISPID_AMBIENT_USERMODE || !(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
-        if (result) {
-            ::VariantInit(result);
-            result->vt = VT_BOOL;
-            result->boolVal = VARIANT_TRUE;
-        }
-        return S_OK;
-    }
-
-private:
-    LONG refs_ = 1;
-};
 
 void Check(HRESULT hr, const std::string& what) {
     if (FAILED(hr)) throw ManagerError(hr, what + ": " + ErrorDescription(hr));
@@ -90,7 +31,7 @@ void NTServiceXHost::Create(HINSTANCE module) {
     // user mode while loading.
     ComPtr<IOleObject> object;
     Check(control.As(&object), "NTServiceX");
-    site_.Attach(new FormSite);
+    site_ = vantrel::com::AmbientSite::Create(true);  // run time, not design time
     Check(object->SetClientSite(site_.Get()), "NTServiceX");
 
     HRSRC found = ::FindResourceA(module, kNTServiceXStateResource, MAKEINTRESOURCEA(10));  // RT_RCDATA

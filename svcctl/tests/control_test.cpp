@@ -17,6 +17,7 @@
 #include "binding.h"
 #include "core/control_state.h"
 #include "dovrin.h"
+#include "platform/winapi/ambient_site.h"
 #include "platform/winapi/oleauto.h"
 
 using Microsoft::WRL::ComPtr;
@@ -403,42 +404,6 @@ TEST(ControlPersistence, PropertyBagHoldsOnlyStoredPublishedProperties) {
 
 // --- the container's side: site, ambient user mode, browsing, pages ---
 
-class Site : public IOleClientSite, public IDispatch {
-public:
-    explicit Site(bool user_mode) : user_mode_(user_mode) {}
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (riid == IID_IUnknown || riid == IID_IOleClientSite) *ppv = static_cast<IOleClientSite*>(this);
-        else if (riid == IID_IDispatch) *ppv = static_cast<IDispatch*>(this);
-        else {
-            *ppv = nullptr;
-            return E_NOINTERFACE;
-        }
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
-    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetContainer(IOleContainer**) override { return E_NOINTERFACE; }
-    STDMETHODIMP ShowObject() override { return S_OK; }
-    STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
-    STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
-    STDMETHODIMP GetTypeInfoCount(UINT* n) override { *n = 0; return S_OK; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) override {
-        ++asked;
-        if (id != DISPID_AMBIENT_USERMODE) return DISP_E_MEMBERNOTFOUND;
-        result->vt = VT_BOOL;
-        result->boolVal = user_mode_ ? VARIANT_TRUE : VARIANT_FALSE;
-        return S_OK;
-    }
-    int asked = 0;
-
-private:
-    bool user_mode_;
-};
-
 TEST(ControlContainer, SitedControlAnswersTheBrowserAndNamesItsPages) {
     Com com;
     auto d = NewControl();
@@ -447,8 +412,8 @@ TEST(ControlContainer, SitedControlAnswersTheBrowserAndNamesItsPages) {
     DWORD misc = 0;
     EXPECT_EQ(ole->GetMiscStatus(DVASPECT_CONTENT, &misc), S_OK);
     EXPECT_EQ(misc, 0x400u);
-    Site design(false);
-    ASSERT_EQ(ole->SetClientSite(&design), S_OK);
+    auto design = vantrel::com::AmbientSite::Create(false);  // design time
+    ASSERT_EQ(ole->SetClientSite(design.Get()), S_OK);
 
     ComPtr<IPerPropertyBrowsing> browse;
     ASSERT_EQ(d.As(&browse), S_OK);
@@ -471,7 +436,7 @@ TEST(ControlContainer, SitedControlAnswersTheBrowserAndNamesItsPages) {
     CALPOLESTR strings{};
     CADWORD cookies{};
     EXPECT_EQ(browse->GetPredefinedStrings(kMachineName, &strings, &cookies), S_OK);
-    EXPECT_GT(design.asked, 0);
+    EXPECT_GT(design->asked(), 0);
     for (ULONG i = 0; i < strings.cElems; ++i) ::CoTaskMemFree(strings.pElems[i]);
     ::CoTaskMemFree(strings.pElems);
     ::CoTaskMemFree(cookies.pElems);
@@ -504,8 +469,8 @@ TEST(ControlContainer, SitedControlAnswersTheBrowserAndNamesItsPages) {
     ComPtr<IConnectionPoint> point;
     ASSERT_EQ(points->FindConnectionPoint(DIID_INTServiceXEvents, point.GetAddressOf()), S_OK);
     DWORD cookie = 0, second = 0;
-    ASSERT_EQ(point->Advise(static_cast<IDispatch*>(&design), &cookie), S_OK);
-    EXPECT_EQ(point->Advise(static_cast<IDispatch*>(&design), &second), CONNECT_E_ADVISELIMIT);
+    ASSERT_EQ(point->Advise(static_cast<IDispatch*>(design.Get()), &cookie), S_OK);
+    EXPECT_EQ(point->Advise(static_cast<IDispatch*>(design.Get()), &second), CONNECT_E_ADVISELIMIT);
     EXPECT_EQ(point->Unadvise(cookie), S_OK);
     EXPECT_EQ(point->Unadvise(cookie), CONNECT_E_NOCONNECTION);
     ComPtr<IProvideClassInfo> provide;

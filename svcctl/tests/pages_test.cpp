@@ -14,6 +14,7 @@
 #include "pages/late_bound.h"
 #include "pages/page_ids.h"
 #include "pages/property_pages.h"
+#include "platform/winapi/ambient_site.h"
 
 using Microsoft::WRL::ComPtr;
 using dovrin::pages::LateBound;
@@ -30,36 +31,6 @@ HMODULE ModuleHandle() {
 }  // namespace vantrel::com
 
 namespace {
-
-class DesignSite : public IOleClientSite, public IDispatch {
-public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (riid == IID_IUnknown || riid == IID_IOleClientSite) *ppv = static_cast<IOleClientSite*>(this);
-        else if (riid == IID_IDispatch) *ppv = static_cast<IDispatch*>(this);
-        else {
-            *ppv = nullptr;
-            return E_NOINTERFACE;
-        }
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
-    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetContainer(IOleContainer**) override { return E_NOINTERFACE; }
-    STDMETHODIMP ShowObject() override { return S_OK; }
-    STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
-    STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
-    STDMETHODIMP GetTypeInfoCount(UINT* n) override { *n = 0; return S_OK; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* r, EXCEPINFO*, UINT*) override {
-        if (id != DISPID_AMBIENT_USERMODE) return DISP_E_MEMBERNOTFOUND;
-        r->vt = VT_BOOL;
-        r->boolVal = VARIANT_FALSE;
-        return S_OK;
-    }
-};
 
 class FrameSite : public IPropertyPageSite {
 public:
@@ -95,7 +66,7 @@ protected:
         ASSERT_EQ(dovrin::automation::CreateServiceControl(IID_IDispatch, reinterpret_cast<void**>(control_.GetAddressOf())), S_OK);
         ComPtr<IOleObject> ole;
         ASSERT_EQ(control_.As(&ole), S_OK);
-        ole->SetClientSite(&design_);
+        ole->SetClientSite(design_.Get());
         frame_ = ::CreateWindowA("STATIC", "VtTestFrame", WS_OVERLAPPEDWINDOW, 0, 0, 500, 500, nullptr,
                                  nullptr, nullptr, nullptr);
         ASSERT_NE(frame_, nullptr);
@@ -143,7 +114,7 @@ protected:
 
     ComPtr<IDispatch> control_;
     ComPtr<IPropertyPage> page_;
-    DesignSite design_;
+    ComPtr<vantrel::com::AmbientSite> design_ = vantrel::com::AmbientSite::Create(false);  // design time
     FrameSite site_;
     HWND frame_ = nullptr;
     HWND dialog_ = nullptr;
