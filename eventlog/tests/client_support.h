@@ -44,6 +44,60 @@ inline bool StartsWith(const std::wstring& s, const std::wstring& prefix) { retu
 
 inline vantrel::Bstr B(const wchar_t* s) { return vantrel::Bstr(s); }
 
+// Lets the thread's window messages (and so its COM events) through for the time given.
+inline void Pump(DWORD milliseconds) {
+    const DWORD end = ::GetTickCount() + milliseconds;
+    while (static_cast<LONG>(end - ::GetTickCount()) > 0) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+        ::Sleep(10);
+    }
+}
+
+// Pumps until done() holds or the time is up; under load an event may be late.
+template <class Done>
+bool PumpUntil(Done done, DWORD milliseconds = 8000) {
+    const DWORD end = ::GetTickCount() + milliseconds;
+    while (!done() && static_cast<LONG>(end - ::GetTickCount()) > 0) Pump(20);
+    return done();
+}
+
+// A test's sink for one outgoing dispatch interface. It lives on the test's stack: its
+// count shows what the source holds (1 when nothing), it is never deleted. Every call
+// goes to OnEvent.
+class EventSink : public IDispatch {
+public:
+    explicit EventSink(REFIID events) : events_(events) {}
+    virtual ~EventSink() = default;
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == events_) {
+            *ppv = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+    STDMETHODIMP_(ULONG) Release() override { return --refs; }
+    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
+        OnEvent(id, flags, params);
+        return S_OK;
+    }
+
+    ULONG refs = 1;
+
+protected:
+    virtual void OnEvent(DISPID id, WORD flags, DISPPARAMS* params) = 0;
+
+private:
+    IID events_;
+};
+
 // A log of the test's own, so that tests running side by side do not meet.
 class TestLog {
 public:

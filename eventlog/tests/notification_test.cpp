@@ -9,32 +9,19 @@
 namespace {
 
 // A sink that counts the events it receives and the thread they arrive on.
-class Sink final : public IDispatch {
+class Sink final : public EventSink {
 public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == DIID__IEventLogEvents) {
-            *ppv = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-    STDMETHODIMP_(ULONG) Release() override { return --refs; }
-    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
+    Sink() : EventSink(DIID__IEventLogEvents) {}
+    int events = 0;
+    DWORD thread = 0;
+
+protected:
+    void OnEvent(DISPID id, WORD flags, DISPPARAMS* params) override {
         if (id == 1 && flags == DISPATCH_METHOD && params && params->cArgs == 0) {
             ++events;
             thread = ::GetCurrentThreadId();
         }
-        return S_OK;
     }
-    ULONG refs = 1;
-    int events = 0;
-    DWORD thread = 0;
 };
 
 // A sink that offers only IUnknown.
@@ -46,23 +33,6 @@ struct Stranger final : IUnknown {
     STDMETHODIMP_(ULONG) AddRef() override { return 2; }
     STDMETHODIMP_(ULONG) Release() override { return 1; }
 };
-
-void Pump(DWORD milliseconds) {
-    const DWORD end = ::GetTickCount() + milliseconds;
-    while (static_cast<LONG>(end - ::GetTickCount()) > 0) {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
-        ::Sleep(10);
-    }
-}
-
-// Pumps until done() holds or the time is up; under load the polling thread may be late.
-template <class Done>
-bool PumpUntil(Done done, DWORD milliseconds = 8000) {
-    const DWORD end = ::GetTickCount() + milliseconds;
-    while (!done() && static_cast<LONG>(end - ::GetTickCount()) > 0) Pump(20);
-    return done();
-}
 
 size_t ThreadsOfThisProcess() {
     vantrel::FileHandle snap(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));

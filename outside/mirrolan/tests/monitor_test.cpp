@@ -19,33 +19,17 @@ const CLSID kClsid = {0x462F967A, 0xBAF6, 0x4F9C, {0xB3, 0x47, 0xE4, 0x98, 0x0B,
 const IID kIid = {0x463152C8, 0xA7E0, 0x40FC, {0x95, 0x07, 0xAC, 0x75, 0x32, 0x76, 0xBF, 0x47}};
 const IID kEvents = {0x522FCCCE, 0x2058, 0x4A9C, {0xBE, 0x25, 0xEB, 0x81, 0x53, 0x56, 0xDC, 0xDE}};
 
-void Pump(DWORD milliseconds) {
-    const DWORD end = ::GetTickCount() + milliseconds;
-    while (static_cast<LONG>(end - ::GetTickCount()) > 0) {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
-        ::Sleep(10);
-    }
-}
-
 // Records the record number, event id and thread of every NewLogEntry.
-class Sink final : public IDispatch {
+class Sink final : public EventSink {
 public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == kEvents) {
-            *ppv = static_cast<IDispatch*>(this);
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
-        if (id != 1 || !params || params->cArgs != 1 || params->rgvarg[0].vt != VT_DISPATCH) return S_OK;
+    Sink() : EventSink(kEvents) {}
+    std::vector<long> numbers, ids;
+    std::vector<DWORD> threads;
+    std::function<void()> during;
+
+protected:
+    void OnEvent(DISPID id, WORD, DISPPARAMS* params) override {
+        if (id != 1 || !params || params->cArgs != 1 || params->rgvarg[0].vt != VT_DISPATCH) return;
         ComPtr<IEventLogRecord> record;
         params->rgvarg[0].pdispVal->QueryInterface(IID_IEventLogRecord, reinterpret_cast<void**>(record.GetAddressOf()));
         long number = 0, event_id = 0;
@@ -57,11 +41,7 @@ public:
         ids.push_back(event_id);
         threads.push_back(::GetCurrentThreadId());
         if (during) during();
-        return S_OK;
     }
-    std::vector<long> numbers, ids;
-    std::vector<DWORD> threads;
-    std::function<void()> during;
 };
 
 class Monitor : public ::testing::Test {

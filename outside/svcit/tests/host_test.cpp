@@ -11,38 +11,18 @@ namespace {
 
 const IID kEvents = {0x7C3B5E23, 0x4A8D, 0x4F6B, {0x9E, 0x12, 0x3D, 0x5A, 0x7B, 0x9C, 0x0E, 0x41}};
 
-void PumpUntil(const std::function<bool()>& done, DWORD milliseconds) {
-    const DWORD end = ::GetTickCount() + milliseconds;
-    while (!done() && static_cast<LONG>(end - ::GetTickCount()) > 0) {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
-        ::Sleep(10);
-    }
-}
-
-class Sink final : public IDispatch {
+class Sink final : public EventSink {
 public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == kEvents) {
-            *ppv = static_cast<IDispatch*>(this);
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
+    Sink() : EventSink(kEvents) {}
+    std::vector<DISPID> events;
+    std::wstring message;
+
+protected:
+    void OnEvent(DISPID id, WORD, DISPPARAMS* params) override {
         events.push_back(id);
         if (id == 17 && params && params->cArgs == 2 && params->rgvarg[1].vt == VT_BSTR)
             message = params->rgvarg[1].bstrVal;
-        return S_OK;
     }
-    std::vector<DISPID> events;
-    std::wstring message;
 };
 
 TEST(ServiceHost, OutsideTheScmItSaysSoAndStops) {
