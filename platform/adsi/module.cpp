@@ -1,4 +1,4 @@
-// vtadsi.dll: entry points and self-registration of the "WinNT:" provider substitute.
+// vtadsi.dll: class table and self-registration of the "WinNT:" provider substitute.
 // Only registered where the platform has no "WinNT:" provider (tools/install.cmd).
 #include <windows.h>
 
@@ -10,14 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/winapi/com_server.h"
+#include "platform/winapi/com_module.h"
 #include "platform/winapi/handles.h"
 #include "provider.h"
 
 namespace {
-
-HMODULE g_module = nullptr;
-vantrel::com::ModuleCounts g_counts;
 
 constexpr char kProvidersKey[] = "Software\\Microsoft\\ADs\\Providers\\WinNT";
 
@@ -38,7 +35,7 @@ std::string GuidText(const GUID& guid) {
 
 std::string ModulePath() {
     char path[MAX_PATH];
-    DWORD n = ::GetModuleFileNameA(g_module, path, MAX_PATH);
+    DWORD n = ::GetModuleFileNameA(vantrel::com::ModuleHandle(), path, MAX_PATH);
     return (n > 0 && n < MAX_PATH) ? std::string(path, n) : std::string();
 }
 
@@ -113,27 +110,13 @@ bool SystemInfoFree(const std::string& path) {
 }  // namespace
 
 namespace vantrel::com {
-ModuleCounts& Counts() { return g_counts; }
-HMODULE ModuleHandle() { return g_module; }
+const ClassEntry kModuleClasses[] = {
+    // The provider's class object also parses "WinNT:" display names.
+    {&vantrel::adsi::CLSID_WinNTProvider, nullptr, vantrel::adsi::GetProviderClassObject},
+    {&CLSID_WinNTSystemInfo, vantrel::adsi::CreateSystemInfo},
+};
+const size_t kModuleClassCount = sizeof kModuleClasses / sizeof kModuleClasses[0];
 }  // namespace vantrel::com
-
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        g_module = instance;
-        ::DisableThreadLibraryCalls(instance);
-    }
-    return TRUE;
-}
-
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (clsid == vantrel::adsi::CLSID_WinNTProvider) return vantrel::adsi::GetProviderClassObject(riid, ppv);
-    if (clsid == CLSID_WinNTSystemInfo) return vantrel::com::GetClassFactory(vantrel::adsi::CreateSystemInfo, riid, ppv);
-    return CLASS_E_CLASSNOTAVAILABLE;
-}
-
-STDAPI DllCanUnloadNow() { return g_counts.CanUnload() ? S_OK : S_FALSE; }
 
 STDAPI DllRegisterServer() {
     const std::string path = ModulePath();

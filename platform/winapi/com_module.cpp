@@ -25,7 +25,9 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
     *ppv = nullptr;
     for (size_t i = 0; i < vantrel::com::kModuleClassCount; ++i) {
         const auto& entry = vantrel::com::kModuleClasses[i];
-        if (*entry.clsid == clsid) return vantrel::com::GetClassFactory(entry.create, riid, ppv);
+        if (*entry.clsid != clsid) continue;
+        if (entry.class_object) return entry.class_object(riid, ppv);
+        return vantrel::com::GetClassFactory(entry.create, riid, ppv);
     }
     return CLASS_E_CLASSNOTAVAILABLE;
 }

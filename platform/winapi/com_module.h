@@ -9,9 +9,14 @@
 
 namespace vantrel::com {
 
+// A class whose own class object is handed out instead of our plain factory (one that
+// answers more than IClassFactory).
+using ClassObjectFunction = HRESULT (*)(REFIID riid, void** ppv);
+
 struct ClassEntry {
     const CLSID* clsid;
     CreateFunction create;
+    ClassObjectFunction class_object = nullptr;  // when set, `create` is not used
 };
 
 // Defined by each DLL: the classes DllGetClassObject hands out factories for.
