@@ -95,7 +95,7 @@ private:
     ComPtr<IDispatch> sink_;
 };
 
-class ServiceControl : public INTServiceX,
+class ServiceControl : public vantrel::com::Dual<INTServiceX>,
                        public IOleObject,
                        public IOleControl,
                        public IOleInPlaceObject,
@@ -104,7 +104,6 @@ class ServiceControl : public INTServiceX,
                        public IProvideClassInfo,
                        public ISpecifyPropertyPages,
                        public IPerPropertyBrowsing,
-                       public ISupportErrorInfo,
                        public IConnectionPointContainer,
                        private AutomationHost {
 public:
@@ -118,67 +117,11 @@ public:
     ServiceControl(const ServiceControl&) = delete;
     ServiceControl& operator=(const ServiceControl&) = delete;
 
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_INTServiceX ||
-            riid == IID_INTPersistentX)
-            *ppv = static_cast<INTServiceX*>(this);
-        else if (riid == IID_IOleObject) *ppv = static_cast<IOleObject*>(this);
-        else if (riid == IID_IOleControl) *ppv = static_cast<IOleControl*>(this);
-        else if (riid == IID_IOleInPlaceObject || riid == IID_IOleWindow)
-            *ppv = static_cast<IOleInPlaceObject*>(this);
-        else if (riid == IID_IPersistStreamInit || riid == IID_IPersist)
-            *ppv = static_cast<IPersistStreamInit*>(this);
-        else if (riid == IID_IPersistPropertyBag) *ppv = static_cast<IPersistPropertyBag*>(this);
-        else if (riid == IID_IProvideClassInfo) *ppv = static_cast<IProvideClassInfo*>(this);
-        else if (riid == IID_ISpecifyPropertyPages) *ppv = static_cast<ISpecifyPropertyPages*>(this);
-        else if (riid == IID_IPerPropertyBrowsing) *ppv = static_cast<IPerPropertyBrowsing*>(this);
-        else if (riid == IID_ISupportErrorInfo) *ppv = static_cast<ISupportErrorInfo*>(this);
-        else if (riid == IID_IConnectionPointContainer) *ppv = static_cast<IConnectionPointContainer*>(this);
-        if (!*ppv) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ::InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG n = ::InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return n;
-    }
-
-    // IDispatch, through the control's own type library.
-    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
-        if (!n) return E_POINTER;
-        *n = 1;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** ti) override {
-        if (!ti) return E_POINTER;
-        *ti = nullptr;
-        if (index != 0) return DISP_E_BADINDEX;
-        ITypeInfo* info = vantrel::com::ModuleTypeInfo(IID_INTServiceX);
-        if (!info) return TYPE_E_ELEMENTNOTFOUND;
-        info->AddRef();
-        *ti = info;
-        return S_OK;
-    }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-        ITypeInfo* info = vantrel::com::ModuleTypeInfo(IID_INTServiceX);
-        if (!info) return TYPE_E_ELEMENTNOTFOUND;
-        return ::DispGetIDsOfNames(info, names, count, ids);
-    }
-    STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
-                        VARIANT* result, EXCEPINFO* excep, UINT* arg_err) override {
-        if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-        ITypeInfo* info = vantrel::com::ModuleTypeInfo(IID_INTServiceX);
-        if (!info) return TYPE_E_ELEMENTNOTFOUND;
-        // Scripts set object properties with Set: Dependencies and LogonAs take it as put.
-        if ((flags & DISPATCH_PROPERTYPUTREF) && (id == kDependenciesId || id == kLogonAsId))
-            flags = WORD((flags & ~DISPATCH_PROPERTYPUTREF) | DISPATCH_PROPERTYPUT);
-        return info->Invoke(static_cast<INTServiceX*>(this), id, flags, params, result, excep, arg_err);
-    }
+    // IUnknown, for every interface of the control; IDispatch through the control's own
+    // type library (the shared dual-interface base).
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override { return Dual::QueryInterface(riid, ppv); }
+    STDMETHODIMP_(ULONG) AddRef() override { return Dual::AddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return Dual::Release(); }
     STDMETHODIMP InterfaceSupportsErrorInfo(REFIID riid) override {
         return (riid == IID_INTServiceX || riid == IID_INTPersistentX) ? S_OK : S_FALSE;
     }
@@ -748,6 +691,27 @@ public:
         return S_OK;
     }
 
+protected:
+    void* QueryOther(REFIID riid) override {
+        if (riid == IID_INTPersistentX) return static_cast<INTServiceX*>(this);
+        if (riid == IID_IOleObject) return static_cast<IOleObject*>(this);
+        if (riid == IID_IOleControl) return static_cast<IOleControl*>(this);
+        if (riid == IID_IOleInPlaceObject || riid == IID_IOleWindow) return static_cast<IOleInPlaceObject*>(this);
+        if (riid == IID_IPersistStreamInit || riid == IID_IPersist) return static_cast<IPersistStreamInit*>(this);
+        if (riid == IID_IPersistPropertyBag) return static_cast<IPersistPropertyBag*>(this);
+        if (riid == IID_IProvideClassInfo) return static_cast<IProvideClassInfo*>(this);
+        if (riid == IID_ISpecifyPropertyPages) return static_cast<ISpecifyPropertyPages*>(this);
+        if (riid == IID_IPerPropertyBrowsing) return static_cast<IPerPropertyBrowsing*>(this);
+        if (riid == IID_IConnectionPointContainer) return static_cast<IConnectionPointContainer*>(this);
+        return nullptr;
+    }
+    // Scripts set object properties with Set: Dependencies and LogonAs take it as put.
+    WORD DispatchFlags(DISPID id, WORD flags) override {
+        if ((flags & DISPATCH_PROPERTYPUTREF) && (id == kDependenciesId || id == kLogonAsId))
+            flags = WORD((flags & ~DISPATCH_PROPERTYPUTREF) | DISPATCH_PROPERTYPUT);
+        return flags;
+    }
+
 private:
     // AutomationHost: design mode when the container's ambient user mode is false.
     bool AmbientDesignMode() override {
@@ -812,8 +776,6 @@ private:
         return FAILED(hr) ? hr : made;
     }
 
-    volatile LONG refs_ = 1;
-    vantrel::com::ObjectCount count_;
     EventPoint events_{this};
     TNTService service_;
     ComPtr<IOleClientSite> site_;
