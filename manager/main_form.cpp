@@ -14,6 +14,7 @@
 #include "service_status.h"
 #include "settings_store.h"
 #include "setup_form.h"
+#include "window_text.h"
 
 namespace vantrel::manager {
 
@@ -29,27 +30,6 @@ NTServiceXHost g_ntservicex;
 bool g_failed = false;
 
 std::string ListPath() { return g_folder + "\\exclusions.txt"; }
-
-std::string WindowTextOf(HWND hwnd) {
-    int n = ::GetWindowTextLengthA(hwnd);
-    std::string text(static_cast<size_t>(n) + 1, '\0');
-    n = ::GetWindowTextA(hwnd, text.data(), n + 1);
-    text.resize(static_cast<size_t>(n > 0 ? n : 0));
-    return text;
-}
-
-std::vector<std::string> ListItems(HWND list) {
-    std::vector<std::string> items;
-    LRESULT count = ::SendMessageA(list, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        LRESULT len = ::SendMessageA(list, LB_GETTEXTLEN, i, 0);
-        std::string text(static_cast<size_t>(len) + 1, '\0');
-        len = ::SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
-        text.resize(static_cast<size_t>(len > 0 ? len : 0));
-        items.push_back(text);
-    }
-    return items;
-}
 
 std::optional<std::string> ReadSetting(const char* name) {
     std::string value;  // emptied before every read

@@ -17,6 +17,7 @@
 #include "resource.h"
 #include "settings_store.h"
 #include "syslog_sender.h"
+#include "window_text.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -33,14 +34,7 @@ const IID kMailEvents = {0xB82DBCB3, 0x20F0, 0x4A31, {0xA1, 0x52, 0x26, 0x50, 0x
 
 HINSTANCE g_instance = nullptr;
 
-std::string TextOf(HWND dlg, int id) {
-    HWND item = ::GetDlgItem(dlg, id);
-    int n = ::GetWindowTextLengthA(item);
-    std::string text(static_cast<size_t>(n) + 1, '\0');
-    n = ::GetWindowTextA(item, text.data(), n + 1);
-    text.resize(static_cast<size_t>(n > 0 ? n : 0));
-    return text;
-}
+std::string TextOf(HWND dlg, int id) { return WindowTextOf(::GetDlgItem(dlg, id)); }
 
 std::string ReadSetting(const char* name) {
     std::string value;  // emptied before every read: an unreadable value shows empty
@@ -50,19 +44,6 @@ std::string ReadSetting(const char* name) {
 
 void Write(const char* name, const std::string& value) {
     common::SetKeyValue(HKEY_LOCAL_MACHINE, common::kSettingsKey, common::kRegSz, name, value);
-}
-
-std::vector<std::string> Items(HWND list) {
-    std::vector<std::string> items;
-    LRESULT count = ::SendMessageA(list, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        LRESULT len = ::SendMessageA(list, LB_GETTEXTLEN, i, 0);
-        std::string text(static_cast<size_t>(len) + 1, '\0');
-        len = ::SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
-        text.resize(static_cast<size_t>(len > 0 ? len : 0));
-        items.push_back(text);
-    }
-    return items;
 }
 
 std::string ToPath() { return ProgramsFolderOfForms() + "\\To.txt"; }
@@ -204,13 +185,13 @@ void Ok(SetupWindow& w) {
     Write("SyslogConsolePort", f.strConsolePort);
     Write("SyslogProtocol", f.strConsoleProtocol);
     Write("SendSyslogMessage", ::IsDlgButtonChecked(dlg, IDC_SU_CONSOLE) == BST_CHECKED ? "1" : "0");
-    common::WriteAddressesToFile(Items(::GetDlgItem(dlg, IDC_SU_LIST1)), ToPath());
+    common::WriteAddressesToFile(ListItems(::GetDlgItem(dlg, IDC_SU_LIST1)), ToPath());
 }
 
 void TestMail(SetupWindow& w) {
     HWND dlg = w.dlg;
     HWND list = ::GetDlgItem(dlg, IDC_SU_LIST1);
-    const std::vector<std::string> items = Items(list);
+    const std::vector<std::string> items = ListItems(list);
     if (items.empty()) {
         ::MessageBoxA(dlg, "No Recipients Entered.  Please Enter A Recipient And Try Again.", "Test Cancelled",
                       MB_OK | MB_ICONINFORMATION);

@@ -25,18 +25,6 @@ using dovrin::binding::Group;
 using dovrin::binding::ScopedEntry;
 using vantrel::Variant;
 
-// The control's code is linked into this test; its type library comes from the DLL.
-namespace vantrel::com {
-ModuleCounts& Counts() {
-    static ModuleCounts counts;
-    return counts;
-}
-HMODULE ModuleHandle() {
-    static HMODULE module = ::LoadLibraryA(DOVRIN_DLL_PATH);
-    return module;
-}
-}  // namespace vantrel::com
-
 namespace {
 
 struct Com {

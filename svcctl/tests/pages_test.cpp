@@ -19,17 +19,6 @@
 using Microsoft::WRL::ComPtr;
 using dovrin::pages::LateBound;
 
-namespace vantrel::com {
-ModuleCounts& Counts() {
-    static ModuleCounts counts;
-    return counts;
-}
-HMODULE ModuleHandle() {
-    static HMODULE module = ::LoadLibraryA(DOVRIN_DLL_PATH);
-    return module;
-}
-}  // namespace vantrel::com
-
 namespace {
 
 class FrameSite : public IPropertyPageSite {
