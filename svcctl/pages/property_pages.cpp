@@ -250,7 +250,15 @@ protected:
         LRESULT at = ::SendMessageA(combo, CB_FINDSTRINGEXACT, WPARAM(-1), LPARAM(machine.c_str()));
         ::SendMessageA(combo, CB_SETCURSEL, at == CB_ERR ? WPARAM(-1) : WPARAM(at), 0);
     }
-    void MachineRowChanged() {
+    // The machine-name row changed; the access pages close the manager first.
+    void MachineRowChanged(bool close_manager = false) {
+        if (close_manager) {
+            try {
+                Control().PutBool(L"ActiveManager", false);
+            } catch (const std::exception& e) {
+                Report(e);
+            }
+        }
         ApplyPage();
         try {
             Control().PutText(L"MachineName", WindowText(Item(IDC_CMBMACHINENAME)));
@@ -408,12 +416,7 @@ protected:
         }
     }
     void MachineNameChanged() override {
-        try {
-            Control().PutBool(L"ActiveManager", false);
-        } catch (const std::exception& e) {
-            Report(e);
-        }
-        MachineRowChanged();
+        MachineRowChanged(true);
         ClearMark(IDC_CHBACTIVEMANAGER);
         Refresh();
     }
@@ -473,12 +476,7 @@ protected:
         }
     }
     void MachineNameChanged() override {
-        try {
-            Control().PutBool(L"ActiveManager", false);
-        } catch (const std::exception& e) {
-            Report(e);
-        }
-        MachineRowChanged();
+        MachineRowChanged(true);
         Refresh();
     }
 
