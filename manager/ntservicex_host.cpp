@@ -5,6 +5,7 @@
 #include <shlwapi.h>
 
 #include "platform/winapi/ambient_site.h"
+#include "platform/winapi/late_bound.h"
 #include "platform/winapi/oleauto.h"
 
 using Microsoft::WRL::ComPtr;
@@ -60,20 +61,12 @@ void NTServiceXHost::Destroy() {
 }
 
 void NTServiceXHost::Invoke(DISPID id, WORD flags, std::vector<VARIANT>& arguments) {
-    if (!control_) throw ManagerError(E_POINTER, "Object variable or With block variable not set");
-    // Arguments go right to left.
-    std::vector<VARIANT> reversed(arguments.rbegin(), arguments.rend());
-    DISPID put = DISPID_PROPERTYPUT;
-    DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
-    if (flags == DISPATCH_PROPERTYPUT) {
-        params.rgdispidNamedArgs = &put;
-        params.cNamedArgs = 1;
+    if (!control_) {
+        for (auto& a : arguments) ::VariantClear(&a);
+        throw ManagerError(E_POINTER, "Object variable or With block variable not set");
     }
-    Variant result;
-    EXCEPINFO ex{};
-    const HRESULT hr = control_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result.get(), &ex, nullptr);
-    for (auto& a : arguments) ::VariantClear(&a);
-    if (FAILED(hr)) throw InvokeFailure(hr, ex);
+    const vantrel::com::CallOutcome outcome = vantrel::com::InvokeMember(control_.Get(), id, flags, arguments);
+    if (FAILED(outcome.hr)) throw CallFailure(outcome);
 }
 
 void NTServiceXHost::PutBool(DISPID id, bool value) {
@@ -93,10 +86,7 @@ void NTServiceXHost::PutLong(DISPID id, long value) {
 }
 
 void NTServiceXHost::PutText(DISPID id, const std::string& value) {
-    VARIANT v;
-    v.vt = VT_BSTR;
-    v.bstrVal = Bstr(WideFromAnsi(value)).release();
-    std::vector<VARIANT> args{v};
+    std::vector<VARIANT> args{vantrel::com::TextVariant(WideFromAnsi(value))};
     Invoke(id, DISPATCH_PROPERTYPUT, args);
 }
 

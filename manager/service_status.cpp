@@ -24,12 +24,11 @@ void GetProperty(IDispatch* object, const wchar_t* name, Variant& result) {
     LPOLESTR member = const_cast<LPOLESTR>(name);
     DISPID id = 0;
     Check(object->GetIDsOfNames(IID_NULL, &member, 1, LOCALE_USER_DEFAULT, &id));
-    DISPPARAMS none{};
-    EXCEPINFO excep{};
-    HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, result.put(), &excep,
-                                nullptr);
-    if (hr == DISP_E_EXCEPTION) throw InvokeFailure(hr, excep);
-    Check(hr);
+    std::vector<VARIANT> none;
+    const vantrel::com::CallOutcome outcome =
+        vantrel::com::InvokeMember(object, id, DISPATCH_PROPERTYGET, none, result.put());
+    if (outcome.raised) throw CallFailure(outcome);
+    Check(outcome.hr);
 }
 
 }  // namespace
@@ -54,17 +53,9 @@ std::string ErrorDescription(HRESULT hr) {
     return SystemText(hr);
 }
 
-ManagerError InvokeFailure(HRESULT hr, EXCEPINFO& ex) {
-    if (hr != DISP_E_EXCEPTION) return ManagerError(hr, SystemText(hr));
-    if (ex.pfnDeferredFillIn) ex.pfnDeferredFillIn(&ex);
-    const std::string text =
-        ex.bstrDescription ? AnsiFromWide(ex.bstrDescription, ::SysStringLen(ex.bstrDescription)) : "";
-    const HRESULT code = ex.scode ? ex.scode : hr;
-    ::SysFreeString(ex.bstrSource);
-    ::SysFreeString(ex.bstrDescription);
-    ::SysFreeString(ex.bstrHelpFile);
-    ex.bstrSource = ex.bstrDescription = ex.bstrHelpFile = nullptr;
-    return ManagerError(code, text.empty() ? SystemText(code) : text);
+ManagerError CallFailure(const vantrel::com::CallOutcome& outcome) {
+    const std::string text = AnsiFromWide(outcome.description);
+    return ManagerError(outcome.hr, text.empty() ? SystemText(outcome.hr) : text);
 }
 
 long QueryServiceStatusNumber(const std::string& service_name) {

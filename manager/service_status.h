@@ -9,6 +9,8 @@
 
 #include <oaidl.h>
 
+#include "platform/winapi/late_bound.h"
+
 namespace vantrel::manager {
 
 // A failure the manager reports by its number and description.
@@ -27,9 +29,8 @@ std::string SystemText(HRESULT hr);
 std::string ErrorDescription(HRESULT hr);
 
 // The failure of a late-bound call: the object's own number and description when it
-// raised one (DISP_E_EXCEPTION), else the status and the system's text. Frees the
-// exception's texts.
-ManagerError InvokeFailure(HRESULT hr, EXCEPINFO& exception);
+// raised one, else the status and the system's text.
+ManagerError CallFailure(const vantrel::com::CallOutcome& outcome);
 
 // The "Status" number of the service object: WinNTSystemInfo's ComputerName, the container
 // "WinNT://<computer>,Computer", its GetObject("service", name), the object's Status read

@@ -13,6 +13,8 @@
 #include "core/syslog_text.h"
 #include "list_files.h"
 #include "main_form.h"
+#include "platform/winapi/dispatch_sink.h"
+#include "platform/winapi/late_bound.h"
 #include "platform/winapi/oleauto.h"
 #include "resource.h"
 #include "settings_store.h"
@@ -49,43 +51,10 @@ void Write(const char* name, const std::string& value) {
 std::string ToPath() { return ProgramsFolderOfForms() + "\\To.txt"; }
 
 // The window's state while it is shown.
-struct SetupWindow;
-
-// Receives the mail control's two events on the window's thread.
-class MailEvents : public IDispatch {
-public:
-    explicit MailEvents(SetupWindow* owner) : owner_(owner) {}
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == kMailEvents) {
-            *ppv = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    // Owned by the window, which unadvises before it goes.
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
-        if (n) *n = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override;
-
-private:
-    SetupWindow* owner_;
-};
-
 struct SetupWindow {
     HWND dlg = nullptr;
     ComPtr<IDispatch> mail;
-    ComPtr<IConnectionPoint> point;
-    DWORD cookie = 0;
-    MailEvents events{this};
+    vantrel::com::Connection events;  // the mail control's two events, on the window's thread
     bool busy = false;  // hourglass between SendMessage and its event
     HRESULT mail_error = S_OK;
 
@@ -95,49 +64,35 @@ struct SetupWindow {
     }
 };
 
-STDMETHODIMP MailEvents::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) {
-    if (id == kSendCompleteEvent) {
-        ::MessageBoxA(owner_->dlg, "Email Sent Successfully", "Vantrel", MB_OK | MB_ICONINFORMATION);
-        owner_->SetBusy(false);
-    } else if (id == kErrorEvent) {
-        std::string text;
-        if (params && params->cArgs >= 1) {
-            Variant arg;
-            if (SUCCEEDED(::VariantCopyInd(arg.get(), &params->rgvarg[params->cArgs - 1])) &&
-                SUCCEEDED(::VariantChangeType(arg.get(), arg.get(), 0, VT_BSTR)))
-                text = AnsiFromWide(arg->bstrVal ? arg->bstrVal : L"", ::SysStringLen(arg->bstrVal));
-        }
-        ::MessageBoxA(owner_->dlg, ("SMTP Error: " + text).c_str(), "Vantrel", MB_OK | MB_ICONEXCLAMATION);
-        owner_->SetBusy(false);
-    }
-    return S_OK;
-}
-
-HRESULT PutText(IDispatch* control, DISPID id, const std::string& value) {
-    const std::wstring wide = WideFromAnsi(value);
-    Variant arg;
-    arg->vt = VT_BSTR;
-    arg->bstrVal = ::SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-    if (!arg->bstrVal) return E_OUTOFMEMORY;
-    DISPID named = DISPID_PROPERTYPUT;
-    DISPPARAMS params{arg.get(), &named, 1, 1};
-    return control->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr);
+void PutText(IDispatch* control, DISPID id, const std::string& value) {
+    std::vector<VARIANT> args{vantrel::com::TextVariant(WideFromAnsi(value))};
+    vantrel::com::InvokeMember(control, id, DISPATCH_PROPERTYPUT, args);
 }
 
 void CreateMailControl(SetupWindow& w) {
     CLSID clsid;
     HRESULT hr = ::CLSIDFromProgID(L"VelmSendMail.VelmSendmail", &clsid);
     if (SUCCEEDED(hr)) hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, &w.mail);
-    ComPtr<IConnectionPointContainer> container;
-    if (SUCCEEDED(hr)) hr = w.mail.As(&container);
-    if (SUCCEEDED(hr)) hr = container->FindConnectionPoint(kMailEvents, &w.point);
-    if (SUCCEEDED(hr)) hr = w.point->Advise(&w.events, &w.cookie);
+    if (SUCCEEDED(hr)) {
+        ComPtr<vantrel::com::DispatchSink> sink;
+        sink.Attach(new vantrel::com::DispatchSink(kMailEvents));
+        SetupWindow* owner = &w;  // the window unadvises before it goes
+        sink->On(kSendCompleteEvent, [owner](DISPPARAMS*) {
+            ::MessageBoxA(owner->dlg, "Email Sent Successfully", "Vantrel", MB_OK | MB_ICONINFORMATION);
+            owner->SetBusy(false);
+        });
+        sink->On(kErrorEvent, [owner](DISPPARAMS* params) {
+            const std::string text = AnsiFromWide(vantrel::com::EventArgumentText(params, 0));
+            ::MessageBoxA(owner->dlg, ("SMTP Error: " + text).c_str(), "Vantrel", MB_OK | MB_ICONEXCLAMATION);
+            owner->SetBusy(false);
+        });
+        hr = w.events.Connect(w.mail.Get(), kMailEvents, sink.Get());
+    }
     w.mail_error = hr;
 }
 
 void ReleaseMailControl(SetupWindow& w) {
-    if (w.point && w.cookie) w.point->Unadvise(w.cookie);
-    w.point.Reset();
+    w.events.Reset();
     w.mail.Reset();
 }
 
@@ -213,8 +168,8 @@ void TestMail(SetupWindow& w) {
     if (!password.empty()) PutText(m, kPassword, password);
     PutText(m, kSubject, kTestSubject);
     PutText(m, kBody, kTestBody);
-    DISPPARAMS none{};
-    m->Invoke(kSendMessage, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr);
+    std::vector<VARIANT> none;
+    vantrel::com::InvokeMember(m, kSendMessage, DISPATCH_METHOD, none);
     w.SetBusy(true);
 }
 

@@ -6,6 +6,7 @@
 
 #include "common/core/run_time_error.h"
 #include "hollin.h"
+#include "platform/winapi/late_bound.h"
 
 namespace quenloc {
 
@@ -45,105 +46,20 @@ void Translate(const std::function<void()>& statement) {
     }
 }
 
-std::string Ansi(const wchar_t* text, size_t length) {
-    if (!text || length == 0) return {};
-    int n = ::WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) ::WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), out.data(), n, nullptr, nullptr);
-    return out;
-}
-
-std::string Ansi(BSTR text) { return Ansi(text, text ? ::SysStringLen(text) : 0); }
-
-std::wstring Wide(const std::string& text) {
-    if (text.empty()) return {};
-    int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0) ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
-
-STDMETHODIMP DispatchSink::QueryInterface(REFIID riid, void** ppv) {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == events_) {
-        *ppv = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP DispatchSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) {
-    auto it = handlers_.find(id);
-    if (it == handlers_.end()) return S_OK;
-    Handler handler = it->second;  // a handler may replace the table
-    ComPtr<DispatchSink> self(this);
-    try {
-        handler(params);
-    } catch (...) {
-        // Handlers trap their own errors; nothing may unwind into the event's source.
-    }
-    return S_OK;
-}
-
-HRESULT Connection::Connect(IUnknown* source, REFIID events, IDispatch* sink) {
-    Reset();
-    ComPtr<IConnectionPointContainer> container;
-    HRESULT hr = source->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(container.GetAddressOf()));
-    if (SUCCEEDED(hr)) hr = container->FindConnectionPoint(events, point_.GetAddressOf());
-    if (SUCCEEDED(hr)) hr = point_->Advise(sink, &cookie_);
-    if (FAILED(hr)) point_.Reset();
-    return hr;
-}
-
-void Connection::Reset() {
-    if (point_) point_->Unadvise(cookie_);
-    point_.Reset();
-    cookie_ = 0;
-}
-
-std::string TextArgument(const DISPPARAMS* params, UINT i) {
-    if (!params || i >= params->cArgs) return {};
-    VARIANT text;
-    ::VariantInit(&text);
-    std::string out;
-    if (SUCCEEDED(::VariantChangeType(&text, &params->rgvarg[params->cArgs - 1 - i], 0, VT_BSTR)))
-        out = Ansi(text.bstrVal);
-    ::VariantClear(&text);
-    return out;
-}
-
 void PutText(IDispatch* object, DISPID id, const std::string& value) {
-    VARIANT arg;
-    arg.vt = VT_BSTR;
-    std::wstring wide = Wide(value);
-    arg.bstrVal = ::SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-    DISPID named = DISPID_PROPERTYPUT;
-    DISPPARAMS params{&arg, &named, 1, 1};
-    HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr,
-                                nullptr);
-    ::VariantClear(&arg);
-    Check(hr, "Property set");
+    std::vector<VARIANT> args{vantrel::com::TextVariant(Wide(value))};
+    const vantrel::com::CallOutcome outcome = vantrel::com::InvokeMember(object, id, DISPATCH_PROPERTYPUT, args);
+    Check(outcome.raised ? DISP_E_EXCEPTION : outcome.hr, "Property set");
 }
 
 void CallMethod(IDispatch* object, DISPID id, std::vector<VARIANT> args) {
-    std::vector<VARIANT> reversed(args.rbegin(), args.rend());
-    DISPPARAMS params{reversed.empty() ? nullptr : reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
-    VARIANT result;
-    ::VariantInit(&result);
-    EXCEPINFO excep{};
-    HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, &excep, nullptr);
-    ::VariantClear(&result);
-    if (hr == DISP_E_EXCEPTION) {
-        std::string text = Ansi(excep.bstrDescription);
-        HRESULT code = excep.scode ? excep.scode : E_FAIL;
-        ::SysFreeString(excep.bstrDescription);
-        ::SysFreeString(excep.bstrSource);
-        ::SysFreeString(excep.bstrHelpFile);
+    const vantrel::com::CallOutcome outcome = vantrel::com::InvokeMember(object, id, DISPATCH_METHOD, args);
+    if (outcome.raised) {
+        const HRESULT code = outcome.hr == DISP_E_EXCEPTION ? E_FAIL : outcome.hr;
+        const std::string text = vantrel::AnsiFromWide(outcome.description);
         throw trap::RunTimeError(static_cast<int32_t>(code), text.empty() ? "Method call failed" : text);
     }
-    Check(hr, "Method call");
+    Check(outcome.hr, "Method call");
 }
 
 }  // namespace quenloc

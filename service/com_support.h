@@ -1,6 +1,5 @@
-// COM plumbing of the service program: failures as run-time errors, an event sink that
-// routes dispatch ids to handlers, connections that end with their owner, text
-// conversions and late-bound calls.
+// COM plumbing of the service program: failures as run-time errors, text conversions and
+// late-bound calls; the event sink and connection of the shared plumbing.
 #pragma once
 
 #include <windows.h>
@@ -9,9 +8,11 @@
 #include <wrl/client.h>
 
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
+
+#include "platform/winapi/dispatch_sink.h"
+#include "platform/winapi/oleauto.h"
 
 namespace quenloc {
 
@@ -27,56 +28,17 @@ inline void Check(HRESULT hr, const char* what) {
 // invalid arguments) into the trap's run-time errors, which the error tail understands.
 void Translate(const std::function<void()>& statement);
 
-std::string Ansi(const wchar_t* text, size_t length);
-std::string Ansi(BSTR text);
-std::wstring Wide(const std::string& text);
+using vantrel::com::Connection;
+using vantrel::com::DispatchSink;
 
-// Receives the events of one outgoing interface; each dispatch id has its handler.
-class DispatchSink final : public IDispatch {
-public:
-    using Handler = std::function<void(DISPPARAMS*)>;
-    explicit DispatchSink(REFIID events) : events_(events) {}
-    void On(DISPID id, Handler handler) { handlers_[id] = std::move(handler); }
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return ::InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG n = ::InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return n;
-    }
-    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
-        if (n) *n = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override;
-
-private:
-    ~DispatchSink() = default;
-    volatile LONG refs_ = 1;
-    IID events_;
-    std::map<DISPID, Handler> handlers_;
-};
-
-// One advised sink; unadvised when reset or destroyed.
-class Connection {
-public:
-    Connection() = default;
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-    ~Connection() { Reset(); }
-    HRESULT Connect(IUnknown* source, REFIID events, IDispatch* sink);
-    void Reset();
-
-private:
-    ComPtr<IConnectionPoint> point_;
-    DWORD cookie_ = 0;
-};
+inline std::string Ansi(const wchar_t* text, size_t length) { return text ? vantrel::AnsiFromWide(text, length) : ""; }
+inline std::string Ansi(BSTR text) { return Ansi(text, text ? ::SysStringLen(text) : 0); }
+inline std::wstring Wide(const std::string& text) { return vantrel::WideFromAnsi(text); }
 
 // Argument i (in call order) of an event as text; empty when absent.
-std::string TextArgument(const DISPPARAMS* params, UINT i);
+inline std::string TextArgument(const DISPPARAMS* params, UINT i) {
+    return vantrel::AnsiFromWide(vantrel::com::EventArgumentText(params, i));
+}
 
 // Late-bound calls by dispatch id.
 void PutText(IDispatch* object, DISPID id, const std::string& value);

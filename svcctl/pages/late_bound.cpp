@@ -1,37 +1,25 @@
 #include "pages/late_bound.h"
 
 #include "core/errors.h"
+#include "platform/winapi/late_bound.h"
 
 namespace dovrin::pages {
 
 vantrel::Variant LateBound::Invoke(const wchar_t* name, WORD flags, std::vector<VARIANT>& args) {
     vantrel::Variant result;
-    struct Clear {
-        std::vector<VARIANT>& a;
-        ~Clear() { for (auto& v : a) ::VariantClear(&v); }
-    } clear{args};
-    if (!object_) throw Error("No object to edit");
+    if (!object_) {
+        for (auto& v : args) ::VariantClear(&v);
+        throw Error("No object to edit");
+    }
     LPOLESTR n = const_cast<LPOLESTR>(name);
     DISPID id = 0;
-    HRESULT hr = object_->GetIDsOfNames(IID_NULL, &n, 1, 0, &id);
-    if (FAILED(hr)) throw Error("Unknown member " + vantrel::AnsiFromWide(std::wstring(name)));
-    std::vector<VARIANT> reversed(args.rbegin(), args.rend());
-    DISPID put = DISPID_PROPERTYPUT;
-    DISPPARAMS params{reversed.data(), nullptr, UINT(reversed.size()), 0};
-    if (flags & DISPATCH_PROPERTYPUT) {
-        params.rgdispidNamedArgs = &put;
-        params.cNamedArgs = 1;
+    if (FAILED(object_->GetIDsOfNames(IID_NULL, &n, 1, 0, &id))) {
+        for (auto& v : args) ::VariantClear(&v);
+        throw Error("Unknown member " + vantrel::AnsiFromWide(std::wstring(name)));
     }
-    EXCEPINFO ex{};
-    hr = object_->Invoke(id, IID_NULL, 0, flags, &params, result.get(), &ex, nullptr);
-    if (hr == DISP_E_EXCEPTION) {
-        std::wstring text = ex.bstrDescription ? ex.bstrDescription : L"";
-        ::SysFreeString(ex.bstrDescription);
-        ::SysFreeString(ex.bstrSource);
-        ::SysFreeString(ex.bstrHelpFile);
-        throw Error(vantrel::AnsiFromWide(text));
-    }
-    if (FAILED(hr)) throw Error("Automation call failed: 0x" + std::to_string(unsigned(hr)));
+    const vantrel::com::CallOutcome outcome = vantrel::com::InvokeMember(object_.Get(), id, flags, args, result.get());
+    if (outcome.raised) throw Error(vantrel::AnsiFromWide(outcome.description));
+    if (FAILED(outcome.hr)) throw Error("Automation call failed: 0x" + std::to_string(unsigned(outcome.hr)));
     return result;
 }
 

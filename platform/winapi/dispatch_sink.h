@@ -1,0 +1,65 @@
+// The receiving side of a program's events: a sink that routes dispatch ids to handlers,
+// and a connection that is unadvised when it ends.
+#pragma once
+
+#include <windows.h>
+
+#include <ocidl.h>
+#include <wrl/client.h>
+
+#include <functional>
+#include <map>
+#include <string>
+
+namespace vantrel::com {
+
+// Receives the events of one outgoing interface; each dispatch id has its handler. Made
+// with new (reference count 1); handlers never let an exception reach the event's source.
+class DispatchSink final : public IDispatch {
+public:
+    using Handler = std::function<void(DISPPARAMS*)>;
+    explicit DispatchSink(REFIID events) : events_(events) {}
+    void On(DISPID id, Handler handler) { handlers_[id] = std::move(handler); }
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+    STDMETHODIMP_(ULONG) AddRef() override { return ::InterlockedIncrement(&refs_); }
+    STDMETHODIMP_(ULONG) Release() override {
+        ULONG n = ::InterlockedDecrement(&refs_);
+        if (n == 0) delete this;
+        return n;
+    }
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
+        if (n) *n = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override;
+
+private:
+    ~DispatchSink() = default;
+    volatile LONG refs_ = 1;
+    IID events_;
+    std::map<DISPID, Handler> handlers_;
+};
+
+// One advised sink; unadvised when reset or destroyed.
+class Connection {
+public:
+    Connection() = default;
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+    ~Connection() { Reset(); }
+    HRESULT Connect(IUnknown* source, REFIID events, IDispatch* sink);
+    void Reset();
+
+private:
+    Microsoft::WRL::ComPtr<IConnectionPoint> point_;
+    DWORD cookie_ = 0;
+};
+
+// Argument i (in call order) of an event as text, by reference or not; empty when absent
+// or not convertible.
+std::wstring EventArgumentText(const DISPPARAMS* params, UINT i);
+
+}  // namespace vantrel::com
