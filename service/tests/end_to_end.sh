@@ -12,7 +12,9 @@ W=/usr/lib/wine/wine64
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 dest="$WINEPREFIX/drive_c/Program Files/Vantrel"
 key='HKLM\SOFTWARE\Pelorin Software\Quenloc\1.0'
-fail() { echo "FAIL: $*"; [ -f "$dest/error.log" ] && { echo "--- error.log"; cat "$dest/error.log"; }; exit 1; }
+# A command that fails outside a check still says where.
+trap 'echo "FAIL: line $LINENO: $BASH_COMMAND (status $?)"' ERR
+fail() { trap - ERR; echo "FAIL: $*"; [ -f "$dest/error.log" ] && { echo "--- error.log"; cat "$dest/error.log"; }; exit 1; }
 set_value() { $W reg add "$key" /v "$1" /d "$2" /f >/dev/null; }
 state() { $W sc query Quenloc | tr -d '\r' | awk '/STATE/ {print $4}'; }
 wait_state() {  # STATE seconds
@@ -56,6 +58,7 @@ printf 'VtE2eExcluded\r\n' > "$dest/EXCLUSIONS.TXT"
 
 # The administrator starts the service from the installed manager, then closes it
 # without a restart.
+echo "starting the service from the manager"
 $W "$dest/Tallisk.exe" &
 manager=$!
 post "Vantrel Manager" 1101  # the "startservice" button
