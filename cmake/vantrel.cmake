@@ -45,6 +45,13 @@ if(VANTREL_WINDOWS)
   set_tests_properties(wine_prefix_stop PROPERTIES FIXTURES_CLEANUP wine)
 endif()
 
+# Every test that creates, starts, controls or deletes a service, or runs a service
+# dispatcher, takes this one lock. Wine's SCM hands a starting service the name of its
+# control pipe through one registry value that any dispatcher reads: a dispatcher started
+# outside the SCM (the service-host control's own test) can connect to the pipe of a
+# service another test is starting, and each then sees the other's controls.
+set(VANTREL_SCM_LOCK wine_scm)
+
 # vantrel_widl(<out_var> <idl>): header, type library and GUID file from an IDL file.
 # Sets <out_var>_HEADER, <out_var>_TLB and <out_var>_IID.
 function(vantrel_widl out idl)
