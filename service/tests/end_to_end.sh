@@ -6,39 +6,10 @@
 # with_rsyslog.sh:
 #   end_to_end.sh ROOT BUILD_DIR
 set -euo pipefail
-root=$1 build=$2
-export WINEPREFIX=$build/wineprefix WINEDEBUG=-all
-W=/usr/lib/wine/wine64
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
-dest="$WINEPREFIX/drive_c/Program Files/Vantrel"
-key='HKLM\SOFTWARE\Pelorin Software\Quenloc\1.0'
-# A command that fails outside a check still says where.
-trap 'echo "FAIL: line $LINENO: $BASH_COMMAND (status $?)"' ERR
-fail() { trap - ERR; echo "FAIL: $*"; [ -f "$dest/error.log" ] && { echo "--- error.log"; cat "$dest/error.log"; }; exit 1; }
-set_value() { $W reg add "$key" /v "$1" /d "$2" /f >/dev/null; }
-state() { $W sc query Quenloc | tr -d '\r' | awk '/STATE/ {print $4}'; }
-wait_state() {  # STATE seconds
-  for _ in $(seq $((${2} * 5))); do [ "$(state)" = "$1" ] && return 0; sleep 0.2; done
-  return 1
-}
-mails() { ls "$VANTREL_SMTP_DIR"/plain-*.eml 2>/dev/null | wc -l; }
-lines() { grep -c '<END>' "$VANTREL_SYSLOG_OUT" 2>/dev/null || true; }
-wait_for() {  # what count seconds
-  for _ in $(seq $((${3} * 5))); do [ "$($1)" -ge "$2" ] && return 0; sleep 0.2; done
-  return 1
-}
-report() { $W "$build/bin/report_event.exe" "$@" || fail "report_event $*"; }
-# A click on a window of the installed manager, found by its title.
-post() { $W "$build/bin/tallisk_post_command.exe" "$@" || fail "no window \"$1\" for $2"; }
-
-"$root/tools/wineprefix.sh" start "$WINEPREFIX"
-$W sc stop Quenloc >/dev/null 2>&1 || true
-wait_state STOPPED 20 || true
-$W cmd /c "$(winpath "$root/tools/install.cmd")" "$(winpath "$build")" || fail "install"
-rm -f "$dest/error.log"
+. "$(dirname "$0")/e2e_lib.sh" "$@"
+e2e_install
 
 # A fresh install notifies nothing: the switches, the mode and the channels are set here.
-$W reg delete "$key" /f >/dev/null 2>&1 || true
 set_value SMTPServer "127.0.0.1:$VANTREL_SMTP_PLAIN_PORT"
 set_value FromEmail "vantrel@example.org"
 set_value MonitorAppLog 1
@@ -131,4 +102,4 @@ grep -q 'Type mismatch' "$dest/error.log" || fail "error log without the type mi
 [ "$(state)" = RUNNING ] || fail "the service stopped after the trapped error"
 $W sc stop Quenloc >/dev/null
 wait_state STOPPED 30 || fail "the service did not stop at the end"
-echo "end to end: all checks passed"
+echo "quenloc_end_to_end: all checks passed"

@@ -1,0 +1,42 @@
+# Shared steps of the service-level tests, sourced by each scenario script:
+#   . e2e_lib.sh ROOT BUILD_DIR
+# Scenario scripts run inside with_smtpd.sh and with_rsyslog.sh, install Vantrel into the
+# build's prefix (e2e_install), configure it, drive the service "Quenloc" under Wine's SCM and
+# check what reaches the SMTP peer and rsyslogd.
+set -euo pipefail
+root=$1 build=$2
+export WINEPREFIX=$build/wineprefix WINEDEBUG=-all
+W=/usr/lib/wine/wine64
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+dest="$WINEPREFIX/drive_c/Program Files/Vantrel"
+key='HKLM\SOFTWARE\Pelorin Software\Quenloc\1.0'
+# A command that fails outside a check still says where.
+trap 'echo "FAIL: line $LINENO: $BASH_COMMAND (status $?)"' ERR
+fail() { trap - ERR; echo "FAIL: $*"; [ -f "$dest/error.log" ] && { echo "--- error.log"; cat "$dest/error.log"; }; exit 1; }
+set_value() { $W reg add "$key" /v "$1" /d "$2" /f >/dev/null; }
+state() { $W sc query Quenloc | tr -d '\r' | awk '/STATE/ {print $4}'; }
+wait_state() {  # STATE seconds
+  for _ in $(seq $((${2} * 5))); do [ "$(state)" = "$1" ] && return 0; sleep 0.2; done
+  return 1
+}
+mails() { ls "$VANTREL_SMTP_DIR"/plain-*.eml 2>/dev/null | wc -l; }
+lines() { grep -c '<END>' "$VANTREL_SYSLOG_OUT" 2>/dev/null || true; }
+wait_for() {  # what count seconds
+  for _ in $(seq $((${3} * 5))); do [ "$($1)" -ge "$2" ] && return 0; sleep 0.2; done
+  return 1
+}
+report() { $W "$build/bin/report_event.exe" "$@" || fail "report_event $*"; }
+# A click on a window of the installed manager, found by its title.
+post() { $W "$build/bin/tallisk_post_command.exe" "$@" || fail "no window \"$1\" for $2"; }
+
+# Installs (stopping a running service first) and starts from an empty settings key and
+# an empty error log.
+e2e_install() {
+  "$root/tools/wineprefix.sh" start "$WINEPREFIX"
+  $W sc stop Quenloc >/dev/null 2>&1 || true
+  wait_state STOPPED 20 || true
+  $W cmd /c "$(winpath "$root/tools/install.cmd")" "$(winpath "$build")" || fail "install"
+  rm -f "$dest/error.log"
+  $W reg delete "$key" /f >/dev/null 2>&1 || true
+}
+
