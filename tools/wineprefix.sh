@@ -30,6 +30,30 @@ ensure() {
   touch "$WINEPREFIX/.vantrel-ready"
 }
 
+# Keeps the desktop open while the server lives (see platform/desktop/desktop_hold.cpp),
+# so that no test waits for the desktop process to start. The program sits in the build
+# folder beside the prefix; a prefix without it (before the first build) goes without.
+hold_desktop() {
+  local hold ready pid
+  hold="$(dirname "$WINEPREFIX")/bin/vtdesktop.exe"
+  [ -f "$hold" ] || return 0
+  ready="$WINEPREFIX/.desktop-held"
+  [ -f "$ready" ] && kill -0 "$(cat "$ready")" 2>/dev/null && return 0
+  for _ in 1 2 3; do
+    rm -f "$ready"
+    "$WINE" "$hold" "Z:${ready//\//\\}" </dev/null >/dev/null 2>&1 &
+    pid=$!
+    for _ in $(seq 600); do
+      # The program creates the file once its window exists; the pid goes in for the next start.
+      [ -f "$ready" ] && { echo "$pid" > "$ready"; return 0; }
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill "$pid" 2>/dev/null || true
+  done
+  echo "wineprefix.sh: the desktop could not be held open" >&2
+}
+
 case "$cmd" in
   ensure) ensure ;;
   # The server and the prefix's own services (services.exe, winedevice.exe) are started
@@ -38,7 +62,9 @@ case "$cmd" in
   start)
     ensure
     "$WINESERVER" -p </dev/null >/dev/null 2>&1 || true  # fails only when one already runs
-    "$WINE" wineboot </dev/null >/dev/null 2>&1 ;;
-  stop)   "$WINESERVER" -k 2>/dev/null || true; "$WINESERVER" -w 2>/dev/null || true ;;
+    "$WINE" wineboot </dev/null >/dev/null 2>&1
+    hold_desktop ;;
+  stop)   "$WINESERVER" -k 2>/dev/null || true; "$WINESERVER" -w 2>/dev/null || true
+          rm -f "$WINEPREFIX/.desktop-held" ;;
   *) echo "wineprefix.sh: unknown command $cmd" >&2; exit 2 ;;
 esac

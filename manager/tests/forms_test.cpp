@@ -57,8 +57,10 @@ std::string FileText(const std::string& path) {
 }
 
 // A dialog or message box by its title; `other_than` skips one window of the same title.
+// Waits are long: they end as soon as the window is there, and a loaded machine may take
+// many seconds to show one.
 HWND WaitWindow(const char* title, HWND other_than = nullptr) {
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 1200; ++i) {
         HWND h = nullptr;
         while ((h = ::FindWindowExA(nullptr, h, "#32770", title)) != nullptr) {
             if (h != other_than && (::IsWindowVisible(h) || i > 20)) return h;
@@ -196,7 +198,7 @@ protected:
     }
     void CloseDialog(HWND dlg, int command) {
         ::PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(command, BN_CLICKED), 0);
-        for (int i = 0; i < 100 && ::IsWindow(dlg); ++i) ::Sleep(20);
+        for (int i = 0; i < 1500 && ::IsWindow(dlg); ++i) ::Sleep(20);
     }
 
     static ScHandle manager_;

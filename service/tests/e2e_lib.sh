@@ -12,7 +12,15 @@ dest="$WINEPREFIX/drive_c/Program Files/Vantrel"
 key='HKLM\SOFTWARE\Pelorin Software\Quenloc\1.0'
 # A command that fails outside a check still says where.
 trap 'echo "FAIL: line $LINENO: $BASH_COMMAND (status $?)"' ERR
-fail() { trap - ERR; echo "FAIL: $*"; [ -f "$dest/error.log" ] && { echo "--- error.log"; cat "$dest/error.log"; }; exit 1; }
+# A failure ends the programs the scenario started in the background, so that the test
+# fails at once instead of at its timeout.
+fail() {
+  trap - ERR
+  echo "FAIL: $*"
+  [ -f "$dest/error.log" ] && { echo "--- error.log"; cat "$dest/error.log"; }
+  jobs -p | xargs -r kill 2>/dev/null || true
+  exit 1
+}
 set_value() { $W reg add "$key" /v "$1" /d "$2" /f >/dev/null; }
 state() { $W sc query Quenloc | tr -d '\r' | awk '/STATE/ {print $4}'; }
 wait_state() {  # STATE seconds

@@ -413,6 +413,13 @@ TEST_F(ErrorDialog, HelpGoesToTheHelpViewerOnlyInsideTheDevelopmentHost) {
     trap::Globals().in_development_host = true;  // forced, as above
     DialogDriver inside([&](HWND d) {
         Click(d, trap::kNsHelp);
+        // F1 names the control with the focus: press it once the activation has given the
+        // focus to a control, as a person would, however slowly the dialog comes up.
+        GUITHREADINFO gui{sizeof gui};
+        for (int i = 0; i < 1000; ++i) {
+            if (GetGUIThreadInfo(GetWindowThreadProcessId(d, nullptr), &gui) && IsChild(d, gui.hwndFocus)) break;
+            Sleep(10);
+        }
         PostMessageA(GetDlgItem(d, trap::kText1), WM_KEYDOWN, VK_F1, 0);
         for (int i = 0; i < 200 && viewer.Requests().size() < 2; ++i) Sleep(10);
     });
