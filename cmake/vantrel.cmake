@@ -22,8 +22,11 @@ if(WIN32)
 else()
   set(VANTREL_WINDOWS OFF)
   set(VANTREL_RUN_TESTS ON)
-  add_compile_options(-Wall -Wextra -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
-  add_link_options(-fsanitize=address,undefined)
+  add_compile_options(-Wall -Wextra)
+  if(NOT DEFINED VANTREL_SANITIZE OR VANTREL_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+  endif()
 endif()
 
 # GoogleTest from Debian's source package, built for this target.

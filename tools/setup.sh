@@ -8,6 +8,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+  g++-i686-linux-gnu qemu-user
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 mingw-w64-tools
   googletest libwine-dev wine wine64
   python3 python3-aiosmtpd rsyslog libevt-utils openssl
