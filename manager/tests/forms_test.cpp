@@ -141,6 +141,8 @@ protected:
         });
         form_ = WaitWindow("Vantrel Manager");
         ASSERT_TRUE(form_);
+        // The window is shown once its load steps have run.
+        for (int i = 0; i < 1500 && !::IsWindowVisible(form_); ++i) ::Sleep(20);
         // A message box of the same title would mean the manager ended at load.
         ASSERT_EQ(StaticTextOf(form_).find("Run-time error"), std::string::npos) << StaticTextOf(form_);
     }
@@ -157,6 +159,16 @@ protected:
     // A toolbar click: posted, since it may open a modal window.
     void Toolbar(int command) { ::PostMessageA(form_, WM_COMMAND, MAKEWPARAM(command, BN_CLICKED), 0); }
     LRESULT ListCount(HWND dlg, int id) { return ::SendDlgItemMessageA(dlg, id, LB_GETCOUNT, 0, 0); }
+    // The count once it has reached `expected`, or after 30 s: a list changes on the
+    // window's own thread, after the action the test took has returned.
+    LRESULT ListCountReaching(HWND dlg, int id, LRESULT expected) {
+        LRESULT n = ListCount(dlg, id);
+        for (int i = 0; i < 1500 && n != expected; ++i) {
+            ::Sleep(20);
+            n = ListCount(dlg, id);
+        }
+        return n;
+    }
     std::string ListText(HWND dlg, int id, int index) {
         char text[512] = {};
         ::SendDlgItemMessageA(dlg, id, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text));
@@ -270,14 +282,14 @@ TEST_F(Forms, SwitchesAreWrittenWhenClicked) {
 TEST_F(Forms, DeleteWithoutSelectionOnlyShowsTheMessage) {
     std::ofstream(folder_ + "\\exclusions.txt", std::ios::binary) << "Srv\t7\r\n";
     Open();
-    ASSERT_EQ(ListCount(form_, IDC_LIST1), 1);
+    ASSERT_EQ(ListCountReaching(form_, IDC_LIST1, 1), 1);
     Toolbar(IDC_DELETE);
     HWND box = WaitWindow("Select An Item To Delete");
     ASSERT_TRUE(box);
     EXPECT_EQ(StaticTextOf(box), "Please Select An Item To Delete");
     ::PostMessageA(box, WM_COMMAND, IDOK, 0);
     ::Sleep(100);
-    EXPECT_EQ(ListCount(form_, IDC_LIST1), 1);
+    EXPECT_EQ(ListCountReaching(form_, IDC_LIST1, 1), 1);
     Close();
     EXPECT_EQ(FileText(folder_ + "\\exclusions.txt"), "Srv\t7\r\n");
 }
@@ -293,7 +305,7 @@ TEST_F(Forms, EntryWithoutIdIsSourceAndTabInSortedOrder) {
     ::SendMessageA(::GetDlgItem(dlg, IDC_EX_TEXT1), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("Mid"));
     EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dlg, IDC_EX_OK)));
     ::SendMessageA(::GetDlgItem(dlg, IDC_EX_OK), BM_CLICK, 0, 0);
-    ASSERT_EQ(ListCount(form_, IDC_LIST1), 3);
+    ASSERT_EQ(ListCountReaching(form_, IDC_LIST1, 3), 3);
     EXPECT_EQ(ListText(form_, IDC_LIST1, 1), "Mid\t");
     Close();
     EXPECT_EQ(FileText(folder_ + "\\exclusions.txt"), "Alpha\t2\r\nMid\t\r\nZeta\t1\r\n");
@@ -337,7 +349,7 @@ TEST_F(Forms, SetupSavesOnOkShowsItBackAndCancelKeepsIt) {
     EXPECT_EQ(TextOf(::GetDlgItem(dlg, IDC_SU_TEXT4)), "Secret-1");
     EXPECT_EQ(TextOf(::GetDlgItem(dlg, IDC_SU_TEXT3)), "");
     EXPECT_EQ(TextOf(::GetDlgItem(dlg, IDC_SU_PROTOCOL)), "UDP");
-    EXPECT_EQ(ListCount(dlg, IDC_SU_LIST1), 2);
+    EXPECT_EQ(ListCountReaching(dlg, IDC_SU_LIST1, 2), 2);
     ::SetDlgItemTextA(dlg, IDC_SU_TEXT1, "other.example.org");
     ::SendDlgItemMessageA(dlg, IDC_SU_LIST1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("c@example.org"));
     ::SendMessageA(::GetDlgItem(dlg, IDC_SU_CANCEL), BM_CLICK, 0, 0);
@@ -411,7 +423,7 @@ TEST_F(Forms, IncludeModeAddsAnInclusion) {
     HWND dlg = WaitWindow("Add Inclusion");
     ASSERT_TRUE(dlg);
     CloseDialog(dlg, IDC_EX_CANCEL);
-    EXPECT_EQ(ListCount(form_, IDC_LIST1), 0);
+    EXPECT_EQ(ListCountReaching(form_, IDC_LIST1, 0), 0);
     Close();
 }
 
@@ -478,24 +490,24 @@ TEST_F(Forms, RecipientsAreAddedThroughTheInputBoxAndDeletedBySelection) {
     EXPECT_EQ(TextOf(::GetDlgItem(input, IDC_IN_PROMPT)), "Enter An Email Address To Send Alerts To:");
     ::SetDlgItemTextA(input, IDC_IN_TEXT, "a@example.org");
     CloseDialog(input, IDOK);
-    ASSERT_EQ(ListCount(dlg, IDC_SU_LIST1), 2);
+    ASSERT_EQ(ListCountReaching(dlg, IDC_SU_LIST1, 2), 2);
     EXPECT_EQ(ListText(dlg, IDC_SU_LIST1, 0), "a@example.org");
     // An empty answer adds nothing.
     ::PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDC_SU_ADD, BN_CLICKED), 0);
     input = WaitWindow("Enter Recipients");
     ASSERT_TRUE(input);
     CloseDialog(input, IDOK);
-    EXPECT_EQ(ListCount(dlg, IDC_SU_LIST1), 2);
+    EXPECT_EQ(ListCountReaching(dlg, IDC_SU_LIST1, 2), 2);
 
     ::PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDC_SU_REMOVE, BN_CLICKED), 0);
     HWND box = WaitWindow("Select An Address To Delete");
     ASSERT_TRUE(box);
     EXPECT_EQ(StaticTextOf(box), "Please Select An Item To Delete");
     CloseDialog(box, IDOK);
-    EXPECT_EQ(ListCount(dlg, IDC_SU_LIST1), 2);
+    EXPECT_EQ(ListCountReaching(dlg, IDC_SU_LIST1, 2), 2);
     ::SendDlgItemMessageA(dlg, IDC_SU_LIST1, LB_SETCURSEL, 1, 0);
     ::SendMessageA(::GetDlgItem(dlg, IDC_SU_REMOVE), BM_CLICK, 0, 0);
-    ASSERT_EQ(ListCount(dlg, IDC_SU_LIST1), 1);
+    ASSERT_EQ(ListCountReaching(dlg, IDC_SU_LIST1, 1), 1);
     EXPECT_EQ(ListText(dlg, IDC_SU_LIST1, 0), "a@example.org");
     CloseDialog(dlg, IDC_SU_OK);
     EXPECT_EQ(FileText(folder_ + "\\To.txt"), "a@example.org\r\n");
@@ -586,7 +598,7 @@ TEST_F(Forms, AnUnusableRecipientFileIsNamedAndLosesNothing) {
     EXPECT_EQ(StaticTextOf(box).rfind("Run-time error '", 0), 0u) << StaticTextOf(box);
     CloseDialog(box, IDOK);
     EXPECT_TRUE(::IsWindow(dlg));
-    EXPECT_EQ(ListCount(dlg, IDC_SU_LIST1), 1);
+    EXPECT_EQ(ListCountReaching(dlg, IDC_SU_LIST1, 1), 1);
     CloseDialog(dlg, IDC_SU_CANCEL);
     // The manager goes on, and its list is still written at close.
     ::SendMessageA(Item(IDC_LIST1), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Src\t1"));
