@@ -55,10 +55,13 @@ bool ProcessEnded(DWORD pid) {
     return ended;
 }
 
+// The lock's owner value for the calling thread.
+LONG64 OwnerId() { return LONG64(uint64_t(GetCurrentProcessId()) << 32 | GetCurrentThreadId()); }
+
 }  // namespace
 
 SharedLog::Lock::Lock(SharedLog& log) : state_(log.state_) {
-    const LONG64 me = LONG64(uint64_t(GetCurrentProcessId()) << 32 | GetCurrentThreadId());
+    const LONG64 me = OwnerId();
     for (unsigned spin = 0;; ++spin) {
         if (state_->owner == 0 && InterlockedCompareExchange64(&state_->owner, me, 0) == 0) return;
         if (spin < 100) {
@@ -80,12 +83,16 @@ SharedLog::Lock::Lock(SharedLog& log) : state_(log.state_) {
 SharedLog::Lock::~Lock() { InterlockedExchange64(&state_->owner, 0); }
 
 SharedLog::~SharedLog() {
-    if (storage_) {
-        // The last process to let go of a log whose shrink was held up completes it.
-        Lock lock(*this);
-        storage_->TrimTail();
-        storage_.reset();
+    if (storage_ && state_) {
+        // The last process to let go of a log whose shrink was held up completes it. Only
+        // when the lock is free at once: this may run while the process ends, after its
+        // other threads were stopped, perhaps one of them inside the lock.
+        if (InterlockedCompareExchange64(&state_->owner, OwnerId(), 0) == 0) {
+            storage_->TrimTail();
+            InterlockedExchange64(&state_->owner, 0);
+        }
     }
+    storage_.reset();
     if (state_) UnmapViewOfFile(state_);
 }
 
@@ -220,6 +227,7 @@ DWORD SharedLog::Clear() {
     // A lowered MaxSize shrinks the file now (or as far as other processes' views allow).
     uint32_t target = evt::EffectiveMaxSize(state_->maxSize);
     if (state_->fileSize > target && !storage_->SetSize(target)) return ERROR_EVENTLOG_FILE_CORRUPT;
+    storage_->TrimTail();
     evt::Header h;
     DWORD r = ToWin32(evt::CreateLog(*storage_, {state_->maxSize, state_->retention}, h));
     ++state_->generation;
