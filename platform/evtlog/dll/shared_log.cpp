@@ -55,6 +55,25 @@ bool ProcessEnded(DWORD pid) {
     return ended;
 }
 
+// The first 'size' bytes of a storage, read-only: a file seen as if it were that long.
+class FirstBytes : public evt::Storage {
+public:
+    FirstBytes(evt::Storage& s, uint32_t size) : s_(s), size_(size) {}
+    bool Read(uint32_t offset, void* buffer, uint32_t count) override {
+        return uint64_t(offset) + count <= size_ && s_.Read(offset, buffer, count);
+    }
+    bool Write(uint32_t, const void*, uint32_t) override { return false; }
+    bool Size(uint32_t& size) override {
+        size = size_;
+        return true;
+    }
+    bool SetSize(uint32_t) override { return false; }
+
+private:
+    evt::Storage& s_;
+    uint32_t size_;
+};
+
 // The lock's owner value for the calling thread.
 LONG64 OwnerId() { return LONG64(uint64_t(GetCurrentProcessId()) << 32 | GetCurrentThreadId()); }
 
@@ -173,17 +192,14 @@ DWORD SharedLog::FindRing(evt::Header& h, uint32_t& size) {
     uint8_t raw[evt::kHeaderSize];
     if (storage_->Read(0, raw, evt::kHeaderSize) && evt::DecodeHeader(raw, h) && h.maxSize < size &&
         h.maxSize >= evt::kSizeStep && h.maxSize % evt::kSizeStep == 0) {
-        std::vector<uint8_t> ring(h.maxSize);
+        FirstBytes view(*storage_, h.maxSize);
         evt::Header probe;
         uint32_t probeSize = 0;
         evt::RecordIndex check;
-        if (storage_->Read(0, ring.data(), h.maxSize)) {
-            evt::MemoryStorage view(std::move(ring));
-            if (evt::LoadHeader(view, probe, probeSize, false) == evt::err::kOk &&
-                check.Refresh(view, probe, probeSize) == evt::err::kOk) {
-                storage_->SetSize(h.maxSize);
-                size = h.maxSize;
-            }
+        if (evt::LoadHeader(view, probe, probeSize, false) == evt::err::kOk &&
+            check.Refresh(view, probe, probeSize) == evt::err::kOk) {
+            storage_->SetSize(h.maxSize);
+            size = h.maxSize;
         }
     }
     // A log left marked dirty (a copy taken while the platform had it open) or with a

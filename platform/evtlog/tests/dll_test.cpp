@@ -6,6 +6,7 @@
 
 #include "damaged_copy.h"
 #include "dll_support.h"
+#include "platform/winapi/handles.h"
 
 namespace vantrel::evtlog::test {
 namespace {
@@ -309,7 +310,7 @@ TEST(Arguments, PointersAndNamesAreCheckedFirstAndFailuresLeaveTheCountsAlone) {
     EXPECT_EQ(read, 0u);
     EXPECT_GT(needed, 100u);
     ASSERT_TRUE(Api().ReadEventLogA(h.get(), forwards, 0, b.data(), DWORD(b.size()), &read, &needed));
-    EXPECT_EQ(read, needed + read);  // needed is 0 after a success
+    EXPECT_EQ(needed, 0u);
     read = needed = 0xDEADBEEF;
     EXPECT_FALSE(Api().ReadEventLogA(h.get(), forwards, 0, b.data(), DWORD(b.size()), &read, &needed));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_HANDLE_EOF));
@@ -612,6 +613,33 @@ TEST(Settings, LoweredMaxSizeTakesEffectWhenTheLogIsNextOpenedAfresh) {
     EXPECT_EQ(Oldest(h.get()) + Count(h.get()) - 1, 2500u);
     EvHandle fresh(Api().OpenEventLogA(nullptr, "VtShrinkOpen"));
     EXPECT_EQ(ReadAll(fresh.get(), EVENTLOG_FORWARDS_READ).size(), Count(h.get()));
+}
+
+// A file left longer than its log (a shrink whose last step, cutting the file, never
+// came: the process that held it up was killed) is read by its header's maximum size.
+TEST(Settings, AFileLeftLongerThanItsLogIsReadByItsHeader) {
+    TestLog log("VtLongFile", 0x10000);
+    DWORD count = 0;
+    {
+        EvHandle src(Api().RegisterEventSourceA(nullptr, "VtLongFile"));
+        for (int i = 1; i <= 1000; ++i) ASSERT_TRUE(Report(src.get(), DWORD(i), {std::string(150, 'w')}));
+        count = Count(src.get());
+        ASSERT_GT(Oldest(src.get()), 1u);  // wrapped
+    }
+    {
+        FileHandle f(CreateFileA(log.FilePath().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(f);
+        FILE_END_OF_FILE_INFO info;
+        info.EndOfFile.QuadPart = 0x30000;
+        ASSERT_TRUE(SetFileInformationByHandle(f.get(), FileEndOfFileInfo, &info, sizeof info));
+    }
+    EvHandle h(Api().OpenEventLogA(nullptr, "VtLongFile"));
+    ASSERT_TRUE(h) << GetLastError();
+    EXPECT_EQ(log.FileSize(), 0x10000u);
+    EXPECT_EQ(Count(h.get()), count);
+    auto all = ReadAll(h.get(), EVENTLOG_BACKWARDS_READ);
+    ASSERT_EQ(all.size(), count);
+    EXPECT_EQ(all.front().eventId, 1000u);
 }
 
 TEST(Notify, ChangeEventIsSignalledByAWrite) {
