@@ -132,13 +132,15 @@ private:
     }
 
     // The source's key goes with its last value.
+    // Opening the key and asking for its counts are one step: a failure of either is
+    // reported as the query.
     HRESULT DeleteIfEmpty() {
         vantrel::RegKey key;
-        HRESULT hr = OpenKey(false, &key);
-        if (FAILED(hr)) return hr;
+        LONG rc = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath().c_str(), 0, KEY_QUERY_VALUE, key.put());
         DWORD subkeys = 0, values = 0;
-        LONG rc = ::RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
-                                     nullptr, nullptr, nullptr);
+        if (rc == ERROR_SUCCESS)
+            rc = ::RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                                    nullptr, nullptr, nullptr);
         key.reset();
         if (rc != ERROR_SUCCESS) return ReportWin32Error(kClass, rc, "Error querying event source registry key");
         if (subkeys != 0 || values != 0) return S_OK;

@@ -2,6 +2,9 @@
 // configuration classes of sources and logs.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <sddl.h>
+
 #include "client_support.h"
 #include "registry_read.h"
 
@@ -262,6 +265,32 @@ TEST_F(Configuration, SourceKeyComesAndGoesWithItsValues) {
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key));
 }
 
+// Deleting a source's last value checks whether its key is now empty. A key that may be
+// written but not read fails that check, and the failure names it.
+TEST_F(Configuration, AKeyThatCannotBeReadWhenItsLastValueGoesIsReportedAsTheKeyQuery) {
+    const std::string key = std::string(kLogKey) + "\\Application\\VtWriteOnly";
+    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, key.c_str());
+    auto setDacl = [&](const char* sddl) {
+        PSECURITY_DESCRIPTOR sd = nullptr;
+        ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &sd, nullptr));
+        vantrel::RegKey k;
+        ASSERT_EQ(::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, WRITE_DAC, k.put()), ERROR_SUCCESS);
+        EXPECT_EQ(::RegSetKeySecurity(k.get(), DACL_SECURITY_INFORMATION, sd), ERROR_SUCCESS);
+        ::LocalFree(sd);
+    };
+    auto cfg = Create<IEventSourceConfiguration>(L"Lorvex.EventSourceConfiguration");
+    cfg->put_SourceName(B(L"VtWriteOnly").get());
+    ASSERT_EQ(cfg->put_CategoryCount(2), S_OK);
+    setDacl("D:P(A;;0x2;;;WD)");  // KEY_SET_VALUE for everyone, nothing else
+    vantrel::RegKey probe;
+    ASSERT_EQ(::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE, probe.put()),
+              ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(FAILED(cfg->put_CategoryCount(0)));
+    EXPECT_TRUE(StartsWith(ErrorText(), L"Error querying event source registry key - ")) << ErrorText();
+    setDacl("D:(A;;KA;;;WD)");
+    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, key.c_str());
+}
+
 TEST_F(Configuration, RetentionMapsToModeAndPeriodBothWays) {
     const std::string key = std::string(kLogKey) + "\\VtConfigLog";
     vantrel::RegKey k;
@@ -303,9 +332,14 @@ TEST_F(Configuration, RetentionMapsToModeAndPeriodBothWays) {
     vantrel::Bstr file;
     ASSERT_EQ(cfg->get_FileName(file.put()), S_OK);
     EXPECT_EQ(file.str(), L"%SystemRoot%\\vt.evt");  // not expanded
-    ASSERT_EQ(cfg->put_FileName(vantrel::Bstr(std::wstring(300, L'f')).get()), S_OK);
-    EXPECT_TRUE(FAILED(cfg->get_FileName(file.put())));
-    EXPECT_TRUE(StartsWith(ErrorText(), L"Error reading file name - "));
+    // The value is read into 260 bytes: a text of 259 characters fits with its
+    // terminating zero, one of 260 does not (ERROR_MORE_DATA).
+    ASSERT_EQ(cfg->put_FileName(vantrel::Bstr(std::wstring(259, L'f')).get()), S_OK);
+    ASSERT_EQ(cfg->get_FileName(file.put()), S_OK);
+    EXPECT_EQ(file.str(), std::wstring(259, L'f'));
+    ASSERT_EQ(cfg->put_FileName(vantrel::Bstr(std::wstring(260, L'f')).get()), S_OK);
+    EXPECT_EQ(static_cast<uint32_t>(cfg->get_FileName(file.put())), 0x800700EAu);
+    EXPECT_TRUE(StartsWith(ErrorText(), L"Error reading file name - ")) << ErrorText();
 
     // A log name with no key: the failure names the cause.
     cfg->put_SourceName(B(L"VtNoSuchLog").get());

@@ -23,10 +23,6 @@ bool AppendText(const U16Span& s, const AnsiConverter& c, std::string& out) {
     return true;
 }
 
-void Pad4(std::string& out, size_t base) {
-    while ((out.size() - base) % 4) out.push_back('\0');
-}
-
 void Set32(std::string& out, size_t at, uint32_t v) {
     Put32(reinterpret_cast<uint8_t*>(&out[at]), v);
 }
@@ -39,7 +35,7 @@ bool AppendAnsiRecord(const RecordView& v, const RecordTexts& t, const AnsiConve
     // The fixed part is the stored one; offsets and length are rewritten below.
     out.append(reinterpret_cast<const char*>(v.bytes), kRecordFixedSize);
     if (!AppendText(t.source, c, out) || !AppendText(t.computer, c, out)) return false;
-    Pad4(out, base);
+    // No padding before the SID: it follows the computer name as in the stored form.
     const size_t sidOffset = out.size() - base;
     if (v.sidLength) out.append(reinterpret_cast<const char*>(v.bytes + v.sidOffset), v.sidLength);
     const size_t stringOffset = out.size() - base;

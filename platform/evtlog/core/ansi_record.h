@@ -1,5 +1,5 @@
 // The ANSI form of a stored record, as ReadEventLogA hands it to its caller: the
-// EVENTLOGRECORD fixed part, texts in the ANSI code page, the SID on a 4-byte boundary,
+// EVENTLOGRECORD fixed part, texts in the ANSI code page, the SID straight after them,
 // every offset and the trailing length copy recomputed for the converted texts.
 #pragma once
 

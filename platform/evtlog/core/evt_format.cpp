@@ -71,12 +71,11 @@ uint8_t* PutText(uint8_t* p, const std::u16string& s) {
     return p + 2;
 }
 
-inline size_t Align4(size_t n) { return (n + 3) & ~size_t(3); }
-
 }  // namespace
 
 std::vector<uint8_t> EncodeRecord(const Event& e) {
-    size_t sidOffset = Align4(kRecordFixedSize + TextBytes(e.source) + TextBytes(e.computer));
+    // The SID follows the computer name directly, unaligned, as the NT 5 family stores it.
+    size_t sidOffset = kRecordFixedSize + TextBytes(e.source) + TextBytes(e.computer);
     size_t stringOffset = sidOffset + e.sid.size();
     size_t dataOffset = stringOffset;
     for (const auto& s : e.strings) dataOffset += TextBytes(s);

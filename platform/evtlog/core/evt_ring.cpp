@@ -260,6 +260,9 @@ uint32_t AppendRecord(Storage& s, Header& h, uint32_t& fileSize, const Settings&
         h.flags |= kFlagWrap;
         if (uint32_t r = WriteHeader(s, h)) return r;
     }
+    // The header names the size the file may grow to, so that a file left larger than its
+    // ring (a shrink that another process's view of the file held up) is still read right.
+    h.maxSize = maxSize;
     number = h.currentRecordNumber;
     Put32(record.data() + 8, number);
     Put32(record.data() + 16, now);
@@ -273,6 +276,51 @@ uint32_t AppendRecord(Storage& s, Header& h, uint32_t& fileSize, const Settings&
     if (uint32_t r = WriteHeader(s, next)) return r;
     h = next;
     return err::kOk;
+}
+
+uint32_t ShrinkLog(Storage& s, const Header& h, uint32_t fileSize, const Settings& settings,
+                   uint32_t now, MemoryStorage& out, Header& outHeader) {
+    RecordIndex index;
+    if (uint32_t r = index.Refresh(s, h, fileSize)) return r;
+    const uint32_t target = EffectiveMaxSize(settings.maxSize);
+    const uint64_t room = target - kHeaderSize - kEofSize;
+    // The newest records that fit; the rest may go only as the retention allows.
+    uint32_t keep = index.First() + index.Count();
+    uint64_t used = 0;
+    while (keep > index.First()) {
+        uint64_t len = index.Size(keep - 1, h, fileSize);
+        if (used + len > room) break;
+        used += len;
+        --keep;
+    }
+    for (uint32_t n = index.First(); n < keep; ++n) {
+        if (settings.retention == kRetentionNever) return err::kLogFileFull;
+        uint8_t fixed[kRecordFixedSize];
+        if (!RingRead(s, fileSize, index.Offset(n), fixed, kRecordFixedSize)) return err::kFileCorrupt;
+        uint32_t written = Get32(fixed + 16);
+        if (settings.retention != 0 && (now < written || now - written < settings.retention))
+            return err::kLogFileFull;
+    }
+    out = MemoryStorage();
+    if (uint32_t r = CreateLog(out, {target, 0}, outHeader)) return r;
+    uint32_t outSize = kSizeStep;
+    outHeader.currentRecordNumber = index.Count() ? keep : h.currentRecordNumber;
+    outHeader.flags = h.flags & ~(kFlagWrap | kFlagDirty);
+    std::vector<uint8_t> record;
+    for (uint32_t n = keep; n < index.First() + index.Count(); ++n) {
+        record.resize(index.Size(n, h, fileSize));
+        if (!RingRead(s, fileSize, index.Offset(n), record.data(), uint32_t(record.size())))
+            return err::kFileCorrupt;
+        uint32_t number = 0;
+        if (uint32_t r = AppendRecord(out, outHeader, outSize, {target, 0}, record, Get32(record.data() + 16), number))
+            return r;
+    }
+    // The whole new size, so that the header's maximum matches the file from the start.
+    if (!out.SetSize(target)) return err::kFileCorrupt;
+    outHeader.maxSize = target;
+    outHeader.retention = settings.retention;
+    uint32_t r = WriteEof(out, outHeader, target);
+    return r ? r : WriteHeader(out, outHeader);
 }
 
 uint32_t RepairHeader(Storage& s, Header& h) {

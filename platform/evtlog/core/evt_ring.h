@@ -92,6 +92,12 @@ bool RingWrite(Storage& s, uint32_t fileSize, uint32_t offset, const uint8_t* in
 uint32_t AppendRecord(Storage& s, Header& h, uint32_t& fileSize, const Settings& settings,
                       std::vector<uint8_t>& record, uint32_t now, uint32_t& number);
 
+// Rewrites a log as a file of EffectiveMaxSize(settings.maxSize) bytes holding the newest
+// records that fit, their numbers and times unchanged. Older records go only as the
+// retention allows at 'now'; kLogFileFull when it does not.
+uint32_t ShrinkLog(Storage& s, const Header& h, uint32_t fileSize, const Settings& settings,
+                   uint32_t now, MemoryStorage& out, Header& outHeader);
+
 // Rebuilds a header from the end-of-file record, as administrators repair a log copied
 // while it was open. kFileCorrupt when no consistent end-of-file record is found.
 uint32_t RepairHeader(Storage& s, Header& h);

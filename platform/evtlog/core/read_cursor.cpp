@@ -71,14 +71,19 @@ ReadResult RecordReader::Read(Storage& s, const Header& h, uint32_t fileSize,
             uint32_t at = RingDistance(index.Offset(lo), index.Offset(num), fileSize);
             uint32_t len = index.Size(num, h, fileSize);
             RecordView v;
-            if (uint64_t(at) + len > stored_.size() || !ParseRecord(stored_.data() + at, len, v, texts_) ||
-                v.length != len || v.recordNumber != num) {
-                r.error = err::kFileCorrupt;
-                return r;
-            }
             ansi_.clear();
-            if (!AppendAnsiRecord(v, texts_, converter, ansi_)) {
+            if (uint64_t(at) + len > stored_.size() || !ParseRecord(stored_.data() + at, len, v, texts_) ||
+                v.length != len || v.recordNumber != num || !AppendAnsiRecord(v, texts_, converter, ansi_)) {
+                // A damaged record costs only itself: the records before it are returned,
+                // and a read that starts at it fails and moves the sequential position
+                // past it, so that reading can go on.
+                if (any) {
+                    full = true;
+                    break;
+                }
                 r.error = err::kFileCorrupt;
+                cursor.positioned = true;
+                cursor.next = forwards ? num + 1 : num - 1;
                 return r;
             }
             if (ansi_.size() > size - r.bytesRead) {

@@ -33,7 +33,8 @@ class RecordReader {
 public:
     // The index must be fresh for h. A null buffer is an invalid parameter; a buffer too
     // small for the first record gives kInsufficientBuffer with its ANSI size and leaves
-    // the cursor where it was.
+    // the cursor where it was. A record that does not parse ends a read after the records
+    // before it; a read that starts at it gives kFileCorrupt.
     ReadResult Read(Storage& s, const Header& h, uint32_t fileSize, const RecordIndex& index,
                     Cursor& cursor, uint32_t flags, uint32_t recordNumber, uint8_t* buffer,
                     uint32_t size, const AnsiConverter& converter);

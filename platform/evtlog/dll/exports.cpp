@@ -32,7 +32,7 @@ struct LogHandle {
     evt::RecordIndex index;
     evt::Cursor cursor;
     evt::RecordReader reader;
-    std::wstring source;  // Source: the name written into each record
+    std::wstring source;  // the name opened by: the source of each record reported
     Handle notify;        // event given to NotifyChangeEventLog
     uint32_t notifySeen = 0;
 };
@@ -64,15 +64,6 @@ BOOL Fail(DWORD error) {
 HANDLE FailHandle(DWORD error) {
     SetLastError(error);
     return nullptr;
-}
-
-// Seconds since 1970 UTC. Not time(): the C runtime's reads the time zone on every call,
-// a registry and file lookup under Wine.
-uint32_t Now() {
-    FILETIME ft;
-    GetSystemTimeAsFileTime(&ft);
-    uint64_t t = (uint64_t(ft.dwHighDateTime) << 32 | ft.dwLowDateTime) / 10000000;
-    return uint32_t(t - 11644473600ull);
 }
 
 BOOL Succeed() {
@@ -123,15 +114,21 @@ const std::u16string& ComputerName() {
     return name;
 }
 
-// Opens the live log a name leads to; Security only with SeSecurityPrivilege enabled.
+bool IsSecurityLog(const std::wstring& log) {
+    return CompareStringOrdinal(log.c_str(), -1, L"Security", -1, TRUE) == CSTR_EQUAL;
+}
+
+// Opens the live log a name leads to. Security is read only with SeSecurityPrivilege
+// enabled, and no process may register a source for it: only the system writes there.
 HANDLE OpenLive(LPCSTR server, LPCSTR name, Kind kind) {
-    if (!IsLocalComputer(server)) return FailHandle(RPC_S_SERVER_UNAVAILABLE);
     if (!name) return FailHandle(ERROR_INVALID_PARAMETER);
+    if (!IsLocalComputer(server)) return FailHandle(RPC_S_SERVER_UNAVAILABLE);
     std::wstring wide = Widen(name);
     std::wstring log = ResolveLog(wide);
-    if (kind == Kind::Live && CompareStringOrdinal(log.c_str(), -1, L"Security", -1, TRUE) == CSTR_EQUAL &&
-        !SecurityPrivilegeEnabled())
-        return FailHandle(ERROR_PRIVILEGE_NOT_HELD);
+    if (IsSecurityLog(log)) {
+        if (kind == Kind::Source) return FailHandle(ERROR_ACCESS_DENIED);
+        if (!SecurityPrivilegeEnabled()) return FailHandle(ERROR_PRIVILEGE_NOT_HELD);
+    }
     auto h = std::make_shared<LogHandle>();
     h->kind = kind;
     h->source = wide;
@@ -221,8 +218,8 @@ HANDLE WINAPI RegisterEventSourceA(LPCSTR server, LPCSTR source) {
 }
 
 HANDLE WINAPI OpenBackupEventLogA(LPCSTR server, LPCSTR file) {
-    if (!IsLocalComputer(server)) return FailHandle(RPC_S_SERVER_UNAVAILABLE);
     if (!file) return FailHandle(ERROR_INVALID_PARAMETER);
+    if (!IsLocalComputer(server)) return FailHandle(RPC_S_SERVER_UNAVAILABLE);
     FileHandle f(CreateFileA(file, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!f) return FailHandle(GetLastError());
@@ -257,9 +254,8 @@ BOOL WINAPI DeregisterEventSource(HANDLE handle) { return CloseEventLog(handle);
 
 BOOL WINAPI ReadEventLogA(HANDLE handle, DWORD flags, DWORD offset, LPVOID buffer, DWORD size,
                           DWORD* bytesRead, DWORD* needed) {
+    // The counts are written only on success and with ERROR_INSUFFICIENT_BUFFER.
     if (!bytesRead || !needed) return Fail(ERROR_INVALID_PARAMETER);
-    *bytesRead = 0;
-    *needed = 0;
     auto h = Find(handle);
     if (!h || h->kind == Kind::Source) return Fail(ERROR_INVALID_HANDLE);
     if (!buffer) return Fail(ERROR_INVALID_PARAMETER);
@@ -275,16 +271,20 @@ BOOL WINAPI ReadEventLogA(HANDLE handle, DWORD flags, DWORD offset, LPVOID buffe
                                 static_cast<uint8_t*>(buffer), size, converter);
         return result.error;
     });
-    if (r == ERROR_INSUFFICIENT_BUFFER) *needed = result.needed;
+    if (r == ERROR_INSUFFICIENT_BUFFER) {
+        *bytesRead = 0;
+        *needed = result.needed;
+    }
     if (r != ERROR_SUCCESS) return Fail(r);
     *bytesRead = result.bytesRead;
+    *needed = 0;
     return Succeed();
 }
 
 BOOL WINAPI GetNumberOfEventLogRecords(HANDLE handle, PDWORD count) {
-    auto h = Find(handle);
-    if (!h || h->kind == Kind::Source) return Fail(ERROR_INVALID_HANDLE);
     if (!count) return Fail(ERROR_INVALID_PARAMETER);
+    auto h = Find(handle);
+    if (!h) return Fail(ERROR_INVALID_HANDLE);
     std::lock_guard<std::mutex> guard(h->lock);
     DWORD r = WithLog(*h, [&](evt::Storage&, const evt::Header& header, uint32_t) -> DWORD {
         *count = header.Count();
@@ -294,9 +294,9 @@ BOOL WINAPI GetNumberOfEventLogRecords(HANDLE handle, PDWORD count) {
 }
 
 BOOL WINAPI GetOldestEventLogRecord(HANDLE handle, PDWORD oldest) {
-    auto h = Find(handle);
-    if (!h || h->kind == Kind::Source) return Fail(ERROR_INVALID_HANDLE);
     if (!oldest) return Fail(ERROR_INVALID_PARAMETER);
+    auto h = Find(handle);
+    if (!h) return Fail(ERROR_INVALID_HANDLE);
     std::lock_guard<std::mutex> guard(h->lock);
     DWORD r = WithLog(*h, [&](evt::Storage&, const evt::Header& header, uint32_t) -> DWORD {
         *oldest = header.Count() ? header.oldestRecordNumber : 0;
@@ -306,9 +306,9 @@ BOOL WINAPI GetOldestEventLogRecord(HANDLE handle, PDWORD oldest) {
 }
 
 BOOL WINAPI BackupEventLogA(HANDLE handle, LPCSTR file) {
+    if (!file) return Fail(ERROR_INVALID_PARAMETER);
     auto h = Find(handle);
     if (!h || h->kind == Kind::Source) return Fail(ERROR_INVALID_HANDLE);
-    if (!file) return Fail(ERROR_INVALID_PARAMETER);
     std::lock_guard<std::mutex> guard(h->lock);
     DWORD r = WithLog(*h, [&](evt::Storage& s, const evt::Header&, uint32_t fileSize) -> DWORD {
         return WriteBackup(s, fileSize, file);
@@ -331,12 +331,14 @@ BOOL WINAPI ClearEventLogA(HANDLE handle, LPCSTR backup) {
 
 BOOL WINAPI ReportEventA(HANDLE handle, WORD type, WORD category, DWORD eventId, PSID sid,
                          WORD numStrings, DWORD dataSize, LPCSTR* strings, LPVOID data) {
+    // A handle of either kind writes: a reader's under the name it opened the log by.
     auto h = Find(handle);
-    if (!h || h->kind != Kind::Source) return Fail(ERROR_INVALID_HANDLE);
+    if (!h || h->kind == Kind::Backup) return Fail(ERROR_INVALID_HANDLE);
+    if (IsSecurityLog(h->log->name())) return Fail(ERROR_ACCESS_DENIED);
     if ((numStrings && !strings) || (dataSize && !data)) return Fail(ERROR_INVALID_PARAMETER);
     if (sid && !IsValidSid(sid)) return Fail(ERROR_INVALID_SID);
     evt::Event e;
-    e.timeGenerated = Now();
+    e.timeGenerated = NowSeconds();
     e.eventId = eventId;
     e.eventType = type;
     e.category = category;
@@ -359,7 +361,7 @@ BOOL WINAPI ReportEventA(HANDLE handle, WORD type, WORD category, DWORD eventId,
     DWORD r;
     {
         SharedLog::Lock lock(*h->log);
-        r = h->log->Append(record, Now(), number);
+        r = h->log->Append(record, NowSeconds(), number);
     }
     return r ? Fail(r) : Succeed();
 }

@@ -1,5 +1,6 @@
 #include "platform/evtlog/dll/file_storage.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace vantrel::evtlog {
@@ -44,15 +45,39 @@ bool FileStorage::Size(uint32_t& size) {
     return true;
 }
 
-bool FileStorage::SetSize(uint32_t size) {
-    if (size < *size_) return false;
-    if (size == *size_) return true;
-    Unmap();
+bool FileStorage::SetEnd(uint32_t size) {
     FILE_END_OF_FILE_INFO info;
     info.EndOfFile.QuadPart = size;
-    if (!SetFileInformationByHandle(file_.get(), FileEndOfFileInfo, &info, sizeof info)) return false;
+    return SetFileInformationByHandle(file_.get(), FileEndOfFileInfo, &info, sizeof info);
+}
+
+bool FileStorage::SetSize(uint32_t size) {
+    if (size == *size_) return true;
+    Unmap();
+    LARGE_INTEGER physical;
+    if (!GetFileSizeEx(file_.get(), &physical)) return false;
+    if (size > physical.QuadPart && !SetEnd(size)) return false;
+    if (size < physical.QuadPart && !SetEnd(size)) {
+        // Another process still has the file mapped, so it cannot shrink yet: the log
+        // lives in its first 'size' bytes, and the rest is zeroed so that nothing of what
+        // was there survives. TrimTail cuts it off once nobody maps it.
+        static const uint8_t zeros[4096] = {};
+        for (uint64_t at = size; at < uint64_t(physical.QuadPart); at += sizeof zeros) {
+            OVERLAPPED where{};
+            where.Offset = DWORD(at);
+            DWORD n = DWORD(std::min<uint64_t>(sizeof zeros, uint64_t(physical.QuadPart) - at)), put = 0;
+            if (!WriteFile(file_.get(), zeros, n, &put, &where) || put != n) return false;
+        }
+    }
     *size_ = size;
     return Map();
+}
+
+void FileStorage::TrimTail() {
+    LARGE_INTEGER physical;
+    if (!GetFileSizeEx(file_.get(), &physical) || physical.QuadPart <= *size_) return;
+    Unmap();
+    SetEnd(*size_);
 }
 
 bool ReadWholeFile(HANDLE file, uint32_t maxBytes, std::vector<uint8_t>& out) {

@@ -20,10 +20,14 @@ public:
     bool Read(uint32_t offset, void* buffer, uint32_t count) override;
     bool Write(uint32_t offset, const void* buffer, uint32_t count) override;
     bool Size(uint32_t& size) override;
-    // Grows the file; a mapped file cannot shrink, so a smaller size is refused.
+    // Grows or shrinks the log. A file that another process maps cannot shrink: it then
+    // keeps its length, with the log in its first 'size' bytes and zeros after them.
     bool SetSize(uint32_t size) override;
+    // Cuts a file left longer than its log down to the log, once nobody maps the rest.
+    void TrimTail();
 
 private:
+    bool SetEnd(uint32_t size);
     bool Map();
     void Unmap();
 

@@ -17,9 +17,12 @@ bool HasValue(HKEY key, const wchar_t* name) {
     return RegQueryValueExW(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
+// Every subkey is a log, as clients create logs (a new subkey holding only source
+// subkeys), except the event-log service's own Parameters key.
 bool IsLogKey(HKEY parent, const std::wstring& name) {
     RegKey key;
     if (RegOpenKeyExW(parent, name.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return false;
+    if (!SameText(name, L"Parameters")) return true;
     return HasValue(key.get(), L"File") || HasValue(key.get(), L"MaxSize") ||
            HasValue(key.get(), L"Retention") || HasValue(key.get(), L"Sources");
 }

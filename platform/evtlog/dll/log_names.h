@@ -14,9 +14,9 @@ namespace vantrel::evtlog {
 // leading backslashes.
 bool IsLocalComputer(const char* server);
 
-// The log a name stands for, spelt as its registry key is. A log is a subkey of the
-// EventLog key that carries log values (File, MaxSize, Retention or Sources); subkeys
-// without them, such as the service's own Parameters key, are not logs.
+// The log a name stands for, spelt as its registry key is. A log is any subkey of the
+// EventLog key, values or none, except the service's own Parameters key (unless it
+// carries log values: File, MaxSize, Retention or Sources).
 std::wstring ResolveLog(const std::wstring& name);
 
 struct LogConfig {

@@ -36,6 +36,15 @@ std::map<std::wstring, std::weak_ptr<SharedLog>> g_logs;
 
 DWORD ToWin32(uint32_t coreError) { return coreError; }
 
+// Not time(): the C runtime's reads the time zone on every call, a registry and file
+// lookup under Wine.
+uint32_t NowSeconds() {
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    uint64_t t = (uint64_t(ft.dwHighDateTime) << 32 | ft.dwLowDateTime) / 10000000;
+    return uint32_t(t - 11644473600ull);
+}
+
 namespace {
 
 bool ProcessEnded(DWORD pid) {
@@ -46,10 +55,32 @@ bool ProcessEnded(DWORD pid) {
     return ended;
 }
 
+// The first 'size' bytes of a storage, read-only: a file seen as if it were that long.
+class FirstBytes : public evt::Storage {
+public:
+    FirstBytes(evt::Storage& s, uint32_t size) : s_(s), size_(size) {}
+    bool Read(uint32_t offset, void* buffer, uint32_t count) override {
+        return uint64_t(offset) + count <= size_ && s_.Read(offset, buffer, count);
+    }
+    bool Write(uint32_t, const void*, uint32_t) override { return false; }
+    bool Size(uint32_t& size) override {
+        size = size_;
+        return true;
+    }
+    bool SetSize(uint32_t) override { return false; }
+
+private:
+    evt::Storage& s_;
+    uint32_t size_;
+};
+
+// The lock's owner value for the calling thread.
+LONG64 OwnerId() { return LONG64(uint64_t(GetCurrentProcessId()) << 32 | GetCurrentThreadId()); }
+
 }  // namespace
 
 SharedLog::Lock::Lock(SharedLog& log) : state_(log.state_) {
-    const LONG64 me = LONG64(uint64_t(GetCurrentProcessId()) << 32 | GetCurrentThreadId());
+    const LONG64 me = OwnerId();
     for (unsigned spin = 0;; ++spin) {
         if (state_->owner == 0 && InterlockedCompareExchange64(&state_->owner, me, 0) == 0) return;
         if (spin < 100) {
@@ -71,6 +102,16 @@ SharedLog::Lock::Lock(SharedLog& log) : state_(log.state_) {
 SharedLog::Lock::~Lock() { InterlockedExchange64(&state_->owner, 0); }
 
 SharedLog::~SharedLog() {
+    if (storage_ && state_) {
+        // The last process to let go of a log whose shrink was held up completes it. Only
+        // when the lock is free at once: this may run while the process ends, after its
+        // other threads were stopped, perhaps one of them inside the lock.
+        if (InterlockedCompareExchange64(&state_->owner, OwnerId(), 0) == 0) {
+            storage_->TrimTail();
+            InterlockedExchange64(&state_->owner, 0);
+        }
+    }
+    storage_.reset();
     if (state_) UnmapViewOfFile(state_);
 }
 
@@ -128,15 +169,38 @@ DWORD SharedLog::Open() {
     LARGE_INTEGER actual;
     if (!GetFileSizeEx(file.get(), &actual)) return GetLastError();
     if (actual.QuadPart > 0x7FFF0000) return ERROR_EVENTLOG_FILE_CORRUPT;
-    // The first opener (or one that finds the file changed behind the log's back) takes
-    // the size from the file itself.
-    if (state_->fileSize != uint32_t(actual.QuadPart)) state_->fileSize = uint32_t(actual.QuadPart);
+    // The first opener takes the size from the file itself, as does one that finds the
+    // file shorter than the log (cut behind its back); a longer file is a shrink that
+    // another process's view held up, and the log stays in its first bytes.
+    const bool first = state_->fileSize == 0;
+    if (first || state_->fileSize > uint32_t(actual.QuadPart)) state_->fileSize = uint32_t(actual.QuadPart);
     storage_ = std::make_unique<FileStorage>(std::move(file), &state_->fileSize);
     uint32_t size = state_->fileSize;
     evt::Header h;
-    if (size == 0) {
-        evt::Settings settings{state_->maxSize, state_->retention};
-        return ToWin32(evt::CreateLog(*storage_, settings, h));
+    const evt::Settings settings{state_->maxSize, state_->retention};
+    if (size == 0) return ToWin32(evt::CreateLog(*storage_, settings, h));
+    if (first) {
+        if (DWORD r = FindRing(h, size)) return r;
+        return ShrinkToMaxSize(h, size);
+    }
+    return ERROR_SUCCESS;
+}
+
+// The size of the ring in a file opened afresh: the file's length, unless the header
+// names a smaller maximum that the records agree with (a file whose shrink was held up).
+DWORD SharedLog::FindRing(evt::Header& h, uint32_t& size) {
+    uint8_t raw[evt::kHeaderSize];
+    if (storage_->Read(0, raw, evt::kHeaderSize) && evt::DecodeHeader(raw, h) && h.maxSize < size &&
+        h.maxSize >= evt::kSizeStep && h.maxSize % evt::kSizeStep == 0) {
+        FirstBytes view(*storage_, h.maxSize);
+        evt::Header probe;
+        uint32_t probeSize = 0;
+        evt::RecordIndex check;
+        if (evt::LoadHeader(view, probe, probeSize, false) == evt::err::kOk &&
+            check.Refresh(view, probe, probeSize) == evt::err::kOk) {
+            storage_->SetSize(h.maxSize);
+            size = h.maxSize;
+        }
     }
     // A log left marked dirty (a copy taken while the platform had it open) or with a
     // header that disagrees with its records is brought back from its end-of-file record,
@@ -146,6 +210,24 @@ DWORD SharedLog::Open() {
         check.Refresh(*storage_, h, size) == evt::err::kOk)
         return ERROR_SUCCESS;
     return evt::RepairHeader(*storage_, h) == evt::err::kOk ? ERROR_SUCCESS : ERROR_EVENTLOG_FILE_CORRUPT;
+}
+
+// A log opened afresh whose file is larger than its MaxSize now allows keeps the newest
+// records that fit, as far as its retention lets the older ones go; otherwise it stays
+// as it is until the next clear.
+DWORD SharedLog::ShrinkToMaxSize(const evt::Header& h, uint32_t size) {
+    if (size <= evt::EffectiveMaxSize(state_->maxSize)) return ERROR_SUCCESS;
+    evt::MemoryStorage out;
+    evt::Header shrunk;
+    if (evt::ShrinkLog(*storage_, h, size, {state_->maxSize, state_->retention}, NowSeconds(), out, shrunk) !=
+        evt::err::kOk)
+        return ERROR_SUCCESS;
+    // The new log goes in first and the file is cut after: a file left longer by a
+    // crash in between is read by its header's maximum (FindRing).
+    const auto& bytes = out.bytes();
+    if (!storage_->Write(0, bytes.data(), uint32_t(bytes.size())) || !storage_->SetSize(uint32_t(bytes.size())))
+        return ERROR_EVENTLOG_FILE_CORRUPT;
+    return ERROR_SUCCESS;
 }
 
 DWORD SharedLog::LoadHeader(evt::Header& h, uint32_t& fileSize) {
@@ -158,6 +240,10 @@ DWORD SharedLog::Clear() {
     LogConfig config = ReadLogConfig(name_);
     state_->maxSize = config.settings.maxSize;
     state_->retention = config.settings.retention;
+    // A lowered MaxSize shrinks the file now (or as far as other processes' views allow).
+    uint32_t target = evt::EffectiveMaxSize(state_->maxSize);
+    if (state_->fileSize > target && !storage_->SetSize(target)) return ERROR_EVENTLOG_FILE_CORRUPT;
+    storage_->TrimTail();
     evt::Header h;
     DWORD r = ToWin32(evt::CreateLog(*storage_, {state_->maxSize, state_->retention}, h));
     ++state_->generation;

@@ -62,6 +62,8 @@ public:
 private:
     SharedLog() = default;
     DWORD Open();
+    DWORD FindRing(evt::Header& h, uint32_t& size);
+    DWORD ShrinkToMaxSize(const evt::Header& h, uint32_t size);
 
     std::wstring name_;
     Handle mapping_;
@@ -71,5 +73,7 @@ private:
 
 // Windows error code for a format-core result.
 DWORD ToWin32(uint32_t coreError);
+// Seconds since 1970 UTC.
+uint32_t NowSeconds();
 
 }  // namespace vantrel::evtlog

@@ -101,8 +101,7 @@ TEST_F(Ansi, LayoutIsRecomputedForTheConvertedTexts) {
     EXPECT_STREQ(a.c_str() + 56, "Srcab\xe9");
     EXPECT_STREQ(a.c_str() + 56 + 7, "HOST");
     uint32_t sidOffset = Get32(p + 44), stringOffset = Get32(p + 36), dataOffset = Get32(p + 52);
-    EXPECT_EQ(sidOffset % 4, 0u);
-    EXPECT_EQ(sidOffset, 68u);  // 56 + 7 + 5, rounded up to 4
+    EXPECT_EQ(sidOffset, 68u);  // 56 + 7 + 5
     EXPECT_EQ(Get32(p + 40), 12u);
     EXPECT_EQ(0, std::memcmp(p + sidOffset, e.sid.data(), 12));
     EXPECT_EQ(stringOffset, sidOffset + 12);
@@ -112,6 +111,19 @@ TEST_F(Ansi, LayoutIsRecomputedForTheConvertedTexts) {
     EXPECT_EQ(Get32(p + 48), 3u);
     EXPECT_EQ(0, std::memcmp(p + dataOffset, e.data.data(), 3));
     EXPECT_EQ(Get16(p + 26), 2);
+}
+
+// As the NT 5 family writes records: the SID straight after the computer name, even where
+// that is not on a 4-byte boundary, in the stored form and in the ANSI form.
+TEST_F(Ansi, SidFollowsTheComputerNameWithoutPadding) {
+    Event e = MakeEvent(u"ab", 0, 0, true);  // source "Srcab", computer "HOST"
+    std::string a = Convert(e);
+    EXPECT_EQ(Get32(stored.data() + 44), 56u + 2 * 6 + 2 * 5);
+    EXPECT_EQ(0, std::memcmp(stored.data() + 78, e.sid.data(), 12));
+    auto* p = reinterpret_cast<const uint8_t*>(a.data());
+    EXPECT_EQ(Get32(p + 44), 56u + 6 + 5);
+    EXPECT_EQ(0, std::memcmp(p + 67, e.sid.data(), 12));
+    EXPECT_EQ(Get32(p + 36), 67u + 12);
 }
 
 TEST_F(Ansi, CharactersOutsideTheCodePageGoThroughTheConverter) {

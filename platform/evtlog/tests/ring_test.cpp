@@ -165,5 +165,51 @@ TEST_F(Ring, RepairRebuildsTheHeaderFromTheEndOfFileRecord) {
     EXPECT_EQ(RepairHeader(blank, fixed), err::kFileCorrupt);
 }
 
+// A lowered size: the newest records that fit move into a file of the new size, keeping
+// their numbers and times, and only as the retention lets the others go.
+TEST(Shrink, KeepsTheNewestRecordsThatFitAsTheRetentionAllows) {
+    MemoryStorage s;
+    Header h;
+    Settings big{0x30000, 0};
+    ASSERT_EQ(CreateLog(s, big, h), err::kOk);
+    uint32_t size = kSizeStep;
+    for (uint32_t i = 1; i <= 1500; ++i)
+        ASSERT_EQ(AppendEvent(s, h, size, big, MakeEvent(u"x", 3, 40), 5000 + i), err::kOk);
+    ASSERT_EQ(size, 0x30000u);
+    ASSERT_GT(h.oldestRecordNumber, 1u);  // wrapped
+
+    MemoryStorage out;
+    Header small;
+    EXPECT_EQ(ShrinkLog(s, h, size, {0x10000, kRetentionNever}, 9000, out, small), err::kLogFileFull);
+    EXPECT_EQ(ShrinkLog(s, h, size, {0x10000, 3600}, 6000, out, small), err::kLogFileFull);
+    ASSERT_EQ(ShrinkLog(s, h, size, {0x10000, 3600}, 20000, out, small), err::kOk);
+    uint32_t outSize = 0;
+    Header loaded;
+    ASSERT_EQ(LoadHeader(out, loaded, outSize, true), err::kOk);
+    EXPECT_EQ(outSize, 0x10000u);
+    EXPECT_EQ(loaded.maxSize, 0x10000u);
+    EXPECT_EQ(loaded.retention, 3600u);
+    EXPECT_EQ(loaded.currentRecordNumber, 1501u);
+    RecordIndex index;
+    ASSERT_EQ(index.Refresh(out, loaded, outSize), err::kOk);
+    EXPECT_GT(index.Count(), 100u);
+    EXPECT_LT(index.Count(), h.Count());
+    EXPECT_EQ(index.First() + index.Count(), 1501u);
+    std::vector<uint8_t> record(index.Size(1500, loaded, outSize));
+    ASSERT_TRUE(RingRead(out, outSize, index.Offset(1500), record.data(), uint32_t(record.size())));
+    Event e;
+    ASSERT_TRUE(DecodeEvent(record.data(), record.size(), e));
+    EXPECT_EQ(e.recordNumber, 1500u);
+    EXPECT_EQ(e.timeWritten, 6500u);
+    EXPECT_EQ(e.strings, MakeEvent(u"x", 3, 40).strings);
+
+    // The shrunk log goes on wrapping within its new size.
+    for (uint32_t i = 0; i < 500; ++i)
+        ASSERT_EQ(AppendEvent(out, loaded, outSize, {0x10000, 0}, MakeEvent(u"y", 1, 0)), err::kOk);
+    EXPECT_EQ(outSize, 0x10000u);
+    EXPECT_EQ(out.bytes().size(), 0x10000u);
+    EXPECT_EQ(loaded.Newest(), 2000u);
+}
+
 }  // namespace
 }  // namespace vantrel::evt::test
