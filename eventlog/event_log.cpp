@@ -8,6 +8,7 @@
 #include "classes.h"
 #include "errors.h"
 #include "platform/evtlog/evtapi.h"
+#include "platform/winapi/adopt.h"
 #include "platform/winapi/connection_point.h"
 #include "platform/winapi/oleauto.h"
 #include "record_collection.h"
@@ -59,6 +60,9 @@ public:
     explicit Point(EventLog* owner) : ConnectionPointBase(owner, DIID__IEventLogEvents), owner_(owner) {}
     STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override { return owner_->Advise(sink, cookie); }
     STDMETHODIMP Unadvise(DWORD cookie) override { return owner_->Unadvise(cookie); }
+
+protected:
+    std::vector<vantrel::com::Advised> Connections() const override { return vantrel::com::ListAdvised(owner_->sinks_); }
 
 private:
     EventLog* owner_;
@@ -221,8 +225,7 @@ STDMETHODIMP EventLog::put_CacheSize(long newVal) {
 // Change notification --------------------------------------------------------------------
 
 STDMETHODIMP EventLog::EnumConnectionPoints(IEnumConnectionPoints** ppEnum) {
-    if (ppEnum) *ppEnum = nullptr;
-    return E_NOTIMPL;
+    return vantrel::com::EnumeratePoints({point_}, ppEnum);
 }
 
 STDMETHODIMP EventLog::FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) {
@@ -316,19 +319,24 @@ void EventLog::StopNotification() {
 
 DWORD WINAPI EventLog::NotificationThread(void* param) {
     std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(param));
-    EventLog* owner = start->owner;
+    // Nothing may unwind out of the thread: without memory the notification just ends.
+    vantrel::com::Barrier([&] { WatchForChanges(*start); });
+    return 0;
+}
+
+void EventLog::WatchForChanges(const ThreadStart& start) {
+    EventLog* owner = start.owner;
     const HWND window = owner->window_;
     const HANDLE stop = owner->stop_event_.get();
 
     // A private reader of the same log, as it was named when notification started; each
-    // read fetches exactly one record.
-    Microsoft::WRL::ComPtr<EventLog> log;
-    log.Attach(new (std::nothrow) EventLog());
-    if (!log) return 0;
-    log->computer_name_ = start->computer_name;
-    log->source_name_ = start->source_name;
+    // read fetches exactly one record. Released when the loop ends, which closes its
+    // handle and puts back a privilege it enabled.
+    Microsoft::WRL::ComPtr<EventLog> log = vantrel::com::Adopt(new EventLog());
+    log->computer_name_ = start.computer_name;
+    log->source_name_ = start.source_name;
     log->reader_.set_cache_size(0);
-    if (FAILED(log->Open())) return 0;
+    if (FAILED(log->Open())) return;
 
     long oldest = 0, count = 0;
     if (FAILED(log->get_OldestRecordNumber(&oldest))) oldest = 0;
@@ -358,7 +366,6 @@ DWORD WINAPI EventLog::NotificationThread(void* param) {
         count = now_count;
         remembered = current;
     }
-    return 0;
 }
 
 HRESULT CreateEventLog(REFIID riid, void** ppv) { return vantrel::com::CreateObject<EventLog>(riid, ppv); }

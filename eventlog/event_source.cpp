@@ -101,14 +101,20 @@ private:
         user_sid_.clear();
         DWORD size = 0;
         ::GetUserNameA(nullptr, &size);
-        std::vector<char> user(size ? size : 1);
+        std::vector<char> user;
+        if (!vantrel::com::TryResize(user, size ? size : 1, "user name"))
+            return lorvex::ReportError(CLSID_EventSource, E_OUTOFMEMORY, "Failed to allocate memory for user name");
         if (!::GetUserNameA(user.data(), &size))
             return lorvex::ReportWin32Error(CLSID_EventSource, ::GetLastError(), "Error getting user name");
         DWORD sid_size = 0, domain_size = 0;
         SID_NAME_USE use;
         ::LookupAccountNameA(nullptr, user.data(), nullptr, &sid_size, nullptr, &domain_size, &use);
-        std::vector<BYTE> sid(sid_size ? sid_size : 1);
-        std::vector<char> domain(domain_size ? domain_size : 1);
+        std::vector<char> domain;
+        if (!vantrel::com::TryResize(domain, domain_size ? domain_size : 1, "domain name"))
+            return lorvex::ReportError(CLSID_EventSource, E_OUTOFMEMORY, "Failed to allocate memory for domain name");
+        std::vector<BYTE> sid;
+        if (!vantrel::com::TryResize(sid, sid_size ? sid_size : 1, "SID"))
+            return lorvex::ReportError(CLSID_EventSource, E_OUTOFMEMORY, "Failed to allocate memory for SID");
         if (!::LookupAccountNameA(nullptr, user.data(), sid.data(), &sid_size, domain.data(), &domain_size, &use))
             return lorvex::ReportWin32Error(CLSID_EventSource, ::GetLastError(), "Error looking up account name");
         user_sid_ = std::move(sid);

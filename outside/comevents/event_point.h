@@ -51,6 +51,9 @@ public:
         }
     }
 
+protected:
+    std::vector<Advised> Connections() const override { return ListAdvised(sinks_); }
+
 private:
     std::map<DWORD, Microsoft::WRL::ComPtr<IDispatch>> sinks_;
     DWORD last_cookie_ = 0;

@@ -12,6 +12,7 @@
 
 #include "idl.h"
 #include "platform/winapi/com_server.h"
+#include "platform/winapi/connection_point.h"
 #include "platform/winapi/oleauto.h"
 #include "send_job.h"
 
@@ -87,18 +88,9 @@ bool StartWorker(const std::shared_ptr<Queue>& q) {
 class MailControl;
 
 // The one connection point, for the event interface.
-class EventPoint : public IConnectionPoint {
+class EventPoint : public vantrel::com::ConnectionPointBase {
 public:
-    explicit EventPoint(MailControl* owner) : owner_(owner) {}
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
-    STDMETHODIMP GetConnectionInterface(IID* iid) override {
-        if (!iid) return E_POINTER;
-        *iid = DIID___VelmSendmail;
-        return S_OK;
-    }
-    STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** c) override;
+    explicit EventPoint(IConnectionPointContainer* owner) : ConnectionPointBase(owner, DIID___VelmSendmail) {}
     STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override {
         if (!sink || !cookie) return E_POINTER;
         *cookie = 0;
@@ -112,10 +104,6 @@ public:
     }
     STDMETHODIMP Unadvise(DWORD cookie) override {
         return sinks_.erase(cookie) ? S_OK : CONNECT_E_NOCONNECTION;
-    }
-    STDMETHODIMP EnumConnections(IEnumConnections** e) override {
-        if (e) *e = nullptr;
-        return E_NOTIMPL;
     }
 
     void Fire(DISPID id, const std::wstring* text) {
@@ -134,8 +122,10 @@ public:
         }
     }
 
+protected:
+    std::vector<vantrel::com::Advised> Connections() const override { return vantrel::com::ListAdvised(sinks_); }
+
 private:
-    MailControl* owner_;
     std::map<DWORD, ComPtr<IDispatch>> sinks_;
     DWORD last_cookie_ = 0;
 };
@@ -205,8 +195,7 @@ public:
 
     // IConnectionPointContainer
     STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** e) override {
-        if (e) *e = nullptr;
-        return E_NOTIMPL;
+        return vantrel::com::EnumeratePoints({&point_}, e);
     }
     STDMETHODIMP FindConnectionPoint(REFIID riid, IConnectionPoint** cp) override {
         if (!cp) return E_POINTER;
@@ -266,25 +255,6 @@ private:
     std::shared_ptr<Queue> queue_;
     HWND window_ = nullptr;
 };
-
-STDMETHODIMP EventPoint::QueryInterface(REFIID riid, void** ppv) {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IConnectionPoint) {
-        *ppv = static_cast<IConnectionPoint*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-STDMETHODIMP_(ULONG) EventPoint::AddRef() { return owner_->AddRef(); }
-STDMETHODIMP_(ULONG) EventPoint::Release() { return owner_->Release(); }
-STDMETHODIMP EventPoint::GetConnectionPointContainer(IConnectionPointContainer** c) {
-    if (!c) return E_POINTER;
-    *c = owner_;
-    owner_->AddRef();
-    return S_OK;
-}
 
 LRESULT CALLBACK NotifyProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == kOutcomeMessage) {

@@ -114,8 +114,7 @@ public:
 
     // IConnectionPointContainer
     STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** e) override {
-        if (e) *e = nullptr;
-        return E_NOTIMPL;
+        return vantrel::com::EnumeratePoints({&point_}, e);
     }
     STDMETHODIMP FindConnectionPoint(REFIID riid, IConnectionPoint** cp) override {
         return vantrel::com::FindPoint(point_, DIID___Mirrolan, riid, cp);

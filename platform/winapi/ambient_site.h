@@ -8,14 +8,14 @@
 #include <olectl.h>
 #include <wrl/client.h>
 
+#include "platform/winapi/adopt.h"
+
 namespace vantrel::com {
 
 class AmbientSite final : public IOleClientSite, public IDispatch {
 public:
     static Microsoft::WRL::ComPtr<AmbientSite> Create(bool user_mode) {
-        Microsoft::WRL::ComPtr<AmbientSite> site;
-        site.Attach(new AmbientSite(user_mode));
-        return site;
+        return Adopt(new AmbientSite(user_mode));
     }
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {

@@ -54,7 +54,7 @@ STDMETHODIMP ClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** p
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
-    return create_(riid, ppv);
+    return Barrier([&] { return create_(riid, ppv); });
 }
 
 STDMETHODIMP ClassFactory::LockServer(BOOL lock) {

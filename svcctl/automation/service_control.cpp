@@ -91,6 +91,12 @@ public:
     }
     void Drop() { sink_.Reset(); }
 
+protected:
+    std::vector<vantrel::com::Advised> Connections() const override {
+        if (!sink_) return {};
+        return {{1, sink_}};
+    }
+
 private:
     ComPtr<IDispatch> sink_;
 };
@@ -681,7 +687,9 @@ public:
     }
 
     // IConnectionPointContainer
-    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
+    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** e) override {
+        return vantrel::com::EnumeratePoints({&events_}, e);
+    }
     STDMETHODIMP FindConnectionPoint(REFIID riid, IConnectionPoint** cp) override {
         if (!cp) return E_POINTER;
         *cp = nullptr;

@@ -1,0 +1,84 @@
+// What a client leaves behind after following a log: nothing. Every object the library
+// made for the notification is gone once the client let go, so the DLL may be unloaded,
+// and a privilege enabled to read the Security log is back as it was.
+#include <gtest/gtest.h>
+#include <olectl.h>
+
+#include "client_support.h"
+
+namespace {
+
+class Sink final : public EventSink {
+public:
+    Sink() : EventSink(DIID__IEventLogEvents) {}
+    int events = 0;
+
+protected:
+    void OnEvent(DISPID id, WORD, DISPPARAMS*) override {
+        if (id == 1) ++events;
+    }
+};
+
+HRESULT LorvexCanUnloadNow() {
+    HMODULE lorvex = ::GetModuleHandleW(L"Lorvex.dll");
+    if (!lorvex) return E_FAIL;
+    auto can_unload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(::GetProcAddress(lorvex, "DllCanUnloadNow"));
+    return can_unload ? can_unload() : E_FAIL;
+}
+
+// Whether the process token has the privilege enabled now.
+bool PrivilegeEnabled(const char* name) {
+    vantrel::Handle token;
+    HANDLE raw = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) return false;
+    token = vantrel::Handle(raw);
+    LUID luid;
+    if (!::LookupPrivilegeValueA(nullptr, name, &luid)) return false;
+    PRIVILEGE_SET set{1, PRIVILEGE_SET_ALL_NECESSARY, {{luid, 0}}};
+    BOOL held = FALSE;
+    return ::PrivilegeCheck(token.get(), &set, &held) && held;
+}
+
+// One client's whole use of the change events: create, connect, wait for a check that
+// saw a change (when the log may be written), disconnect, let go.
+void FollowOnce(const std::wstring& log_name, TestLog* writable) {
+    ComPtr<IEventLog> log = Create<IEventLog>(L"Lorvex.EventLog");
+    ASSERT_TRUE(log);
+    ASSERT_EQ(log->put_SourceName(vantrel::Bstr(log_name).get()), S_OK);
+    ASSERT_EQ(log->put_ChangeCheckInterval(500), S_OK);
+    ComPtr<IConnectionPointContainer> container;
+    ComPtr<IConnectionPoint> point;
+    ASSERT_EQ(log.As(&container), S_OK);
+    ASSERT_EQ(container->FindConnectionPoint(DIID__IEventLogEvents, &point), S_OK);
+    Sink sink;
+    DWORD cookie = 0;
+    ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
+    Pump(300);  // the checking thread has taken its first look at the log
+    if (writable) {
+        ASSERT_TRUE(writable->Write(7));
+        EXPECT_TRUE(PumpUntil([&] { return sink.events >= 1; }));
+    }
+    EXPECT_EQ(point->Unadvise(cookie), S_OK);
+    EXPECT_EQ(sink.refs, 1u);
+}
+
+TEST(Lifetime, FollowingALogLeavesNoObjectBehind) {
+    ComApartment apartment;
+    TestLog test_log("VtLifetimeTest");
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        FollowOnce(test_log.wide_name(), &test_log);
+        EXPECT_EQ(LorvexCanUnloadNow(), S_OK) << "after cycle " << cycle;
+    }
+}
+
+TEST(Lifetime, FollowingTheSecurityLogPutsThePrivilegeBack) {
+    ComApartment apartment;
+    const bool before = PrivilegeEnabled("SeSecurityPrivilege");
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        FollowOnce(L"Security", nullptr);
+        EXPECT_EQ(PrivilegeEnabled("SeSecurityPrivilege"), before) << "after cycle " << cycle;
+        EXPECT_EQ(LorvexCanUnloadNow(), S_OK) << "after cycle " << cycle;
+    }
+}
+
+}  // namespace
