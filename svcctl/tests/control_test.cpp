@@ -313,6 +313,33 @@ TEST(ControlPersistence, ABrokenStreamLoadsNothing) {
     EXPECT_EQ(GetLong(d.Get(), kManagerAccess), 1);  // unchanged
 }
 
+TEST(ControlPersistence, ARefusedStreamLoadLeavesTheSetterRulesInForce) {
+    Com com;
+    auto source = NewControl();
+    Put(source.Get(), kMachineName, Str(L"VtOtherHost"));
+    ComPtr<IPersistStreamInit> saver;
+    ASSERT_EQ(source.As(&saver), S_OK);
+    ComPtr<IStream> stream;
+    ASSERT_EQ(::CreateStreamOnHGlobal(nullptr, TRUE, stream.GetAddressOf()), S_OK);
+    ASSERT_EQ(saver->Save(stream.Get(), TRUE), S_OK);
+
+    // Another machine while the manager is open is refused, and the load with it.
+    auto d = NewControl();
+    ASSERT_EQ(Put(d.Get(), kActiveManager, BoolArg(true)), S_OK);
+    ComPtr<IPersistStreamInit> loader;
+    ASSERT_EQ(d.As(&loader), S_OK);
+    LARGE_INTEGER zero{};
+    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    EXPECT_EQ(loader->Load(stream.Get()), HRESULT(0x800407D0));
+
+    // The control is not left loading: the open manager still refuses a new access.
+    Call refused = Invoke(d.Get(), kManagerAccess, DISPATCH_PROPERTYPUT, {Long(5)});
+    EXPECT_EQ(refused.status, HRESULT(0x800407D0));
+    EXPECT_EQ(refused.description, L"Can not change parameter when CONTROL SERVICE MANAGER is active");
+    EXPECT_NE(GetLong(d.Get(), kManagerAccess), 5);
+    EXPECT_EQ(Put(d.Get(), kActiveManager, BoolArg(false)), S_OK);
+}
+
 TEST(ControlPersistence, TheManagersFormStreamLoads) {
     Com com;
     // The values the manager's form holds: 28 x 28, both flags false, [M_CONNECT], all
