@@ -1,6 +1,7 @@
-// What a client leaves behind after following a log: nothing. Every object the library
-// made for the notification is gone once the client let go, so the DLL may be unloaded,
-// and a privilege enabled to read the Security log is back as it was.
+// What a client sees of the change events: the connection it made, listed while it lasts,
+// and nothing left behind afterwards. Every object the library made for the notification
+// is gone once the client let go, so the DLL may be unloaded, and a privilege enabled to
+// read the Security log is back as it was.
 #include <gtest/gtest.h>
 #include <olectl.h>
 
@@ -39,6 +40,33 @@ bool PrivilegeEnabled(const char* name) {
     return ::PrivilegeCheck(token.get(), &set, &held) && held;
 }
 
+// The container lists its one point, and the point the one sink connected to it.
+void ExpectOnlyConnection(IConnectionPointContainer* container, IUnknown* sink, DWORD cookie) {
+    ComPtr<IEnumConnectionPoints> points;
+    ASSERT_EQ(container->EnumConnectionPoints(&points), S_OK);
+    ComPtr<IConnectionPoint> point;
+    ASSERT_EQ(points->Next(1, &point, nullptr), S_OK);
+    IID events{};
+    point->GetConnectionInterface(&events);
+    EXPECT_TRUE(events == DIID__IEventLogEvents);
+    ComPtr<IConnectionPoint> more;
+    EXPECT_EQ(points->Next(1, &more, nullptr), S_FALSE);
+
+    ComPtr<IEnumConnections> connections;
+    ASSERT_EQ(point->EnumConnections(&connections), S_OK);
+    CONNECTDATA got[2] = {};
+    ULONG fetched = 0;
+    EXPECT_EQ(connections->Next(2, got, &fetched), S_FALSE);
+    ASSERT_EQ(fetched, 1u);
+    EXPECT_EQ(got[0].dwCookie, cookie);
+    ComPtr<IUnknown> identity;
+    sink->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(identity.GetAddressOf()));
+    ComPtr<IUnknown> listed;
+    got[0].pUnk->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(listed.GetAddressOf()));
+    EXPECT_EQ(listed.Get(), identity.Get());
+    got[0].pUnk->Release();
+}
+
 // One client's whole use of the change events: create, connect, wait for a check that
 // saw a change (when the log may be written), disconnect, let go.
 void FollowOnce(const std::wstring& log_name, TestLog* writable) {
@@ -53,6 +81,7 @@ void FollowOnce(const std::wstring& log_name, TestLog* writable) {
     Sink sink;
     DWORD cookie = 0;
     ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
+    ExpectOnlyConnection(container.Get(), &sink, cookie);
     Pump(300);  // the checking thread has taken its first look at the log
     if (writable) {
         ASSERT_TRUE(writable->Write(7));

@@ -92,18 +92,22 @@ class EventPoint : public vantrel::com::ConnectionPointBase {
 public:
     explicit EventPoint(IConnectionPointContainer* owner) : ConnectionPointBase(owner, DIID___VelmSendmail) {}
     STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override {
-        if (!sink || !cookie) return E_POINTER;
-        *cookie = 0;
-        ComPtr<IDispatch> dispatch;
-        if (FAILED(sink->QueryInterface(DIID___VelmSendmail, reinterpret_cast<void**>(dispatch.GetAddressOf()))) &&
-            FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(dispatch.GetAddressOf()))))
-            return CONNECT_E_CANNOTCONNECT;
-        *cookie = ++last_cookie_;
-        sinks_[*cookie] = dispatch;
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!sink || !cookie) return E_POINTER;
+            *cookie = 0;
+            ComPtr<IDispatch> dispatch;
+            if (FAILED(sink->QueryInterface(DIID___VelmSendmail, reinterpret_cast<void**>(dispatch.GetAddressOf()))) &&
+                FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(dispatch.GetAddressOf()))))
+                return CONNECT_E_CANNOTCONNECT;
+            *cookie = ++last_cookie_;
+            sinks_[*cookie] = dispatch;
+            return S_OK;
+        });
     }
     STDMETHODIMP Unadvise(DWORD cookie) override {
-        return sinks_.erase(cookie) ? S_OK : CONNECT_E_NOCONNECTION;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            return sinks_.erase(cookie) ? S_OK : CONNECT_E_NOCONNECTION;
+        });
     }
 
     void Fire(DISPID id, const std::wstring* text) {
@@ -156,63 +160,99 @@ public:
     STDMETHODIMP_(ULONG) Release() override { return Dual::Release(); }
 
     // Properties keep what was last set.
-    STDMETHODIMP get_Body(BSTR* v) override { return Get(body_, v); }
-    STDMETHODIMP put_Body(BSTR v) override { return Put(body_, v); }
-    STDMETHODIMP get_Subject(BSTR* v) override { return Get(subject_, v); }
-    STDMETHODIMP put_Subject(BSTR v) override { return Put(subject_, v); }
-    STDMETHODIMP get_Password(BSTR* v) override { return Get(password_, v); }
-    STDMETHODIMP put_Password(BSTR v) override { return Put(password_, v); }
-    STDMETHODIMP get_UserName(BSTR* v) override { return Get(user_, v); }
-    STDMETHODIMP put_UserName(BSTR v) override { return Put(user_, v); }
-    STDMETHODIMP get_SMTPServer(BSTR* v) override { return Get(server_, v); }
-    STDMETHODIMP put_SMTPServer(BSTR v) override { return Put(server_, v); }
-    STDMETHODIMP get_FromEmail(BSTR* v) override { return Get(from_, v); }
-    STDMETHODIMP put_FromEmail(BSTR v) override { return Put(from_, v); }
-    STDMETHODIMP get_ToEmail(BSTR* v) override { return Get(to_, v); }
-    STDMETHODIMP put_ToEmail(BSTR v) override { return Put(to_, v); }
+    STDMETHODIMP get_Body(BSTR* v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return Get(body_, v); });
+    }
+    STDMETHODIMP put_Body(BSTR v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return Put(body_, v); });
+    }
+    STDMETHODIMP get_Subject(BSTR* v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return Get(subject_, v); });
+    }
+    STDMETHODIMP put_Subject(BSTR v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return Put(subject_, v); });
+    }
+    STDMETHODIMP get_Password(BSTR* v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return Get(password_, v); });
+    }
+    STDMETHODIMP put_Password(BSTR v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return Put(password_, v); });
+    }
+    STDMETHODIMP get_UserName(BSTR* v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return Get(user_, v); });
+    }
+    STDMETHODIMP put_UserName(BSTR v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return Put(user_, v); });
+    }
+    STDMETHODIMP get_SMTPServer(BSTR* v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return Get(server_, v); });
+    }
+    STDMETHODIMP put_SMTPServer(BSTR v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return Put(server_, v); });
+    }
+    STDMETHODIMP get_FromEmail(BSTR* v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return Get(from_, v); });
+    }
+    STDMETHODIMP put_FromEmail(BSTR v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return Put(from_, v); });
+    }
+    STDMETHODIMP get_ToEmail(BSTR* v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return Get(to_, v); });
+    }
+    STDMETHODIMP put_ToEmail(BSTR v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return Put(to_, v); });
+    }
 
     STDMETHODIMP SendMessage() override {
-        if (!window_) {
-            vantrel::com::SetErrorInfo(L"VelmSendmail", L"The control cannot report outcomes on this thread");
-            return E_FAIL;
-        }
-        SendJob job{server_, from_, to_, subject_, body_, user_, password_};
-        {
-            std::lock_guard<std::mutex> guard(queue_->lock);
-            queue_->jobs.push_back(std::move(job));
-            if (!queue_->worker_running) {
-                if (!StartWorker(queue_)) {
-                    queue_->jobs.pop_back();
-                    vantrel::com::SetErrorInfo(L"VelmSendmail", L"Cannot start the sending thread");
-                    return E_OUTOFMEMORY;
-                }
-                queue_->worker_running = true;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!window_) {
+                vantrel::com::SetErrorInfo(L"VelmSendmail", L"The control cannot report outcomes on this thread");
+                return E_FAIL;
             }
-        }
-        queue_->wake.notify_all();
-        return S_OK;
+            SendJob job{server_, from_, to_, subject_, body_, user_, password_};
+            {
+                std::lock_guard<std::mutex> guard(queue_->lock);
+                queue_->jobs.push_back(std::move(job));
+                if (!queue_->worker_running) {
+                    if (!StartWorker(queue_)) {
+                        queue_->jobs.pop_back();
+                        vantrel::com::SetErrorInfo(L"VelmSendmail", L"Cannot start the sending thread");
+                        return E_OUTOFMEMORY;
+                    }
+                    queue_->worker_running = true;
+                }
+            }
+            queue_->wake.notify_all();
+            return S_OK;
+        });
     }
 
     // IConnectionPointContainer
     STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** e) override {
-        return vantrel::com::EnumeratePoints({&point_}, e);
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            return vantrel::com::EnumeratePoints({&point_}, e);
+        });
     }
     STDMETHODIMP FindConnectionPoint(REFIID riid, IConnectionPoint** cp) override {
-        if (!cp) return E_POINTER;
-        *cp = nullptr;
-        if (riid != DIID___VelmSendmail) return CONNECT_E_NOCONNECTION;
-        *cp = &point_;
-        point_.AddRef();
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!cp) return E_POINTER;
+            *cp = nullptr;
+            if (riid != DIID___VelmSendmail) return CONNECT_E_NOCONNECTION;
+            *cp = &point_;
+            point_.AddRef();
+            return S_OK;
+        });
     }
 
     // IProvideClassInfo: how event clients find the source interface.
     STDMETHODIMP GetClassInfo(ITypeInfo** ti) override {
-        if (!ti) return E_POINTER;
-        *ti = vantrel::com::ModuleTypeInfo(CLSID_VelmSendmail);
-        if (!*ti) return TYPE_E_ELEMENTNOTFOUND;
-        (*ti)->AddRef();
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!ti) return E_POINTER;
+            *ti = vantrel::com::ModuleTypeInfo(CLSID_VelmSendmail);
+            if (!*ti) return TYPE_E_ELEMENTNOTFOUND;
+            (*ti)->AddRef();
+            return S_OK;
+        });
     }
 
     // Raises every outcome the worker has finished, in order, on this thread.

@@ -9,6 +9,7 @@
 #include <wrl/client.h>
 
 #include "platform/winapi/adopt.h"
+#include "platform/winapi/com_barrier.h"
 
 namespace vantrel::com {
 
@@ -61,14 +62,16 @@ public:
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                         UINT*) override {
-        ::InterlockedIncrement(&asked_);
-        if (id != DISPID_AMBIENT_USERMODE || !(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
-        if (result) {
-            ::VariantInit(result);
-            result->vt = VT_BOOL;
-            result->boolVal = user_mode_ ? VARIANT_TRUE : VARIANT_FALSE;
-        }
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            ::InterlockedIncrement(&asked_);
+            if (id != DISPID_AMBIENT_USERMODE || !(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
+            if (result) {
+                ::VariantInit(result);
+                result->vt = VT_BOOL;
+                result->boolVal = user_mode_ ? VARIANT_TRUE : VARIANT_FALSE;
+            }
+            return S_OK;
+        });
     }
 
     // How often the control asked for an ambient property.

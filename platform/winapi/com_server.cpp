@@ -58,11 +58,13 @@ STDMETHODIMP ClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** p
 }
 
 STDMETHODIMP ClassFactory::LockServer(BOOL lock) {
-    if (lock)
-        Counts().Lock();
-    else
-        Counts().Unlock();
-    return S_OK;
+    return vantrel::com::Barrier([&]() -> HRESULT {
+        if (lock)
+            Counts().Lock();
+        else
+            Counts().Unlock();
+        return S_OK;
+    });
 }
 
 HRESULT GetClassFactory(CreateFunction create, REFIID riid, void** ppv) {

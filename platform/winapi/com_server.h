@@ -105,11 +105,11 @@ public:
     STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
                         VARIANT* result, EXCEPINFO* excep, UINT* argErr) override {
         if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-        ITypeInfo* info = nullptr;
-        const HRESULT found = Barrier([&] { return (info = TypeInfo()) ? S_OK : TYPE_E_ELEMENTNOTFOUND; });
-        if (FAILED(found)) return found;
-        // The members the type information calls run their own bodies behind the barrier.
-        return info->Invoke(static_cast<Itf*>(this), id, DispatchFlags(id, flags), params, result, excep, argErr);
+        return Barrier([&] {
+            ITypeInfo* info = TypeInfo();
+            if (!info) return TYPE_E_ELEMENTNOTFOUND;
+            return info->Invoke(static_cast<Itf*>(this), id, DispatchFlags(id, flags), params, result, excep, argErr);
+        });
     }
 
     // ISupportErrorInfo: only the class's own dual interface carries error information.

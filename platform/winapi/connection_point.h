@@ -51,30 +51,36 @@ public:
         return n;
     }
     STDMETHODIMP Next(ULONG count, Out* out, ULONG* fetched) override {
-        if (fetched) *fetched = 0;
-        if (!out || (count != 1 && !fetched)) return E_POINTER;
-        ULONG n = 0;
-        for (; n < count && position_ < items_->size(); ++n) out[n] = Give((*items_)[position_++]);
-        if (fetched) *fetched = n;
-        return n == count ? S_OK : S_FALSE;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (fetched) *fetched = 0;
+            if (!out || (count != 1 && !fetched)) return E_POINTER;
+            ULONG n = 0;
+            for (; n < count && position_ < items_->size(); ++n) out[n] = Give((*items_)[position_++]);
+            if (fetched) *fetched = n;
+            return n == count ? S_OK : S_FALSE;
+        });
     }
     STDMETHODIMP Skip(ULONG count) override {
-        const size_t left = items_->size() - position_;
-        if (count > left) {
-            position_ = items_->size();
-            return S_FALSE;
-        }
-        position_ += count;
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            const size_t left = items_->size() - position_;
+            if (count > left) {
+                position_ = items_->size();
+                return S_FALSE;
+            }
+            position_ += count;
+            return S_OK;
+        });
     }
     STDMETHODIMP Reset() override {
         position_ = 0;
         return S_OK;
     }
     STDMETHODIMP Clone(EnumItf** out) override {
-        if (!out) return E_POINTER;
-        *out = new (std::nothrow) SnapshotEnum(items_, position_);
-        return *out ? S_OK : E_OUTOFMEMORY;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!out) return E_POINTER;
+            *out = new (std::nothrow) SnapshotEnum(items_, position_);
+            return *out ? S_OK : E_OUTOFMEMORY;
+        });
     }
 
 private:

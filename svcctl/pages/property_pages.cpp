@@ -160,15 +160,19 @@ public:
         return S_OK;
     }
     STDMETHODIMP SetObjects(ULONG count, IUnknown** objects) override {
-        object_.Reset();
-        if (count > 0 && objects && objects[0])
-            objects[0]->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(object_.GetAddressOf()));
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            object_.Reset();
+            if (count > 0 && objects && objects[0])
+                objects[0]->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(object_.GetAddressOf()));
+            return S_OK;
+        });
     }
     STDMETHODIMP Show(UINT cmd) override {
-        if (!dialog_) return E_UNEXPECTED;
-        ::ShowWindow(dialog_, int(cmd));
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!dialog_) return E_UNEXPECTED;
+            ::ShowWindow(dialog_, int(cmd));
+            return S_OK;
+        });
     }
     STDMETHODIMP Move(LPCRECT rect) override {
         if (!dialog_ || !rect) return E_UNEXPECTED;

@@ -18,6 +18,7 @@
 #include "core/control_state.h"
 #include "dovrin.h"
 #include "platform/winapi/ambient_site.h"
+#include "platform/winapi/com_barrier.h"
 #include "platform/winapi/oleauto.h"
 
 using Microsoft::WRL::ComPtr;
@@ -195,6 +196,18 @@ BOOL WINAPI LockedStatus(SC_HANDLE, LPQUERY_SERVICE_LOCK_STATUSA status, DWORD, 
     status->lpLockOwner = owner;
     status->dwLockDuration = 42;
     return TRUE;
+}
+
+TEST(ControlDispatch, RunningOutOfMemoryIsReportedNotThrown) {
+    Com com;
+    auto d = NewControl();
+    ASSERT_EQ(Put(d.Get(), kServiceName, Str(L"VtSomeService")), S_OK);
+    vantrel::com::FailAllocationForTest("automation string");
+    Call c = Invoke(d.Get(), kServiceName, DISPATCH_PROPERTYGET);
+    vantrel::com::FailAllocationForTest(nullptr);
+    EXPECT_EQ(c.status, E_OUTOFMEMORY);
+    EXPECT_EQ(c.description, L"Out of memory");
+    EXPECT_EQ(GetText(d.Get(), kServiceName), L"VtSomeService");
 }
 
 TEST(ControlDispatch, LockMembersWithDoubles) {
