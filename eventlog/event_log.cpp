@@ -32,7 +32,7 @@ LRESULT CALLBACK NotificationWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
         ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
     } else if (msg == kChangeMessage) {
         if (auto* owner = reinterpret_cast<EventLog*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA)))
-            owner->FireOnEventLogChange();
+            vantrel::com::Barrier([&] { owner->FireOnEventLogChange(); });
         return 0;
     }
     return ::DefWindowProcA(hwnd, msg, wp, lp);

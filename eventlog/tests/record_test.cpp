@@ -6,10 +6,12 @@
 
 #include <oleauto.h>
 
+#include <cstring>
 #include <string>
 
 #include "event_log_record.h"
 #include "platform/winapi/adopt.h"
+#include "platform/winapi/com_barrier.h"
 #include "platform/winapi/fault_guard.h"
 #include "platform/winapi/handles.h"
 #include "raw_record_builder.h"
@@ -280,6 +282,19 @@ TEST_F(Description, FailsWithTheTextsOfEachCause) {
     // A client-made record has no source to look up.
     ComPtr<lorvex::EventLogRecord> empty = vantrel::com::Adopt(new lorvex::EventLogRecord());
     EXPECT_EQ(Describe(empty.Get()), L"<failed: The event source isn't configured in the registry>");
+}
+
+TEST_F(Description, RunningOutOfMemoryNamesWhatCouldNotBeAllocated) {
+    for (const char* text : {"Failed to allocate memory for message file names",
+                             "Failed to allocate memory for updated insertion strings",
+                             "Failed to allocate memory for formatted message"}) {
+        vantrel::com::FailAllocationForTest(text);
+        vantrel::Bstr description;
+        EXPECT_EQ(Event(1001, {"7"})->get_EventDescription(description.put()), E_OUTOFMEMORY) << text;
+        vantrel::com::FailAllocationForTest(nullptr);
+        EXPECT_EQ(LastErrorText(), std::wstring(text, text + strlen(text)));
+    }
+    EXPECT_EQ(Describe(Event(1001, {"7"}).Get()), L"Parameter seven  and nine with seven");
 }
 
 TEST_F(Description, FailsPast4095CharactersAndSucceedsAt4095) {

@@ -299,7 +299,7 @@ private:
 LRESULT CALLBACK NotifyProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == kOutcomeMessage) {
         if (auto* control = reinterpret_cast<MailControl*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA)))
-            control->DeliverOutcomes();
+            vantrel::com::Barrier([&] { control->DeliverOutcomes(); });
         return 0;
     }
     return ::DefWindowProcW(hwnd, msg, wp, lp);

@@ -219,7 +219,7 @@ void CALLBACK CatchUp(HWND, UINT, UINT_PTR id, DWORD) {
     LogMonitor* monitor = it->second;
     t_catch_up.erase(it);
     monitor->timer_ = 0;
-    monitor->OnChange();
+    vantrel::com::Barrier([&] { monitor->OnChange(); });
 }
 
 STDMETHODIMP ChangeSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) {

@@ -251,7 +251,8 @@ private:
 
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == kStartMessage || msg == kStopMessage || msg == kNoServiceMessage) {
-        if (auto* host = reinterpret_cast<ServiceHost*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA))) host->OnMessage(msg);
+        if (auto* host = reinterpret_cast<ServiceHost*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA)))
+            vantrel::com::Barrier([&] { host->OnMessage(msg); });
         return 0;
     }
     return ::DefWindowProcW(hwnd, msg, wp, lp);
