@@ -82,10 +82,16 @@ void FollowOnce(const std::wstring& log_name, TestLog* writable) {
     DWORD cookie = 0;
     ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
     ExpectOnlyConnection(container.Get(), &sink, cookie);
-    Pump(300);  // the checking thread has taken its first look at the log
     if (writable) {
-        ASSERT_TRUE(writable->Write(7));
-        EXPECT_TRUE(PumpUntil([&] { return sink.events >= 1; }));
+        // An entry written before the checking thread's first look raises nothing: write
+        // until a check has seen one.
+        for (int tries = 0; tries < 20 && sink.events == 0; ++tries) {
+            ASSERT_TRUE(writable->Write(7));
+            PumpUntil([&] { return sink.events >= 1; }, 1500);
+        }
+        EXPECT_GE(sink.events, 1);
+    } else {
+        Pump(700);  // the checking thread has opened its own reader by now
     }
     EXPECT_EQ(point->Unadvise(cookie), S_OK);
     EXPECT_EQ(sink.refs, 1u);
