@@ -8,6 +8,7 @@
 #include "classes.h"
 #include "errors.h"
 #include "platform/evtlog/evtapi.h"
+#include "platform/winapi/adopt.h"
 #include "platform/winapi/connection_point.h"
 #include "platform/winapi/oleauto.h"
 #include "record_collection.h"
@@ -31,7 +32,7 @@ LRESULT CALLBACK NotificationWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
         ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
     } else if (msg == kChangeMessage) {
         if (auto* owner = reinterpret_cast<EventLog*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA)))
-            owner->FireOnEventLogChange();
+            vantrel::com::Barrier([&] { owner->FireOnEventLogChange(); });
         return 0;
     }
     return ::DefWindowProcA(hwnd, msg, wp, lp);
@@ -57,8 +58,15 @@ bool RegisterNotificationClass() {
 class EventLog::Point final : public vantrel::com::ConnectionPointBase {
 public:
     explicit Point(EventLog* owner) : ConnectionPointBase(owner, DIID__IEventLogEvents), owner_(owner) {}
-    STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override { return owner_->Advise(sink, cookie); }
-    STDMETHODIMP Unadvise(DWORD cookie) override { return owner_->Unadvise(cookie); }
+    STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return owner_->Advise(sink, cookie); });
+    }
+    STDMETHODIMP Unadvise(DWORD cookie) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return owner_->Unadvise(cookie); });
+    }
+
+protected:
+    std::vector<vantrel::com::Advised> Connections() const override { return vantrel::com::ListAdvised(owner_->sinks_); }
 
 private:
     EventLog* owner_;
@@ -101,94 +109,118 @@ void EventLog::Close() {
 }
 
 STDMETHODIMP EventLog::get_hEventLog(long* pVal) {
-    if (!pVal) return ReportNullPointer(CLSID_EventLog);
-    HRESULT hr = Open();
-    if (FAILED(hr)) return hr;
-    *pVal = static_cast<long>(reinterpret_cast<INT_PTR>(reader_.handle()));
-    return S_OK;
+    return vantrel::com::Barrier([&]() -> HRESULT {
+        if (!pVal) return ReportNullPointer(CLSID_EventLog);
+        HRESULT hr = Open();
+        if (FAILED(hr)) return hr;
+        *pVal = static_cast<long>(reinterpret_cast<INT_PTR>(reader_.handle()));
+        return S_OK;
+    });
 }
 
 STDMETHODIMP EventLog::get_ComputerName(BSTR* pVal) {
-    if (!pVal) return ReportNullPointer(CLSID_EventLog);
-    return CopyOut(computer_name_, pVal);
+    return vantrel::com::Barrier([&]() -> HRESULT {
+        if (!pVal) return ReportNullPointer(CLSID_EventLog);
+        return CopyOut(computer_name_, pVal);
+    });
 }
 
 STDMETHODIMP EventLog::put_ComputerName(BSTR newVal) {
-    computer_name_ = FromBstr(newVal);
-    Close();
-    return S_OK;
+    return vantrel::com::Barrier([&]() -> HRESULT {
+        computer_name_ = FromBstr(newVal);
+        Close();
+        return S_OK;
+    });
 }
 
 STDMETHODIMP EventLog::get_SourceName(BSTR* pVal) {
-    if (!pVal) return ReportNullPointer(CLSID_EventLog);
-    return CopyOut(source_name_, pVal);
+    return vantrel::com::Barrier([&]() -> HRESULT {
+        if (!pVal) return ReportNullPointer(CLSID_EventLog);
+        return CopyOut(source_name_, pVal);
+    });
 }
 
 STDMETHODIMP EventLog::put_SourceName(BSTR newVal) {
-    source_name_ = FromBstr(newVal);
-    Close();
-    return S_OK;
+    return vantrel::com::Barrier([&]() -> HRESULT {
+        source_name_ = FromBstr(newVal);
+        Close();
+        return S_OK;
+    });
 }
 
 STDMETHODIMP EventLog::get_OldestRecordNumber(long* pVal) {
-    if (!pVal) return ReportNullPointer(CLSID_EventLog);
-    HRESULT hr = Open();
-    return FAILED(hr) ? hr : reader_.Oldest(pVal);
+    return vantrel::com::Barrier([&]() -> HRESULT {
+        if (!pVal) return ReportNullPointer(CLSID_EventLog);
+        HRESULT hr = Open();
+        return FAILED(hr) ? hr : reader_.Oldest(pVal);
+    });
 }
 
 STDMETHODIMP EventLog::get_RecordCount(long* pVal) {
-    if (!pVal) return ReportNullPointer(CLSID_EventLog);
-    HRESULT hr = Open();
-    return FAILED(hr) ? hr : reader_.Count(pVal);
+    return vantrel::com::Barrier([&]() -> HRESULT {
+        if (!pVal) return ReportNullPointer(CLSID_EventLog);
+        HRESULT hr = Open();
+        return FAILED(hr) ? hr : reader_.Count(pVal);
+    });
 }
 
 STDMETHODIMP EventLog::ReadRecord(long RecordNumber, IEventLogRecord** ppRecord) {
-    if (!ppRecord) return ReportNullPointer(CLSID_EventLog);
-    *ppRecord = nullptr;
-    for (;;) {
-        HRESULT hr = Open();
-        if (FAILED(hr)) return hr;
-        hr = reader_.ReadRecord(RecordNumber, ppRecord);
-        // The log was cleared since this handle opened it: open it afresh and read again.
-        if (FAILED(hr) && HRESULT_CODE(hr) == ERROR_EVENTLOG_FILE_CHANGED) {
-            Close();
-            continue;
+    return vantrel::com::Barrier([&]() -> HRESULT {
+        if (!ppRecord) return ReportNullPointer(CLSID_EventLog);
+        *ppRecord = nullptr;
+        for (;;) {
+            HRESULT hr = Open();
+            if (FAILED(hr)) return hr;
+            hr = reader_.ReadRecord(RecordNumber, ppRecord);
+            // The log was cleared since this handle opened it: open it afresh and read again.
+            if (FAILED(hr) && HRESULT_CODE(hr) == ERROR_EVENTLOG_FILE_CHANGED) {
+                Close();
+                continue;
+            }
+            return hr;
         }
-        return hr;
-    }
+    });
 }
 
 STDMETHODIMP EventLog::Backup(BSTR FileName) {
-    HRESULT hr = Open();
-    return FAILED(hr) ? hr : reader_.Backup(FileName);
+    return vantrel::com::Barrier([&]() -> HRESULT {
+        HRESULT hr = Open();
+        return FAILED(hr) ? hr : reader_.Backup(FileName);
+    });
 }
 
 STDMETHODIMP EventLog::Clear(VARIANT FileName) {
-    // Only a string that is not empty names a backup; anything else clears without one.
-    vantrel::Variant arg;
-    ::VariantCopyInd(arg.get(), &FileName);
-    std::string backup;
-    if (arg->vt == VT_BSTR && arg->bstrVal) backup = vantrel::AnsiFromWide(arg->bstrVal, ::SysStringLen(arg->bstrVal));
-    HRESULT hr = Open();
-    if (FAILED(hr)) return hr;
-    if (!vantrel::evtapi::Get().ClearEventLogA(reader_.handle(), backup.empty() ? nullptr : backup.c_str()))
-        return ReportWin32Error(CLSID_EventLog, ::GetLastError(), "Error clearing event log");
-    return S_OK;
+    return vantrel::com::Barrier([&]() -> HRESULT {
+        // Only a string that is not empty names a backup; anything else clears without one.
+        vantrel::Variant arg;
+        ::VariantCopyInd(arg.get(), &FileName);
+        std::string backup;
+        if (arg->vt == VT_BSTR && arg->bstrVal) backup = vantrel::AnsiFromWide(arg->bstrVal, ::SysStringLen(arg->bstrVal));
+        HRESULT hr = Open();
+        if (FAILED(hr)) return hr;
+        if (!vantrel::evtapi::Get().ClearEventLogA(reader_.handle(), backup.empty() ? nullptr : backup.c_str()))
+            return ReportWin32Error(CLSID_EventLog, ::GetLastError(), "Error clearing event log");
+        return S_OK;
+    });
 }
 
 STDMETHODIMP EventLog::EventLogRecords(VARIANT* pVal) {
-    if (!pVal) return ReportNullPointer(CLSID_EventLog);
-    HRESULT hr = Open();
-    if (FAILED(hr)) return hr;
-    BoundReader reader;
-    reader.log = this;
-    return CreateRecordCollection(CLSID_EventLog, reader, pVal);
+    return vantrel::com::Barrier([&]() -> HRESULT {
+        if (!pVal) return ReportNullPointer(CLSID_EventLog);
+        HRESULT hr = Open();
+        if (FAILED(hr)) return hr;
+        BoundReader reader;
+        reader.log = this;
+        return CreateRecordCollection(CLSID_EventLog, reader, pVal);
+    });
 }
 
 STDMETHODIMP EventLog::get_MessageFileSearchOrder(LORVEX_MSG_FILE_SEARCH_ORDER* pVal) {
-    if (!pVal) return ReportNullPointer(CLSID_EventLog);
-    *pVal = static_cast<LORVEX_MSG_FILE_SEARCH_ORDER>(reader_.search_order);
-    return S_OK;
+    return vantrel::com::Barrier([&]() -> HRESULT {
+        if (!pVal) return ReportNullPointer(CLSID_EventLog);
+        *pVal = static_cast<LORVEX_MSG_FILE_SEARCH_ORDER>(reader_.search_order);
+        return S_OK;
+    });
 }
 
 STDMETHODIMP EventLog::put_MessageFileSearchOrder(LORVEX_MSG_FILE_SEARCH_ORDER newVal) {
@@ -197,32 +229,41 @@ STDMETHODIMP EventLog::put_MessageFileSearchOrder(LORVEX_MSG_FILE_SEARCH_ORDER n
 }
 
 STDMETHODIMP EventLog::get_ChangeCheckInterval(long* pVal) {
-    if (!pVal) return ReportNullPointer(CLSID_EventLog);
-    *pVal = change_check_interval_;
-    return S_OK;
+    return vantrel::com::Barrier([&]() -> HRESULT {
+        if (!pVal) return ReportNullPointer(CLSID_EventLog);
+        *pVal = change_check_interval_;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP EventLog::put_ChangeCheckInterval(long newVal) {
-    ::InterlockedExchange(&change_check_interval_, newVal < 500 ? 500 : newVal);
-    return S_OK;
+    return vantrel::com::Barrier([&]() -> HRESULT {
+        ::InterlockedExchange(&change_check_interval_, newVal < 500 ? 500 : newVal);
+        return S_OK;
+    });
 }
 
 STDMETHODIMP EventLog::get_CacheSize(long* pVal) {
-    if (!pVal) return ReportNullPointer(CLSID_EventLog);
-    *pVal = reader_.cache_size();
-    return S_OK;
+    return vantrel::com::Barrier([&]() -> HRESULT {
+        if (!pVal) return ReportNullPointer(CLSID_EventLog);
+        *pVal = reader_.cache_size();
+        return S_OK;
+    });
 }
 
 STDMETHODIMP EventLog::put_CacheSize(long newVal) {
-    reader_.set_cache_size(newVal);
-    return S_OK;
+    return vantrel::com::Barrier([&]() -> HRESULT {
+        reader_.set_cache_size(newVal);
+        return S_OK;
+    });
 }
 
 // Change notification --------------------------------------------------------------------
 
 STDMETHODIMP EventLog::EnumConnectionPoints(IEnumConnectionPoints** ppEnum) {
-    if (ppEnum) *ppEnum = nullptr;
-    return E_NOTIMPL;
+    return vantrel::com::Barrier([&]() -> HRESULT {
+        return vantrel::com::EnumeratePoints({point_}, ppEnum);
+    });
 }
 
 STDMETHODIMP EventLog::FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) {
@@ -316,19 +357,24 @@ void EventLog::StopNotification() {
 
 DWORD WINAPI EventLog::NotificationThread(void* param) {
     std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(param));
-    EventLog* owner = start->owner;
+    // Nothing may unwind out of the thread: without memory the notification just ends.
+    vantrel::com::Barrier([&] { WatchForChanges(*start); });
+    return 0;
+}
+
+void EventLog::WatchForChanges(const ThreadStart& start) {
+    EventLog* owner = start.owner;
     const HWND window = owner->window_;
     const HANDLE stop = owner->stop_event_.get();
 
     // A private reader of the same log, as it was named when notification started; each
-    // read fetches exactly one record.
-    Microsoft::WRL::ComPtr<EventLog> log;
-    log.Attach(new (std::nothrow) EventLog());
-    if (!log) return 0;
-    log->computer_name_ = start->computer_name;
-    log->source_name_ = start->source_name;
+    // read fetches exactly one record. Released when the loop ends, which closes its
+    // handle and puts back a privilege it enabled.
+    Microsoft::WRL::ComPtr<EventLog> log = vantrel::com::Adopt(new EventLog());
+    log->computer_name_ = start.computer_name;
+    log->source_name_ = start.source_name;
     log->reader_.set_cache_size(0);
-    if (FAILED(log->Open())) return 0;
+    if (FAILED(log->Open())) return;
 
     long oldest = 0, count = 0;
     if (FAILED(log->get_OldestRecordNumber(&oldest))) oldest = 0;
@@ -358,7 +404,6 @@ DWORD WINAPI EventLog::NotificationThread(void* param) {
         count = now_count;
         remembered = current;
     }
-    return 0;
 }
 
 HRESULT CreateEventLog(REFIID riid, void** ppv) { return vantrel::com::CreateObject<EventLog>(riid, ppv); }

@@ -67,6 +67,7 @@ private:
     HRESULT StartNotification();
     void StopNotification();
     static DWORD WINAPI NotificationThread(void* start);
+    static void WatchForChanges(const ThreadStart& start);
 
     std::wstring computer_name_;
     std::wstring source_name_;

@@ -19,69 +19,95 @@ public:
     EventLogBackup() : reader_(CLSID_EventLogBackup) {}
 
     STDMETHODIMP get_hEventLogBackup(long* pVal) override {
-        if (!pVal) return ReportNullPointer(CLSID_EventLogBackup);
-        HRESULT hr = Open();
-        if (FAILED(hr)) return hr;
-        *pVal = static_cast<long>(reinterpret_cast<INT_PTR>(reader_.handle()));
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!pVal) return ReportNullPointer(CLSID_EventLogBackup);
+            HRESULT hr = Open();
+            if (FAILED(hr)) return hr;
+            *pVal = static_cast<long>(reinterpret_cast<INT_PTR>(reader_.handle()));
+            return S_OK;
+        });
     }
-    STDMETHODIMP get_ComputerName(BSTR* pVal) override { return CopyOut(computer_name_, pVal); }
+    STDMETHODIMP get_ComputerName(BSTR* pVal) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return CopyOut(computer_name_, pVal); });
+    }
     STDMETHODIMP put_ComputerName(BSTR newVal) override {
-        computer_name_ = FromBstr(newVal);
-        reader_.Close();
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            computer_name_ = FromBstr(newVal);
+            reader_.Close();
+            return S_OK;
+        });
     }
-    STDMETHODIMP get_FileName(BSTR* pVal) override { return CopyOut(file_name_, pVal); }
+    STDMETHODIMP get_FileName(BSTR* pVal) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return CopyOut(file_name_, pVal); });
+    }
     STDMETHODIMP put_FileName(BSTR newVal) override {
-        file_name_ = FromBstr(newVal);
-        reader_.Close();
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            file_name_ = FromBstr(newVal);
+            reader_.Close();
+            return S_OK;
+        });
     }
     STDMETHODIMP get_OldestRecordNumber(long* pVal) override {
-        if (!pVal) return ReportNullPointer(CLSID_EventLogBackup);
-        HRESULT hr = Open();
-        return FAILED(hr) ? hr : reader_.Oldest(pVal);
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!pVal) return ReportNullPointer(CLSID_EventLogBackup);
+            HRESULT hr = Open();
+            return FAILED(hr) ? hr : reader_.Oldest(pVal);
+        });
     }
     STDMETHODIMP get_RecordCount(long* pVal) override {
-        if (!pVal) return ReportNullPointer(CLSID_EventLogBackup);
-        HRESULT hr = Open();
-        return FAILED(hr) ? hr : reader_.Count(pVal);
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!pVal) return ReportNullPointer(CLSID_EventLogBackup);
+            HRESULT hr = Open();
+            return FAILED(hr) ? hr : reader_.Count(pVal);
+        });
     }
     STDMETHODIMP ReadRecord(long RecordNumber, IEventLogRecord** ppRecord) override {
-        if (!ppRecord) return ReportNullPointer(CLSID_EventLogBackup);
-        *ppRecord = nullptr;
-        HRESULT hr = Open();
-        return FAILED(hr) ? hr : reader_.ReadRecord(RecordNumber, ppRecord);
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!ppRecord) return ReportNullPointer(CLSID_EventLogBackup);
+            *ppRecord = nullptr;
+            HRESULT hr = Open();
+            return FAILED(hr) ? hr : reader_.ReadRecord(RecordNumber, ppRecord);
+        });
     }
     STDMETHODIMP Backup(BSTR FileName) override {
-        HRESULT hr = Open();
-        return FAILED(hr) ? hr : reader_.Backup(FileName);
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            HRESULT hr = Open();
+            return FAILED(hr) ? hr : reader_.Backup(FileName);
+        });
     }
     STDMETHODIMP EventLogRecords(VARIANT* pVal) override {
-        if (!pVal) return ReportNullPointer(CLSID_EventLogBackup);
-        HRESULT hr = Open();
-        if (FAILED(hr)) return hr;
-        BoundReader reader;
-        reader.backup = this;
-        return CreateRecordCollection(CLSID_EventLogBackup, reader, pVal);
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!pVal) return ReportNullPointer(CLSID_EventLogBackup);
+            HRESULT hr = Open();
+            if (FAILED(hr)) return hr;
+            BoundReader reader;
+            reader.backup = this;
+            return CreateRecordCollection(CLSID_EventLogBackup, reader, pVal);
+        });
     }
     STDMETHODIMP get_MessageFileSearchOrder(LORVEX_MSG_FILE_SEARCH_ORDER* pVal) override {
-        if (!pVal) return ReportNullPointer(CLSID_EventLogBackup);
-        *pVal = static_cast<LORVEX_MSG_FILE_SEARCH_ORDER>(reader_.search_order);
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!pVal) return ReportNullPointer(CLSID_EventLogBackup);
+            *pVal = static_cast<LORVEX_MSG_FILE_SEARCH_ORDER>(reader_.search_order);
+            return S_OK;
+        });
     }
     STDMETHODIMP put_MessageFileSearchOrder(LORVEX_MSG_FILE_SEARCH_ORDER newVal) override {
         reader_.search_order = newVal;
         return S_OK;
     }
     STDMETHODIMP get_CacheSize(long* pVal) override {
-        if (!pVal) return ReportNullPointer(CLSID_EventLogBackup);
-        *pVal = reader_.cache_size();
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!pVal) return ReportNullPointer(CLSID_EventLogBackup);
+            *pVal = reader_.cache_size();
+            return S_OK;
+        });
     }
     STDMETHODIMP put_CacheSize(long newVal) override {
-        reader_.set_cache_size(newVal);
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            reader_.set_cache_size(newVal);
+            return S_OK;
+        });
     }
 
 private:

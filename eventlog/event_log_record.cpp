@@ -30,19 +30,43 @@ static HRESULT CopyNumber(T value, T* out) {
     return S_OK;
 }
 
-STDMETHODIMP EventLogRecord::get_RecordNumber(long* pVal) { return CopyNumber(record_number_, pVal); }
-STDMETHODIMP EventLogRecord::get_ComputerName(BSTR* pVal) { return CopyText(computer_name_, pVal); }
-STDMETHODIMP EventLogRecord::get_SourceName(BSTR* pVal) { return CopyText(source_name_, pVal); }
-STDMETHODIMP EventLogRecord::get_UserName(BSTR* pVal) { return CopyText(user_name_, pVal); }
-STDMETHODIMP EventLogRecord::get_Category(long* pVal) { return CopyNumber(category_, pVal); }
-STDMETHODIMP EventLogRecord::get_EventType(BSTR* pVal) { return CopyText(event_type_, pVal); }
-STDMETHODIMP EventLogRecord::get_EventId(long* pVal) { return CopyNumber(event_id_, pVal); }
-STDMETHODIMP EventLogRecord::get_TimeGenerated(DATE* pVal) { return CopyNumber(time_generated_, pVal); }
-STDMETHODIMP EventLogRecord::get_TimeWritten(DATE* pVal) { return CopyNumber(time_written_, pVal); }
-STDMETHODIMP EventLogRecord::get_Strings(VARIANT* pVal) { return CopyVariant(strings_, pVal); }
-STDMETHODIMP EventLogRecord::get_Data(VARIANT* pVal) { return CopyVariant(data_, pVal); }
+STDMETHODIMP EventLogRecord::get_RecordNumber(long* pVal) {
+    return vantrel::com::Barrier([&]() -> HRESULT { return CopyNumber(record_number_, pVal); });
+}
+STDMETHODIMP EventLogRecord::get_ComputerName(BSTR* pVal) {
+    return vantrel::com::Barrier([&]() -> HRESULT { return CopyText(computer_name_, pVal); });
+}
+STDMETHODIMP EventLogRecord::get_SourceName(BSTR* pVal) {
+    return vantrel::com::Barrier([&]() -> HRESULT { return CopyText(source_name_, pVal); });
+}
+STDMETHODIMP EventLogRecord::get_UserName(BSTR* pVal) {
+    return vantrel::com::Barrier([&]() -> HRESULT { return CopyText(user_name_, pVal); });
+}
+STDMETHODIMP EventLogRecord::get_Category(long* pVal) {
+    return vantrel::com::Barrier([&]() -> HRESULT { return CopyNumber(category_, pVal); });
+}
+STDMETHODIMP EventLogRecord::get_EventType(BSTR* pVal) {
+    return vantrel::com::Barrier([&]() -> HRESULT { return CopyText(event_type_, pVal); });
+}
+STDMETHODIMP EventLogRecord::get_EventId(long* pVal) {
+    return vantrel::com::Barrier([&]() -> HRESULT { return CopyNumber(event_id_, pVal); });
+}
+STDMETHODIMP EventLogRecord::get_TimeGenerated(DATE* pVal) {
+    return vantrel::com::Barrier([&]() -> HRESULT { return CopyNumber(time_generated_, pVal); });
+}
+STDMETHODIMP EventLogRecord::get_TimeWritten(DATE* pVal) {
+    return vantrel::com::Barrier([&]() -> HRESULT { return CopyNumber(time_written_, pVal); });
+}
+STDMETHODIMP EventLogRecord::get_Strings(VARIANT* pVal) {
+    return vantrel::com::Barrier([&]() -> HRESULT { return CopyVariant(strings_, pVal); });
+}
+STDMETHODIMP EventLogRecord::get_Data(VARIANT* pVal) {
+    return vantrel::com::Barrier([&]() -> HRESULT { return CopyVariant(data_, pVal); });
+}
 STDMETHODIMP EventLogRecord::get_EventCode(long* pVal) {
-    return CopyNumber(static_cast<long>(event_id_ & 0xFFFF), pVal);
+    return vantrel::com::Barrier([&]() -> HRESULT {
+        return CopyNumber(static_cast<long>(event_id_ & 0xFFFF), pVal);
+    });
 }
 
 namespace {
@@ -200,36 +224,40 @@ HRESULT EventLogRecord::VariantToStrings(std::vector<std::string>* strings) cons
 }
 
 STDMETHODIMP EventLogRecord::get_CategoryDescription(BSTR* pVal) {
-    if (!pVal) return ReportNullPointer(CLSID_EventLogRecord);
-    if (source_name_.empty())  // only a record a client made itself has no source
-        return ReportError(CLSID_EventLogRecord, E_FAIL, "The event source isn't configured in the registry");
-    std::string text;
-    MessageFormatter formatter(CLSID_EventLogRecord);
-    HRESULT hr = formatter.FormatCategory(SearchOrderFromValue(search_order_), vantrel::AnsiFromWide(computer_name_),
-                                          vantrel::AnsiFromWide(source_name_), static_cast<uint32_t>(category_), &text);
-    if (FAILED(hr)) return hr;
-    *pVal = vantrel::Bstr(vantrel::WideFromAnsi(text)).release();
-    if (!*pVal)
-        return ReportError(CLSID_EventLogRecord, E_OUTOFMEMORY, "Failed to allocate memory for category description");
-    return S_OK;
+    return vantrel::com::Barrier([&]() -> HRESULT {
+        if (!pVal) return ReportNullPointer(CLSID_EventLogRecord);
+        if (source_name_.empty())  // only a record a client made itself has no source
+            return ReportError(CLSID_EventLogRecord, E_FAIL, "The event source isn't configured in the registry");
+        std::string text;
+        MessageFormatter formatter(CLSID_EventLogRecord);
+        HRESULT hr = formatter.FormatCategory(SearchOrderFromValue(search_order_), vantrel::AnsiFromWide(computer_name_),
+                                              vantrel::AnsiFromWide(source_name_), static_cast<uint32_t>(category_), &text);
+        if (FAILED(hr)) return hr;
+        *pVal = vantrel::Bstr(vantrel::WideFromAnsi(text)).release();
+        if (!*pVal)
+            return ReportError(CLSID_EventLogRecord, E_OUTOFMEMORY, "Failed to allocate memory for category description");
+        return S_OK;
+    });
 }
 
 STDMETHODIMP EventLogRecord::get_EventDescription(BSTR* pVal) {
-    if (!pVal) return ReportNullPointer(CLSID_EventLogRecord);
-    if (source_name_.empty())
-        return ReportError(CLSID_EventLogRecord, E_FAIL, "The event source isn't configured in the registry");
-    std::vector<std::string> strings;
-    HRESULT hr = VariantToStrings(&strings);
-    if (FAILED(hr)) return hr;
-    std::string text;
-    MessageFormatter formatter(CLSID_EventLogRecord);
-    hr = formatter.FormatEvent(SearchOrderFromValue(search_order_), vantrel::AnsiFromWide(computer_name_),
-                               vantrel::AnsiFromWide(source_name_), static_cast<uint32_t>(event_id_), strings, &text);
-    if (FAILED(hr)) return hr;
-    *pVal = vantrel::Bstr(vantrel::WideFromAnsi(text)).release();
-    if (!*pVal)
-        return ReportError(CLSID_EventLogRecord, E_OUTOFMEMORY, "Failed to allocate memory for event description");
-    return S_OK;
+    return vantrel::com::Barrier([&]() -> HRESULT {
+        if (!pVal) return ReportNullPointer(CLSID_EventLogRecord);
+        if (source_name_.empty())
+            return ReportError(CLSID_EventLogRecord, E_FAIL, "The event source isn't configured in the registry");
+        std::vector<std::string> strings;
+        HRESULT hr = VariantToStrings(&strings);
+        if (FAILED(hr)) return hr;
+        std::string text;
+        MessageFormatter formatter(CLSID_EventLogRecord);
+        hr = formatter.FormatEvent(SearchOrderFromValue(search_order_), vantrel::AnsiFromWide(computer_name_),
+                                   vantrel::AnsiFromWide(source_name_), static_cast<uint32_t>(event_id_), strings, &text);
+        if (FAILED(hr)) return hr;
+        *pVal = vantrel::Bstr(vantrel::WideFromAnsi(text)).release();
+        if (!*pVal)
+            return ReportError(CLSID_EventLogRecord, E_OUTOFMEMORY, "Failed to allocate memory for event description");
+        return S_OK;
+    });
 }
 
 HRESULT CreateEventLogRecord(REFIID riid, void** ppv) {

@@ -23,51 +23,73 @@ public:
     ~EventSource() override { Deregister(); }
 
     STDMETHODIMP get_hEventSource(long* pVal) override {
-        if (!pVal) return ReportNullPointer(CLSID_EventSource);
-        *pVal = static_cast<long>(reinterpret_cast<INT_PTR>(handle_));
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!pVal) return ReportNullPointer(CLSID_EventSource);
+            *pVal = static_cast<long>(reinterpret_cast<INT_PTR>(handle_));
+            return S_OK;
+        });
     }
-    STDMETHODIMP get_ComputerName(BSTR* pVal) override { return CopyOut(computer_name_, pVal); }
+    STDMETHODIMP get_ComputerName(BSTR* pVal) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return CopyOut(computer_name_, pVal); });
+    }
     STDMETHODIMP put_ComputerName(BSTR newVal) override {
-        computer_name_ = FromBstr(newVal);
-        Deregister();
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            computer_name_ = FromBstr(newVal);
+            Deregister();
+            return S_OK;
+        });
     }
-    STDMETHODIMP get_SourceName(BSTR* pVal) override { return CopyOut(source_name_, pVal); }
+    STDMETHODIMP get_SourceName(BSTR* pVal) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return CopyOut(source_name_, pVal); });
+    }
     STDMETHODIMP put_SourceName(BSTR newVal) override {
-        source_name_ = FromBstr(newVal);
-        Deregister();
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            source_name_ = FromBstr(newVal);
+            Deregister();
+            return S_OK;
+        });
     }
     STDMETHODIMP get_Category(long* pVal) override {
-        if (!pVal) return ReportNullPointer(CLSID_EventSource);
-        *pVal = category_;
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!pVal) return ReportNullPointer(CLSID_EventSource);
+            *pVal = category_;
+            return S_OK;
+        });
     }
     STDMETHODIMP put_Category(long newVal) override {
         category_ = newVal;
         return S_OK;
     }
     STDMETHODIMP get_UserId(long* pVal) override {
-        if (!pVal) return ReportNullPointer(CLSID_EventSource);
-        *pVal = user_sid_.empty() ? 0 : 1;
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!pVal) return ReportNullPointer(CLSID_EventSource);
+            *pVal = user_sid_.empty() ? 0 : 1;
+            return S_OK;
+        });
     }
     STDMETHODIMP put_UserId(long newVal) override {
-        if (newVal == 0) {
-            user_sid_.clear();
-            return S_OK;
-        }
-        return LookupUserSid();
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (newVal == 0) {
+                user_sid_.clear();
+                return S_OK;
+            }
+            return LookupUserSid();
+        });
     }
     STDMETHODIMP ReportInformation(long EventId, VARIANT Strings, VARIANT Data) override {
-        return Report(EVENTLOG_INFORMATION_TYPE, EventId, Strings, Data);
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            return Report(EVENTLOG_INFORMATION_TYPE, EventId, Strings, Data);
+        });
     }
     STDMETHODIMP ReportWarning(long EventId, VARIANT Strings, VARIANT Data) override {
-        return Report(EVENTLOG_WARNING_TYPE, EventId, Strings, Data);
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            return Report(EVENTLOG_WARNING_TYPE, EventId, Strings, Data);
+        });
     }
     STDMETHODIMP ReportError(long EventId, VARIANT Strings, VARIANT Data) override {
-        return Report(EVENTLOG_ERROR_TYPE, EventId, Strings, Data);
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            return Report(EVENTLOG_ERROR_TYPE, EventId, Strings, Data);
+        });
     }
 
 private:
@@ -101,14 +123,20 @@ private:
         user_sid_.clear();
         DWORD size = 0;
         ::GetUserNameA(nullptr, &size);
-        std::vector<char> user(size ? size : 1);
+        std::vector<char> user;
+        if (!vantrel::com::TryResize(user, size ? size : 1, "user name"))
+            return lorvex::ReportError(CLSID_EventSource, E_OUTOFMEMORY, "Failed to allocate memory for user name");
         if (!::GetUserNameA(user.data(), &size))
             return lorvex::ReportWin32Error(CLSID_EventSource, ::GetLastError(), "Error getting user name");
         DWORD sid_size = 0, domain_size = 0;
         SID_NAME_USE use;
         ::LookupAccountNameA(nullptr, user.data(), nullptr, &sid_size, nullptr, &domain_size, &use);
-        std::vector<BYTE> sid(sid_size ? sid_size : 1);
-        std::vector<char> domain(domain_size ? domain_size : 1);
+        std::vector<char> domain;
+        if (!vantrel::com::TryResize(domain, domain_size ? domain_size : 1, "domain name"))
+            return lorvex::ReportError(CLSID_EventSource, E_OUTOFMEMORY, "Failed to allocate memory for domain name");
+        std::vector<BYTE> sid;
+        if (!vantrel::com::TryResize(sid, sid_size ? sid_size : 1, "SID"))
+            return lorvex::ReportError(CLSID_EventSource, E_OUTOFMEMORY, "Failed to allocate memory for SID");
         if (!::LookupAccountNameA(nullptr, user.data(), sid.data(), &sid_size, domain.data(), &domain_size, &use))
             return lorvex::ReportWin32Error(CLSID_EventSource, ::GetLastError(), "Error looking up account name");
         user_sid_ = std::move(sid);

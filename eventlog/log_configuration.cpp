@@ -21,77 +21,101 @@ std::wstring FromBstr(BSTR s) { return s ? std::wstring(s, ::SysStringLen(s)) : 
 
 class EventLogConfiguration final : public vantrel::com::Dual<IEventLogConfiguration> {
 public:
-    STDMETHODIMP get_ComputerName(BSTR* pVal) override { return CopyOut(computer_name_, pVal); }
-    STDMETHODIMP put_ComputerName(BSTR newVal) override {
-        computer_name_ = FromBstr(newVal);
-        key_.reset();
-        return S_OK;
+    STDMETHODIMP get_ComputerName(BSTR* pVal) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return CopyOut(computer_name_, pVal); });
     }
-    STDMETHODIMP get_SourceName(BSTR* pVal) override { return CopyOut(source_name_, pVal); }
+    STDMETHODIMP put_ComputerName(BSTR newVal) override {
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            computer_name_ = FromBstr(newVal);
+            key_.reset();
+            return S_OK;
+        });
+    }
+    STDMETHODIMP get_SourceName(BSTR* pVal) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return CopyOut(source_name_, pVal); });
+    }
     STDMETHODIMP put_SourceName(BSTR newVal) override {
-        source_name_ = FromBstr(newVal);
-        key_.reset();
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            source_name_ = FromBstr(newVal);
+            key_.reset();
+            return S_OK;
+        });
     }
 
     STDMETHODIMP get_FileName(BSTR* pVal) override {
-        if (!pVal) return ReportNullPointer(kClass);
-        HRESULT hr = OpenKey();
-        if (FAILED(hr)) return hr;
-        char buffer[260];
-        DWORD size = sizeof buffer;
-        LONG rc = ::RegQueryValueExA(key_.get(), "File", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
-        if (rc != ERROR_SUCCESS) return ReportWin32Error(kClass, rc, "Error reading file name");
-        std::string text(buffer, size);
-        text.resize(text.find('\0') == std::string::npos ? text.size() : text.find('\0'));
-        file_name_ = vantrel::WideFromAnsi(text);
-        return CopyOut(file_name_, pVal);
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!pVal) return ReportNullPointer(kClass);
+            HRESULT hr = OpenKey();
+            if (FAILED(hr)) return hr;
+            char buffer[260];
+            DWORD size = sizeof buffer;
+            LONG rc = ::RegQueryValueExA(key_.get(), "File", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
+            if (rc != ERROR_SUCCESS) return ReportWin32Error(kClass, rc, "Error reading file name");
+            std::string text(buffer, size);
+            text.resize(text.find('\0') == std::string::npos ? text.size() : text.find('\0'));
+            file_name_ = vantrel::WideFromAnsi(text);
+            return CopyOut(file_name_, pVal);
+        });
     }
     STDMETHODIMP put_FileName(BSTR newVal) override {
-        file_name_ = FromBstr(newVal);
-        HRESULT hr = OpenKey();
-        if (FAILED(hr)) return hr;
-        std::string text = vantrel::AnsiFromWide(file_name_);
-        LONG rc = ::RegSetValueExA(key_.get(), "File", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                                   static_cast<DWORD>(text.size() + 1));
-        return rc == ERROR_SUCCESS ? S_OK : ReportWin32Error(kClass, rc, "Error writing file name");
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            file_name_ = FromBstr(newVal);
+            HRESULT hr = OpenKey();
+            if (FAILED(hr)) return hr;
+            std::string text = vantrel::AnsiFromWide(file_name_);
+            LONG rc = ::RegSetValueExA(key_.get(), "File", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                                       static_cast<DWORD>(text.size() + 1));
+            return rc == ERROR_SUCCESS ? S_OK : ReportWin32Error(kClass, rc, "Error writing file name");
+        });
     }
 
     STDMETHODIMP get_MaximumSize(long* pVal) override {
-        if (!pVal) return ReportNullPointer(kClass);
-        DWORD value = 0;
-        HRESULT hr = ReadDword("MaxSize", &value, "Error reading maximum size");
-        if (FAILED(hr)) return hr;
-        maximum_size_ = static_cast<long>(value);
-        *pVal = maximum_size_;
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!pVal) return ReportNullPointer(kClass);
+            DWORD value = 0;
+            HRESULT hr = ReadDword("MaxSize", &value, "Error reading maximum size");
+            if (FAILED(hr)) return hr;
+            maximum_size_ = static_cast<long>(value);
+            *pVal = maximum_size_;
+            return S_OK;
+        });
     }
     STDMETHODIMP put_MaximumSize(long newVal) override {
-        maximum_size_ = newVal;
-        return WriteDword("MaxSize", static_cast<DWORD>(newVal), "Error writing maximum size");
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            maximum_size_ = newVal;
+            return WriteDword("MaxSize", static_cast<DWORD>(newVal), "Error writing maximum size");
+        });
     }
 
     STDMETHODIMP get_OverwriteMode(LORVEX_OVERWRITE_MODE* pVal) override {
-        if (!pVal) return ReportNullPointer(kClass);
-        HRESULT hr = ReadRetention();
-        if (FAILED(hr)) return hr;
-        *pVal = static_cast<LORVEX_OVERWRITE_MODE>(overwrite_.mode);
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!pVal) return ReportNullPointer(kClass);
+            HRESULT hr = ReadRetention();
+            if (FAILED(hr)) return hr;
+            *pVal = static_cast<LORVEX_OVERWRITE_MODE>(overwrite_.mode);
+            return S_OK;
+        });
     }
     STDMETHODIMP put_OverwriteMode(LORVEX_OVERWRITE_MODE newVal) override {
-        overwrite_.mode = newVal;
-        return WriteRetention();
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            overwrite_.mode = newVal;
+            return WriteRetention();
+        });
     }
     STDMETHODIMP get_OverwritePeriod(long* pVal) override {
-        if (!pVal) return ReportNullPointer(kClass);
-        HRESULT hr = ReadRetention();
-        if (FAILED(hr)) return hr;
-        *pVal = overwrite_.period;
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!pVal) return ReportNullPointer(kClass);
+            HRESULT hr = ReadRetention();
+            if (FAILED(hr)) return hr;
+            *pVal = overwrite_.period;
+            return S_OK;
+        });
     }
     STDMETHODIMP put_OverwritePeriod(long newVal) override {
-        overwrite_.period = newVal;
-        return WriteRetention();
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            overwrite_.period = newVal;
+            return WriteRetention();
+        });
     }
 
 private:

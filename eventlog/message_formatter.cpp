@@ -1,10 +1,12 @@
 #include "message_formatter.h"
 
 #include <algorithm>
+#include <new>
 
 #include "core/message_expand.h"
 #include "core/message_files.h"
 #include "errors.h"
+#include "platform/winapi/com_barrier.h"
 #include "platform/winapi/fault_guard.h"
 #include "platform/winapi/handles.h"
 
@@ -31,6 +33,17 @@ private:
 };
 
 }  // namespace
+
+// Runs a step that allocates; running out of memory gives its text with E_OUTOFMEMORY.
+template <class Step>
+HRESULT Allocating(REFCLSID clsid, const char* text, Step step) {
+    try {
+        if (vantrel::com::AllocationFailsForTest(text)) throw std::bad_alloc();
+        return step();
+    } catch (const std::bad_alloc&) {
+        return ReportError(clsid, E_OUTOFMEMORY, text);
+    }
+}
 
 bool IsRemoteComputer(const std::string& computer) {
     if (computer.empty()) return false;
@@ -87,8 +100,18 @@ HRESULT MessageFormatter::Format(const std::string& remote, const std::string& s
     if (FAILED(hr)) return hr;
 
     ParametersOf params(*this, remote, source, depth);
-    std::vector<std::string> expanded = strings.empty() ? strings : ExpandInsertionStrings(strings, params);
-    ExpandResult result = ExpandMessage(raw, expanded, params);
+    std::vector<std::string> expanded;
+    hr = Allocating(clsid_, "Failed to allocate memory for updated insertion strings", [&] {
+        if (!strings.empty()) expanded = ExpandInsertionStrings(strings, params);
+        return S_OK;
+    });
+    if (FAILED(hr)) return hr;
+    ExpandResult result;
+    hr = Allocating(clsid_, "Failed to allocate memory for formatted message", [&] {
+        result = ExpandMessage(raw, expanded, params);
+        return S_OK;
+    });
+    if (FAILED(hr)) return hr;
     if (result.status != kStatusOk) {
         return result.error_text ? ReportError(clsid_, static_cast<HRESULT>(result.status), result.error_text)
                                  : static_cast<HRESULT>(result.status);
@@ -141,17 +164,21 @@ HRESULT MessageFormatter::ReadFileList(const std::string& remote, const std::str
     value.resize(value.find('\0') == std::string::npos ? value.size() : value.find('\0'));
 
     if (remote.empty()) {
-        DWORD needed = ::ExpandEnvironmentStringsA(value.c_str(), nullptr, 0);
-        std::string expanded(needed, '\0');
-        if (needed == 0 || ::ExpandEnvironmentStringsA(value.c_str(), expanded.data(), needed) == 0)
-            return ReportError(clsid_, E_FAIL, "Error expanding message file environment strings");
-        expanded.resize(expanded.find('\0') == std::string::npos ? expanded.size() : expanded.find('\0'));
-        *paths = SplitFileList(expanded);
-    } else {
+        return Allocating(clsid_, "Failed to allocate memory for message file names", [&] {
+            DWORD needed = ::ExpandEnvironmentStringsA(value.c_str(), nullptr, 0);
+            std::string expanded(needed, '\0');
+            if (needed == 0 || ::ExpandEnvironmentStringsA(value.c_str(), expanded.data(), needed) == 0)
+                return ReportError(clsid_, E_FAIL, "Error expanding message file environment strings");
+            expanded.resize(expanded.find('\0') == std::string::npos ? expanded.size() : expanded.find('\0'));
+            *paths = SplitFileList(expanded);
+            return S_OK;
+        });
+    }
+    return Allocating(clsid_, "Failed to allocate memory for remote message file names", [&] {
         *paths = SplitFileList(value);
         for (auto& p : *paths) p = RemotePath(p, remote);
-    }
-    return S_OK;
+        return S_OK;
+    });
 }
 
 HRESULT MessageFormatter::FormatFromFiles(const std::vector<std::string>& paths, uint32_t number, std::string* raw) {
@@ -179,8 +206,11 @@ HRESULT MessageFormatter::FormatFromFiles(const std::vector<std::string>& paths,
             hr = ReportWin32Error(clsid_, error, "Error formatting message");
             continue;
         }
-        raw->assign(buffer, length);
-        return S_OK;
+        // The text is copied into the formatter's own memory.
+        return Allocating(clsid_, "Failed to allocate memory for formatted message", [&] {
+            raw->assign(buffer, length);
+            return S_OK;
+        });
     }
     return hr;
 }

@@ -31,24 +31,26 @@ public:
     }
 
     STDMETHODIMP Next(ULONG wanted, VARIANT* items, ULONG* fetched) override {
-        if (!items) return E_POINTER;
-        if (!reader_.bound()) return E_UNEXPECTED;
-        ULONG done = 0;
-        while (current_ < first_ + count_ && done < wanted) {
-            Microsoft::WRL::ComPtr<IEventLogRecord> record;
-            HRESULT hr = reader_.Read(current_, &record);
-            if (FAILED(hr)) return hr;
-            IDispatch* dispatch = nullptr;
-            hr = record->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch));
-            if (FAILED(hr)) return hr;
-            ::VariantInit(&items[done]);
-            items[done].vt = VT_DISPATCH;
-            items[done].pdispVal = dispatch;
-            ++current_;
-            ++done;
-        }
-        if (fetched) *fetched = done;
-        return done == wanted ? S_OK : S_FALSE;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!items) return E_POINTER;
+            if (!reader_.bound()) return E_UNEXPECTED;
+            ULONG done = 0;
+            while (current_ < first_ + count_ && done < wanted) {
+                Microsoft::WRL::ComPtr<IEventLogRecord> record;
+                HRESULT hr = reader_.Read(current_, &record);
+                if (FAILED(hr)) return hr;
+                IDispatch* dispatch = nullptr;
+                hr = record->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch));
+                if (FAILED(hr)) return hr;
+                ::VariantInit(&items[done]);
+                items[done].vt = VT_DISPATCH;
+                items[done].pdispVal = dispatch;
+                ++current_;
+                ++done;
+            }
+            if (fetched) *fetched = done;
+            return done == wanted ? S_OK : S_FALSE;
+        });
     }
     STDMETHODIMP Skip(ULONG n) override {
         const long remaining = first_ + count_ - current_;
@@ -61,9 +63,11 @@ public:
         return S_OK;
     }
     STDMETHODIMP Clone(IEnumVARIANT** out) override {
-        if (!out) return E_POINTER;
-        *out = new (std::nothrow) RecordEnum(reader_, first_, count_, current_);
-        return *out ? S_OK : E_OUTOFMEMORY;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!out) return E_POINTER;
+            *out = new (std::nothrow) RecordEnum(reader_, first_, count_, current_);
+            return *out ? S_OK : E_OUTOFMEMORY;
+        });
     }
 
 private:
@@ -78,33 +82,39 @@ public:
     RecordCollection(const BoundReader& reader, long base) : reader_(reader), base_(base) {}
 
     STDMETHODIMP get_Count(long* value) override {
-        if (!value) return E_POINTER;
-        if (!reader_.bound()) return E_UNEXPECTED;
-        return reader_.Count(value);
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!value) return E_POINTER;
+            if (!reader_.bound()) return E_UNEXPECTED;
+            return reader_.Count(value);
+        });
     }
     STDMETHODIMP get_Item(long index, VARIANT* value) override {
-        if (!value) return E_POINTER;
-        if (!reader_.bound()) return E_UNEXPECTED;
-        Microsoft::WRL::ComPtr<IEventLogRecord> record;
-        HRESULT hr = reader_.Read(base_ + index - 1, &record);
-        if (FAILED(hr)) return hr;
-        IDispatch* dispatch = nullptr;
-        hr = record->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch));
-        if (FAILED(hr)) return hr;
-        ::VariantInit(value);
-        value->vt = VT_DISPATCH;
-        value->pdispVal = dispatch;
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!value) return E_POINTER;
+            if (!reader_.bound()) return E_UNEXPECTED;
+            Microsoft::WRL::ComPtr<IEventLogRecord> record;
+            HRESULT hr = reader_.Read(base_ + index - 1, &record);
+            if (FAILED(hr)) return hr;
+            IDispatch* dispatch = nullptr;
+            hr = record->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch));
+            if (FAILED(hr)) return hr;
+            ::VariantInit(value);
+            value->vt = VT_DISPATCH;
+            value->pdispVal = dispatch;
+            return S_OK;
+        });
     }
     STDMETHODIMP get__NewEnum(IUnknown** value) override {
-        if (!value) return E_POINTER;
-        if (!reader_.bound()) return E_UNEXPECTED;
-        long first = 0, count = 0;
-        HRESULT hr = reader_.Oldest(&first);
-        if (SUCCEEDED(hr)) hr = reader_.Count(&count);
-        if (FAILED(hr)) return hr;
-        *value = new (std::nothrow) RecordEnum(reader_, first, count, first);
-        return *value ? S_OK : E_OUTOFMEMORY;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!value) return E_POINTER;
+            if (!reader_.bound()) return E_UNEXPECTED;
+            long first = 0, count = 0;
+            HRESULT hr = reader_.Oldest(&first);
+            if (SUCCEEDED(hr)) hr = reader_.Count(&count);
+            if (FAILED(hr)) return hr;
+            *value = new (std::nothrow) RecordEnum(reader_, first, count, first);
+            return *value ? S_OK : E_OUTOFMEMORY;
+        });
     }
 
 private:

@@ -21,26 +21,50 @@ const CLSID& kClass = CLSID_EventSourceConfiguration;
 class EventSourceConfiguration final : public vantrel::com::Dual<IEventSourceConfiguration> {
 public:
     STDMETHODIMP get_SourceName(BSTR* pVal) override {
-        if (!pVal) return ReportNullPointer(kClass);
-        *pVal = ::SysAllocStringLen(source_name_.data(), static_cast<UINT>(source_name_.size()));
-        return *pVal ? S_OK : E_OUTOFMEMORY;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!pVal) return ReportNullPointer(kClass);
+            *pVal = ::SysAllocStringLen(source_name_.data(), static_cast<UINT>(source_name_.size()));
+            return *pVal ? S_OK : E_OUTOFMEMORY;
+        });
     }
     STDMETHODIMP put_SourceName(BSTR newVal) override {
-        source_name_ = newVal ? std::wstring(newVal, ::SysStringLen(newVal)) : std::wstring();
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            source_name_ = newVal ? std::wstring(newVal, ::SysStringLen(newVal)) : std::wstring();
+            return S_OK;
+        });
     }
-    STDMETHODIMP get_EventMessageFile(BSTR* pVal) override { return GetText("EventMessageFile", pVal); }
-    STDMETHODIMP put_EventMessageFile(BSTR newVal) override { return SetText("EventMessageFile", newVal); }
-    STDMETHODIMP get_CategoryMessageFile(BSTR* pVal) override { return GetText("CategoryMessageFile", pVal); }
-    STDMETHODIMP put_CategoryMessageFile(BSTR newVal) override { return SetText("CategoryMessageFile", newVal); }
-    STDMETHODIMP get_ParameterMessageFile(BSTR* pVal) override { return GetText("ParameterMessageFile", pVal); }
-    STDMETHODIMP put_ParameterMessageFile(BSTR newVal) override { return SetText("ParameterMessageFile", newVal); }
-    STDMETHODIMP get_CategoryCount(long* pVal) override { return GetNumber("CategoryCount", pVal); }
-    STDMETHODIMP put_CategoryCount(long newVal) override { return SetNumber("CategoryCount", newVal); }
+    STDMETHODIMP get_EventMessageFile(BSTR* pVal) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return GetText("EventMessageFile", pVal); });
+    }
+    STDMETHODIMP put_EventMessageFile(BSTR newVal) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return SetText("EventMessageFile", newVal); });
+    }
+    STDMETHODIMP get_CategoryMessageFile(BSTR* pVal) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return GetText("CategoryMessageFile", pVal); });
+    }
+    STDMETHODIMP put_CategoryMessageFile(BSTR newVal) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return SetText("CategoryMessageFile", newVal); });
+    }
+    STDMETHODIMP get_ParameterMessageFile(BSTR* pVal) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return GetText("ParameterMessageFile", pVal); });
+    }
+    STDMETHODIMP put_ParameterMessageFile(BSTR newVal) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return SetText("ParameterMessageFile", newVal); });
+    }
+    STDMETHODIMP get_CategoryCount(long* pVal) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return GetNumber("CategoryCount", pVal); });
+    }
+    STDMETHODIMP put_CategoryCount(long newVal) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return SetNumber("CategoryCount", newVal); });
+    }
     STDMETHODIMP get_TypesSupported(LORVEX_TYPES_SUPPORTED* pVal) override {
-        return GetNumber("TypesSupported", reinterpret_cast<long*>(pVal));
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            return GetNumber("TypesSupported", reinterpret_cast<long*>(pVal));
+        });
     }
-    STDMETHODIMP put_TypesSupported(LORVEX_TYPES_SUPPORTED newVal) override { return SetNumber("TypesSupported", newVal); }
+    STDMETHODIMP put_TypesSupported(LORVEX_TYPES_SUPPORTED newVal) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return SetNumber("TypesSupported", newVal); });
+    }
 
 private:
     HRESULT RequireSource() const {

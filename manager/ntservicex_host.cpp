@@ -4,6 +4,7 @@
 #include <olectl.h>
 #include <shlwapi.h>
 
+#include "platform/winapi/adopt.h"
 #include "platform/winapi/ambient_site.h"
 #include "platform/winapi/late_bound.h"
 #include "platform/winapi/oleauto.h"
@@ -39,8 +40,8 @@ void NTServiceXHost::Create(HINSTANCE module) {
     HGLOBAL loaded = found ? ::LoadResource(module, found) : nullptr;
     const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
     if (!bytes) throw ManagerError(HRESULT_FROM_WIN32(ERROR_RESOURCE_NAME_NOT_FOUND), "NTServiceX: no stored properties");
-    ComPtr<IStream> stream;
-    stream.Attach(::SHCreateMemStream(static_cast<const BYTE*>(bytes), ::SizeofResource(module, found)));
+    ComPtr<IStream> stream =
+        vantrel::com::Adopt(::SHCreateMemStream(static_cast<const BYTE*>(bytes), ::SizeofResource(module, found)));
     if (!stream) throw ManagerError(E_OUTOFMEMORY, "NTServiceX: " + SystemText(E_OUTOFMEMORY));
     ComPtr<IPersistStreamInit> persist;
     Check(control.As(&persist), "NTServiceX");

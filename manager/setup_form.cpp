@@ -13,6 +13,7 @@
 #include "core/syslog_text.h"
 #include "list_files.h"
 #include "main_form.h"
+#include "platform/winapi/adopt.h"
 #include "platform/winapi/dispatch_sink.h"
 #include "platform/winapi/late_bound.h"
 #include "platform/winapi/oleauto.h"
@@ -74,8 +75,7 @@ void CreateMailControl(SetupWindow& w) {
     HRESULT hr = ::CLSIDFromProgID(L"VelmSendMail.VelmSendmail", &clsid);
     if (SUCCEEDED(hr)) hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, &w.mail);
     if (SUCCEEDED(hr)) {
-        ComPtr<vantrel::com::DispatchSink> sink;
-        sink.Attach(new vantrel::com::DispatchSink(kMailEvents));
+        ComPtr<vantrel::com::DispatchSink> sink = vantrel::com::Adopt(new vantrel::com::DispatchSink(kMailEvents));
         SetupWindow* owner = &w;  // the window unadvises before it goes
         sink->On(kSendCompleteEvent, [owner](DISPPARAMS*) {
             ::MessageBoxA(owner->dlg, "Email Sent Successfully", "Vantrel", MB_OK | MB_ICONINFORMATION);

@@ -85,7 +85,11 @@ LRESULT CALLBACK TNTPersistent::WindowProc(HWND w, UINT m, WPARAM wp, LPARAM lp)
     if (self && m == WM_PAINT) {
         PAINTSTRUCT ps;
         HDC dc = ::BeginPaint(w, &ps);
-        self->Paint(dc);
+        try {
+            self->Paint(dc);
+        } catch (...) {
+            // Nothing unwinds into the container; the next paint tries again.
+        }
         ::EndPaint(w, &ps);
         return 0;
     }

@@ -58,6 +58,8 @@ public:
     // reading while the values themselves are read (EndReading ends it).
     void BeginLoading() { loading_ = reading_ = true; }
     void EndReading() { reading_ = false; }
+    // Ends a load that failed part way, without the work of Loaded.
+    void CancelLoading() { loading_ = reading_ = false; }
     bool IsLoading() const { return loading_; }
     bool IsReading() const { return reading_; }
     virtual void Loaded();

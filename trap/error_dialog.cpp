@@ -4,7 +4,6 @@
 
 #include <objbase.h>
 #include <oleauto.h>
-#include <winspool.h>
 #include <wrl/client.h>
 
 #include <algorithm>
@@ -15,6 +14,7 @@
 #include "core/error_classes.h"
 #include "core/settings.h"
 #include "platform/winapi/oleauto.h"
+#include "printer.h"
 
 namespace trap {
 namespace {
@@ -397,40 +397,6 @@ void OnKnowledgeBase(HWND dialog) {
         MessageBoxA(dialog, message.c_str(), "Hollin", MB_OK | MB_ICONINFORMATION);
     } catch (...) {
     }
-}
-
-void PrintToDefaultPrinter(const std::vector<std::string>& lines) {
-    DWORD size = 0;
-    GetDefaultPrinterA(nullptr, &size);
-    if (size == 0) return;
-    std::string printer(size, '\0');
-    if (!GetDefaultPrinterA(printer.data(), &size)) return;
-    printer.resize(strlen(printer.c_str()));
-    HDC dc = CreateDCA("WINSPOOL", printer.c_str(), nullptr, nullptr);
-    if (!dc) return;
-    DOCINFOA doc{};
-    doc.cbSize = sizeof doc;
-    doc.lpszDocName = HollinReportText(34).c_str();
-    if (StartDocA(dc, &doc) > 0) {
-        TEXTMETRICA tm{};
-        GetTextMetricsA(dc, &tm);
-        const int line_height = std::max<int>(tm.tmHeight + tm.tmExternalLeading, 1);
-        const int page_height = GetDeviceCaps(dc, VERTRES);
-        StartPage(dc);
-        int y = 0;
-        for (const std::string& line : lines) {
-            if (y + line_height > page_height && y > 0) {
-                EndPage(dc);
-                StartPage(dc);
-                y = 0;
-            }
-            TabbedTextOutA(dc, 0, y, line.c_str(), static_cast<int>(line.size()), 0, nullptr, 0);
-            y += line_height;
-        }
-        EndPage(dc);
-        EndDoc(dc);
-    }
-    DeleteDC(dc);
 }
 
 void OnPrint(HWND dialog) {

@@ -6,9 +6,12 @@
 
 #include <oleauto.h>
 
+#include <cstring>
 #include <string>
 
 #include "event_log_record.h"
+#include "platform/winapi/adopt.h"
+#include "platform/winapi/com_barrier.h"
 #include "platform/winapi/fault_guard.h"
 #include "platform/winapi/handles.h"
 #include "raw_record_builder.h"
@@ -45,8 +48,7 @@ struct Decoded {
 
 Decoded Decode(const RawRecordSpec& spec, lorvex::SidCache* cache = nullptr, long order = 2) {
     auto bytes = BuildRawRecord(spec);
-    ComPtr<lorvex::EventLogRecord> r;
-    r.Attach(new lorvex::EventLogRecord());
+    ComPtr<lorvex::EventLogRecord> r = vantrel::com::Adopt(new lorvex::EventLogRecord());
     HRESULT hr = r->Init(bytes.data(), bytes.size(), cache, order);
     return {hr, r};
 }
@@ -172,8 +174,7 @@ TEST_F(Record, RecordPointingOutsideItselfIsRefused) {
     auto bytes = BuildRawRecord(spec);
     bytes[36] = 0xF0;  // string offset far past the end
     bytes[37] = 0xFF;
-    ComPtr<lorvex::EventLogRecord> r;
-    r.Attach(new lorvex::EventLogRecord());
+    ComPtr<lorvex::EventLogRecord> r = vantrel::com::Adopt(new lorvex::EventLogRecord());
     EXPECT_EQ(static_cast<uint32_t>(r->Init(bytes.data(), bytes.size(), nullptr, 2)), 0x800705DCu);
     EXPECT_TRUE(StartsWith(LastErrorText(), L"Error decoding event log record - "));
 }
@@ -279,9 +280,21 @@ TEST_F(Description, FailsWithTheTextsOfEachCause) {
     EXPECT_TRUE(StartsWith(Describe(Event(99999, {}).Get()), L"<failed: Error formatting message - "));
 
     // A client-made record has no source to look up.
-    ComPtr<lorvex::EventLogRecord> empty;
-    empty.Attach(new lorvex::EventLogRecord());
+    ComPtr<lorvex::EventLogRecord> empty = vantrel::com::Adopt(new lorvex::EventLogRecord());
     EXPECT_EQ(Describe(empty.Get()), L"<failed: The event source isn't configured in the registry>");
+}
+
+TEST_F(Description, RunningOutOfMemoryNamesWhatCouldNotBeAllocated) {
+    for (const char* text : {"Failed to allocate memory for message file names",
+                             "Failed to allocate memory for updated insertion strings",
+                             "Failed to allocate memory for formatted message"}) {
+        vantrel::com::FailAllocationForTest(text);
+        vantrel::Bstr description;
+        EXPECT_EQ(Event(1001, {"7"})->get_EventDescription(description.put()), E_OUTOFMEMORY) << text;
+        vantrel::com::FailAllocationForTest(nullptr);
+        EXPECT_EQ(LastErrorText(), std::wstring(text, text + strlen(text)));
+    }
+    EXPECT_EQ(Describe(Event(1001, {"7"}).Get()), L"Parameter seven  and nine with seven");
 }
 
 TEST_F(Description, FailsPast4095CharactersAndSucceedsAt4095) {

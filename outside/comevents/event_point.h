@@ -22,18 +22,24 @@ public:
     EventPoint(IConnectionPointContainer* owner, REFIID events) : ConnectionPointBase(owner, events) {}
 
     STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override {
-        if (!sink || !cookie) return E_POINTER;
-        *cookie = 0;
-        Microsoft::WRL::ComPtr<IDispatch> dispatch;
-        if (FAILED(sink->QueryInterface(events(), reinterpret_cast<void**>(dispatch.GetAddressOf()))) &&
-            FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(dispatch.GetAddressOf()))))
-            return CONNECT_E_CANNOTCONNECT;
-        *cookie = ++last_cookie_;
-        sinks_[*cookie] = dispatch;
-        if (on_advise_) on_advise_();
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!sink || !cookie) return E_POINTER;
+            *cookie = 0;
+            Microsoft::WRL::ComPtr<IDispatch> dispatch;
+            if (FAILED(sink->QueryInterface(events(), reinterpret_cast<void**>(dispatch.GetAddressOf()))) &&
+                FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(dispatch.GetAddressOf()))))
+                return CONNECT_E_CANNOTCONNECT;
+            *cookie = ++last_cookie_;
+            sinks_[*cookie] = dispatch;
+            if (on_advise_) on_advise_();
+            return S_OK;
+        });
     }
-    STDMETHODIMP Unadvise(DWORD cookie) override { return sinks_.erase(cookie) ? S_OK : CONNECT_E_NOCONNECTION; }
+    STDMETHODIMP Unadvise(DWORD cookie) override {
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            return sinks_.erase(cookie) ? S_OK : CONNECT_E_NOCONNECTION;
+        });
+    }
 
     bool HasSinks() const { return !sinks_.empty(); }
     // Called after every successful Advise.
@@ -50,6 +56,9 @@ public:
             s.second->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
         }
     }
+
+protected:
+    std::vector<Advised> Connections() const override { return ListAdvised(sinks_); }
 
 private:
     std::map<DWORD, Microsoft::WRL::ComPtr<IDispatch>> sinks_;

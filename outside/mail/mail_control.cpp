@@ -12,6 +12,7 @@
 
 #include "idl.h"
 #include "platform/winapi/com_server.h"
+#include "platform/winapi/connection_point.h"
 #include "platform/winapi/oleauto.h"
 #include "send_job.h"
 
@@ -87,35 +88,26 @@ bool StartWorker(const std::shared_ptr<Queue>& q) {
 class MailControl;
 
 // The one connection point, for the event interface.
-class EventPoint : public IConnectionPoint {
+class EventPoint : public vantrel::com::ConnectionPointBase {
 public:
-    explicit EventPoint(MailControl* owner) : owner_(owner) {}
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
-    STDMETHODIMP GetConnectionInterface(IID* iid) override {
-        if (!iid) return E_POINTER;
-        *iid = DIID___VelmSendmail;
-        return S_OK;
-    }
-    STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** c) override;
+    explicit EventPoint(IConnectionPointContainer* owner) : ConnectionPointBase(owner, DIID___VelmSendmail) {}
     STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override {
-        if (!sink || !cookie) return E_POINTER;
-        *cookie = 0;
-        ComPtr<IDispatch> dispatch;
-        if (FAILED(sink->QueryInterface(DIID___VelmSendmail, reinterpret_cast<void**>(dispatch.GetAddressOf()))) &&
-            FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(dispatch.GetAddressOf()))))
-            return CONNECT_E_CANNOTCONNECT;
-        *cookie = ++last_cookie_;
-        sinks_[*cookie] = dispatch;
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!sink || !cookie) return E_POINTER;
+            *cookie = 0;
+            ComPtr<IDispatch> dispatch;
+            if (FAILED(sink->QueryInterface(DIID___VelmSendmail, reinterpret_cast<void**>(dispatch.GetAddressOf()))) &&
+                FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(dispatch.GetAddressOf()))))
+                return CONNECT_E_CANNOTCONNECT;
+            *cookie = ++last_cookie_;
+            sinks_[*cookie] = dispatch;
+            return S_OK;
+        });
     }
     STDMETHODIMP Unadvise(DWORD cookie) override {
-        return sinks_.erase(cookie) ? S_OK : CONNECT_E_NOCONNECTION;
-    }
-    STDMETHODIMP EnumConnections(IEnumConnections** e) override {
-        if (e) *e = nullptr;
-        return E_NOTIMPL;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            return sinks_.erase(cookie) ? S_OK : CONNECT_E_NOCONNECTION;
+        });
     }
 
     void Fire(DISPID id, const std::wstring* text) {
@@ -134,8 +126,10 @@ public:
         }
     }
 
+protected:
+    std::vector<vantrel::com::Advised> Connections() const override { return vantrel::com::ListAdvised(sinks_); }
+
 private:
-    MailControl* owner_;
     std::map<DWORD, ComPtr<IDispatch>> sinks_;
     DWORD last_cookie_ = 0;
 };
@@ -166,64 +160,99 @@ public:
     STDMETHODIMP_(ULONG) Release() override { return Dual::Release(); }
 
     // Properties keep what was last set.
-    STDMETHODIMP get_Body(BSTR* v) override { return Get(body_, v); }
-    STDMETHODIMP put_Body(BSTR v) override { return Put(body_, v); }
-    STDMETHODIMP get_Subject(BSTR* v) override { return Get(subject_, v); }
-    STDMETHODIMP put_Subject(BSTR v) override { return Put(subject_, v); }
-    STDMETHODIMP get_Password(BSTR* v) override { return Get(password_, v); }
-    STDMETHODIMP put_Password(BSTR v) override { return Put(password_, v); }
-    STDMETHODIMP get_UserName(BSTR* v) override { return Get(user_, v); }
-    STDMETHODIMP put_UserName(BSTR v) override { return Put(user_, v); }
-    STDMETHODIMP get_SMTPServer(BSTR* v) override { return Get(server_, v); }
-    STDMETHODIMP put_SMTPServer(BSTR v) override { return Put(server_, v); }
-    STDMETHODIMP get_FromEmail(BSTR* v) override { return Get(from_, v); }
-    STDMETHODIMP put_FromEmail(BSTR v) override { return Put(from_, v); }
-    STDMETHODIMP get_ToEmail(BSTR* v) override { return Get(to_, v); }
-    STDMETHODIMP put_ToEmail(BSTR v) override { return Put(to_, v); }
+    STDMETHODIMP get_Body(BSTR* v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return Get(body_, v); });
+    }
+    STDMETHODIMP put_Body(BSTR v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return Put(body_, v); });
+    }
+    STDMETHODIMP get_Subject(BSTR* v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return Get(subject_, v); });
+    }
+    STDMETHODIMP put_Subject(BSTR v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return Put(subject_, v); });
+    }
+    STDMETHODIMP get_Password(BSTR* v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return Get(password_, v); });
+    }
+    STDMETHODIMP put_Password(BSTR v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return Put(password_, v); });
+    }
+    STDMETHODIMP get_UserName(BSTR* v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return Get(user_, v); });
+    }
+    STDMETHODIMP put_UserName(BSTR v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return Put(user_, v); });
+    }
+    STDMETHODIMP get_SMTPServer(BSTR* v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return Get(server_, v); });
+    }
+    STDMETHODIMP put_SMTPServer(BSTR v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return Put(server_, v); });
+    }
+    STDMETHODIMP get_FromEmail(BSTR* v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return Get(from_, v); });
+    }
+    STDMETHODIMP put_FromEmail(BSTR v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return Put(from_, v); });
+    }
+    STDMETHODIMP get_ToEmail(BSTR* v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return Get(to_, v); });
+    }
+    STDMETHODIMP put_ToEmail(BSTR v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return Put(to_, v); });
+    }
 
     STDMETHODIMP SendMessage() override {
-        if (!window_) {
-            vantrel::com::SetErrorInfo(L"VelmSendmail", L"The control cannot report outcomes on this thread");
-            return E_FAIL;
-        }
-        SendJob job{server_, from_, to_, subject_, body_, user_, password_};
-        {
-            std::lock_guard<std::mutex> guard(queue_->lock);
-            queue_->jobs.push_back(std::move(job));
-            if (!queue_->worker_running) {
-                if (!StartWorker(queue_)) {
-                    queue_->jobs.pop_back();
-                    vantrel::com::SetErrorInfo(L"VelmSendmail", L"Cannot start the sending thread");
-                    return E_OUTOFMEMORY;
-                }
-                queue_->worker_running = true;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!window_) {
+                vantrel::com::SetErrorInfo(L"VelmSendmail", L"The control cannot report outcomes on this thread");
+                return E_FAIL;
             }
-        }
-        queue_->wake.notify_all();
-        return S_OK;
+            SendJob job{server_, from_, to_, subject_, body_, user_, password_};
+            {
+                std::lock_guard<std::mutex> guard(queue_->lock);
+                queue_->jobs.push_back(std::move(job));
+                if (!queue_->worker_running) {
+                    if (!StartWorker(queue_)) {
+                        queue_->jobs.pop_back();
+                        vantrel::com::SetErrorInfo(L"VelmSendmail", L"Cannot start the sending thread");
+                        return E_OUTOFMEMORY;
+                    }
+                    queue_->worker_running = true;
+                }
+            }
+            queue_->wake.notify_all();
+            return S_OK;
+        });
     }
 
     // IConnectionPointContainer
     STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** e) override {
-        if (e) *e = nullptr;
-        return E_NOTIMPL;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            return vantrel::com::EnumeratePoints({&point_}, e);
+        });
     }
     STDMETHODIMP FindConnectionPoint(REFIID riid, IConnectionPoint** cp) override {
-        if (!cp) return E_POINTER;
-        *cp = nullptr;
-        if (riid != DIID___VelmSendmail) return CONNECT_E_NOCONNECTION;
-        *cp = &point_;
-        point_.AddRef();
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!cp) return E_POINTER;
+            *cp = nullptr;
+            if (riid != DIID___VelmSendmail) return CONNECT_E_NOCONNECTION;
+            *cp = &point_;
+            point_.AddRef();
+            return S_OK;
+        });
     }
 
     // IProvideClassInfo: how event clients find the source interface.
     STDMETHODIMP GetClassInfo(ITypeInfo** ti) override {
-        if (!ti) return E_POINTER;
-        *ti = vantrel::com::ModuleTypeInfo(CLSID_VelmSendmail);
-        if (!*ti) return TYPE_E_ELEMENTNOTFOUND;
-        (*ti)->AddRef();
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!ti) return E_POINTER;
+            *ti = vantrel::com::ModuleTypeInfo(CLSID_VelmSendmail);
+            if (!*ti) return TYPE_E_ELEMENTNOTFOUND;
+            (*ti)->AddRef();
+            return S_OK;
+        });
     }
 
     // Raises every outcome the worker has finished, in order, on this thread.
@@ -267,29 +296,10 @@ private:
     HWND window_ = nullptr;
 };
 
-STDMETHODIMP EventPoint::QueryInterface(REFIID riid, void** ppv) {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IConnectionPoint) {
-        *ppv = static_cast<IConnectionPoint*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-STDMETHODIMP_(ULONG) EventPoint::AddRef() { return owner_->AddRef(); }
-STDMETHODIMP_(ULONG) EventPoint::Release() { return owner_->Release(); }
-STDMETHODIMP EventPoint::GetConnectionPointContainer(IConnectionPointContainer** c) {
-    if (!c) return E_POINTER;
-    *c = owner_;
-    owner_->AddRef();
-    return S_OK;
-}
-
 LRESULT CALLBACK NotifyProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == kOutcomeMessage) {
         if (auto* control = reinterpret_cast<MailControl*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA)))
-            control->DeliverOutcomes();
+            vantrel::com::Barrier([&] { control->DeliverOutcomes(); });
         return 0;
     }
     return ::DefWindowProcW(hwnd, msg, wp, lp);

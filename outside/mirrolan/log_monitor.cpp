@@ -78,47 +78,52 @@ public:
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override { return Dual::QueryInterface(riid, ppv); }
 
     STDMETHODIMP StartMonitoring(BSTR log_name) override {
-        Stop();
-        ComPtr<IEventLog> log;
-        HRESULT hr = ::CoCreateInstance(CLSID_EventLog, nullptr, CLSCTX_INPROC_SERVER, IID_IEventLog,
-                                        reinterpret_cast<void**>(log.GetAddressOf()));
-        if (FAILED(hr)) return Fail(hr, L"Cannot create Lorvex.EventLog");
-        vantrel::Bstr name(log_name ? log_name : L"");
-        if (FAILED(hr = log->put_SourceName(name.get()))) return Fail(hr, nullptr);
-        if (FAILED(hr = log->put_ChangeCheckInterval(kCheckInterval))) return Fail(hr, nullptr);
-        LogWindow now;
-        if (FAILED(hr = Window(log.Get(), now))) return Fail(hr, nullptr);
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            Stop();
+            ComPtr<IEventLog> log;
+            HRESULT hr = ::CoCreateInstance(CLSID_EventLog, nullptr, CLSCTX_INPROC_SERVER, IID_IEventLog,
+                                            reinterpret_cast<void**>(log.GetAddressOf()));
+            if (FAILED(hr)) return Fail(hr, L"Cannot create Lorvex.EventLog");
+            vantrel::Bstr name(log_name ? log_name : L"");
+            if (FAILED(hr = log->put_SourceName(name.get()))) return Fail(hr, nullptr);
+            if (FAILED(hr = log->put_ChangeCheckInterval(kCheckInterval))) return Fail(hr, nullptr);
+            LogWindow now;
+            if (FAILED(hr = Window(log.Get(), now))) return Fail(hr, nullptr);
 
-        ComPtr<IConnectionPointContainer> container;
-        ComPtr<IConnectionPoint> point;
-        if (FAILED(hr = log.As(&container)) ||
-            FAILED(hr = container->FindConnectionPoint(DIID__IEventLogEvents, point.GetAddressOf())))
-            return Fail(hr, L"Lorvex.EventLog has no change events");
-        auto* sink = new ChangeSink(this);
-        DWORD cookie = 0;
-        hr = point->Advise(sink, &cookie);
-        if (FAILED(hr)) {
-            sink->Detach();
-            sink->Release();
-            return Fail(hr, nullptr);
-        }
-        log_ = log;
-        point_of_log_ = point;
-        sink_ = sink;
-        cookie_ = cookie;
-        position_ = ReadPosition(now);
-        timer_ = ::SetTimer(nullptr, 0, 2 * kCheckInterval, CatchUp);
-        if (timer_) t_catch_up[timer_] = this;
-        return S_OK;
+            ComPtr<IConnectionPointContainer> container;
+            ComPtr<IConnectionPoint> point;
+            if (FAILED(hr = log.As(&container)) ||
+                FAILED(hr = container->FindConnectionPoint(DIID__IEventLogEvents, point.GetAddressOf())))
+                return Fail(hr, L"Lorvex.EventLog has no change events");
+            auto* sink = new ChangeSink(this);
+            DWORD cookie = 0;
+            hr = point->Advise(sink, &cookie);
+            if (FAILED(hr)) {
+                sink->Detach();
+                sink->Release();
+                return Fail(hr, nullptr);
+            }
+            log_ = log;
+            point_of_log_ = point;
+            sink_ = sink;
+            cookie_ = cookie;
+            position_ = ReadPosition(now);
+            timer_ = ::SetTimer(nullptr, 0, 2 * kCheckInterval, CatchUp);
+            if (timer_) t_catch_up[timer_] = this;
+            return S_OK;
+        });
     }
 
     // IConnectionPointContainer
     STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** e) override {
-        if (e) *e = nullptr;
-        return E_NOTIMPL;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            return vantrel::com::EnumeratePoints({&point_}, e);
+        });
     }
     STDMETHODIMP FindConnectionPoint(REFIID riid, IConnectionPoint** cp) override {
-        return vantrel::com::FindPoint(point_, DIID___Mirrolan, riid, cp);
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            return vantrel::com::FindPoint(point_, DIID___Mirrolan, riid, cp);
+        });
     }
 
     // The log changed: raise every entry past the position, one by one. A change that
@@ -214,12 +219,14 @@ void CALLBACK CatchUp(HWND, UINT, UINT_PTR id, DWORD) {
     LogMonitor* monitor = it->second;
     t_catch_up.erase(it);
     monitor->timer_ = 0;
-    monitor->OnChange();
+    vantrel::com::Barrier([&] { monitor->OnChange(); });
 }
 
 STDMETHODIMP ChangeSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) {
-    if (id == kOnEventLogChange && owner_) owner_->OnChange();
-    return S_OK;
+    return vantrel::com::Barrier([&]() -> HRESULT {
+        if (id == kOnEventLogChange && owner_) owner_->OnChange();
+        return S_OK;
+    });
 }
 
 }  // namespace

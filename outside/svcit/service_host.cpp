@@ -139,44 +139,49 @@ public:
 
     // Writes through Lorvex's EventSource, under the service's name as event source.
     STDMETHODIMP LogEvent(BSTR text, long type) override {
-        ComPtr<IEventSource> source;
-        HRESULT hr = ::CoCreateInstance(CLSID_EventSource, nullptr, CLSCTX_INPROC_SERVER, IID_IEventSource,
-                                        reinterpret_cast<void**>(source.GetAddressOf()));
-        if (FAILED(hr)) {
-            vantrel::com::SetErrorInfo(L"SvcIt", L"Cannot create Lorvex.EventSource");
-            return hr;
-        }
-        const std::string& name = State().name;
-        vantrel::Bstr source_name(std::wstring(name.empty() ? L"Quenloc" : std::wstring(name.begin(), name.end())));
-        if (FAILED(hr = source->put_SourceName(source_name.get()))) return hr;
-        SAFEARRAYBOUND bound{1, 0};
-        vantrel::SafeArray strings(::SafeArrayCreate(VT_VARIANT, 1, &bound));
-        if (!strings.get()) return E_OUTOFMEMORY;
-        LONG index = 0;
-        vantrel::Variant item;
-        *item.put() = Text(text ? std::wstring(text, ::SysStringLen(text)) : std::wstring());
-        if (FAILED(hr = ::SafeArrayPutElement(strings.get(), &index, item.get()))) return hr;
-        vantrel::Variant array;
-        array->vt = VT_ARRAY | VT_VARIANT;
-        array->parray = strings.release();
-        vantrel::Variant no_data;
-        no_data->vt = VT_ERROR;
-        no_data->scode = DISP_E_PARAMNOTFOUND;
-        const long event_id = 1;
-        switch (type) {
-        case 0: return source->ReportInformation(event_id, *array.get(), *no_data.get());
-        case 2: return source->ReportError(event_id, *array.get(), *no_data.get());
-        default: return source->ReportWarning(event_id, *array.get(), *no_data.get());
-        }
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            ComPtr<IEventSource> source;
+            HRESULT hr = ::CoCreateInstance(CLSID_EventSource, nullptr, CLSCTX_INPROC_SERVER, IID_IEventSource,
+                                            reinterpret_cast<void**>(source.GetAddressOf()));
+            if (FAILED(hr)) {
+                vantrel::com::SetErrorInfo(L"SvcIt", L"Cannot create Lorvex.EventSource");
+                return hr;
+            }
+            const std::string& name = State().name;
+            vantrel::Bstr source_name(std::wstring(name.empty() ? L"Quenloc" : std::wstring(name.begin(), name.end())));
+            if (FAILED(hr = source->put_SourceName(source_name.get()))) return hr;
+            SAFEARRAYBOUND bound{1, 0};
+            vantrel::SafeArray strings(::SafeArrayCreate(VT_VARIANT, 1, &bound));
+            if (!strings.get()) return E_OUTOFMEMORY;
+            LONG index = 0;
+            vantrel::Variant item;
+            *item.put() = Text(text ? std::wstring(text, ::SysStringLen(text)) : std::wstring());
+            if (FAILED(hr = ::SafeArrayPutElement(strings.get(), &index, item.get()))) return hr;
+            vantrel::Variant array;
+            array->vt = VT_ARRAY | VT_VARIANT;
+            array->parray = strings.release();
+            vantrel::Variant no_data;
+            no_data->vt = VT_ERROR;
+            no_data->scode = DISP_E_PARAMNOTFOUND;
+            const long event_id = 1;
+            switch (type) {
+            case 0: return source->ReportInformation(event_id, *array.get(), *no_data.get());
+            case 2: return source->ReportError(event_id, *array.get(), *no_data.get());
+            default: return source->ReportWarning(event_id, *array.get(), *no_data.get());
+            }
+        });
     }
 
     // IConnectionPointContainer
     STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** e) override {
-        if (e) *e = nullptr;
-        return E_NOTIMPL;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            return vantrel::com::EnumeratePoints({&point_}, e);
+        });
     }
     STDMETHODIMP FindConnectionPoint(REFIID riid, IConnectionPoint** cp) override {
-        return vantrel::com::FindPoint(point_, DIID__ISvcItEvents, riid, cp);
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            return vantrel::com::FindPoint(point_, DIID__ISvcItEvents, riid, cp);
+        });
     }
 
     // The first sink to connect is the program's form: from then on it can take the
@@ -246,7 +251,8 @@ private:
 
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == kStartMessage || msg == kStopMessage || msg == kNoServiceMessage) {
-        if (auto* host = reinterpret_cast<ServiceHost*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA))) host->OnMessage(msg);
+        if (auto* host = reinterpret_cast<ServiceHost*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA)))
+            vantrel::com::Barrier([&] { host->OnMessage(msg); });
         return 0;
     }
     return ::DefWindowProcW(hwnd, msg, wp, lp);

@@ -65,30 +65,34 @@ public:
         return DISP_E_BADINDEX;
     }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-        if (!names || !ids) return E_POINTER;
-        size_t n = 0;
-        const DispMember* table = Members(n);
-        HRESULT hr = S_OK;
-        for (UINT i = 0; i < count; ++i) {
-            ids[i] = DISPID_UNKNOWN;
-            // Only the member name is looked up; argument names are not supported.
-            if (i == 0) {
-                for (size_t m = 0; m < n; ++m) {
-                    if (names[0] && ::lstrcmpiW(names[0], table[m].name) == 0) ids[0] = table[m].id;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!names || !ids) return E_POINTER;
+            size_t n = 0;
+            const DispMember* table = Members(n);
+            HRESULT hr = S_OK;
+            for (UINT i = 0; i < count; ++i) {
+                ids[i] = DISPID_UNKNOWN;
+                // Only the member name is looked up; argument names are not supported.
+                if (i == 0) {
+                    for (size_t m = 0; m < n; ++m) {
+                        if (names[0] && ::lstrcmpiW(names[0], table[m].name) == 0) ids[0] = table[m].id;
+                    }
                 }
+                if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
             }
-            if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
-        }
-        return hr;
+            return hr;
+        });
     }
     STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                         EXCEPINFO*, UINT*) override {
-        if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-        DISPPARAMS none{};
-        if (!params) params = &none;
-        if (params->cNamedArgs > 0 && !(flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)))
-            return DISP_E_NONAMEDARGS;
-        return Call(id, flags, params, result);
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+            DISPPARAMS none{};
+            if (!params) params = &none;
+            if (params->cNamedArgs > 0 && !(flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)))
+                return DISP_E_NONAMEDARGS;
+            return Call(id, flags, params, result);
+        });
     }
 
 protected:

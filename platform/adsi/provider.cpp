@@ -36,17 +36,29 @@ public:
 
     STDMETHODIMP get_Count(LONG*) override { return E_NOTIMPL; }
     STDMETHODIMP get__NewEnum(IUnknown**) override { return E_NOTIMPL; }
-    STDMETHODIMP get_Filter(VARIANT* out) override { return out ? ::VariantCopy(out, filter_.get()) : E_POINTER; }
-    STDMETHODIMP put_Filter(VARIANT v) override { return ::VariantCopy(filter_.put(), &v); }
-    STDMETHODIMP get_Hints(VARIANT* out) override { return out ? ::VariantCopy(out, hints_.get()) : E_POINTER; }
-    STDMETHODIMP put_Hints(VARIANT v) override { return ::VariantCopy(hints_.put(), &v); }
+    STDMETHODIMP get_Filter(VARIANT* out) override {
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            return out ? ::VariantCopy(out, filter_.get()) : E_POINTER;
+        });
+    }
+    STDMETHODIMP put_Filter(VARIANT v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return ::VariantCopy(filter_.put(), &v); });
+    }
+    STDMETHODIMP get_Hints(VARIANT* out) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return out ? ::VariantCopy(out, hints_.get()) : E_POINTER; });
+    }
+    STDMETHODIMP put_Hints(VARIANT v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return ::VariantCopy(hints_.put(), &v); });
+    }
     STDMETHODIMP GetObject(BSTR class_name, BSTR relative_name, IDispatch** object) override {
-        if (!object) return E_POINTER;
-        *object = nullptr;
-        const std::wstring cls(class_name ? class_name : L"", ::SysStringLen(class_name));
-        const std::wstring name(relative_name ? relative_name : L"", ::SysStringLen(relative_name));
-        if (!SameName(cls, L"service")) return Fail(E_ADS_UNKNOWN_OBJECT, L"Unknown object class: " + cls);
-        return CreateServiceObject(name_, name, object);
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!object) return E_POINTER;
+            *object = nullptr;
+            const std::wstring cls(class_name ? class_name : L"", ::SysStringLen(class_name));
+            const std::wstring name(relative_name ? relative_name : L"", ::SysStringLen(relative_name));
+            if (!SameName(cls, L"service")) return Fail(E_ADS_UNKNOWN_OBJECT, L"Unknown object class: " + cls);
+            return CreateServiceObject(name_, name, object);
+        });
     }
     STDMETHODIMP Create(BSTR, BSTR, IDispatch**) override { return E_NOTIMPL; }
     STDMETHODIMP Delete(BSTR, BSTR) override { return E_NOTIMPL; }
@@ -116,8 +128,10 @@ private:
 class ProviderObject : public Automation<IADsOpenDSObject> {
 public:
     STDMETHODIMP OpenDSObject(BSTR path, BSTR, BSTR, LONG, IDispatch** object) override {
-        // Credentials are not needed for this computer's own objects.
-        return BindPath(std::wstring(path ? path : L"", ::SysStringLen(path)), object);
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            // Credentials are not needed for this computer's own objects.
+            return BindPath(std::wstring(path ? path : L"", ::SysStringLen(path)), object);
+        });
     }
 
 protected:
@@ -151,15 +165,19 @@ protected:
 class SystemInfo : public Automation<IADsWinNTSystemInfo> {
 public:
     STDMETHODIMP get_UserName(BSTR* out) override {
-        wchar_t name[256 + 1];
-        DWORD size = 256 + 1;
-        if (!::GetUserNameW(name, &size)) {
-            DWORD code = ::GetLastError();
-            return Fail(HRESULT_FROM_WIN32(code), SystemMessage(code));
-        }
-        return PutText(out, name);
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            wchar_t name[256 + 1];
+            DWORD size = 256 + 1;
+            if (!::GetUserNameW(name, &size)) {
+                DWORD code = ::GetLastError();
+                return Fail(HRESULT_FROM_WIN32(code), SystemMessage(code));
+            }
+            return PutText(out, name);
+        });
     }
-    STDMETHODIMP get_ComputerName(BSTR* out) override { return PutText(out, LocalComputerName()); }
+    STDMETHODIMP get_ComputerName(BSTR* out) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return PutText(out, LocalComputerName()); });
+    }
     // No domain membership is known to this substitute.
     STDMETHODIMP get_DomainName(BSTR*) override { return E_NOTIMPL; }
     STDMETHODIMP get_PDC(BSTR*) override { return E_NOTIMPL; }
@@ -210,30 +228,36 @@ public:
     }
 
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (outer) return CLASS_E_NOAGGREGATION;
-        return CreateProvider(riid, ppv);
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!ppv) return E_POINTER;
+            *ppv = nullptr;
+            if (outer) return CLASS_E_NOAGGREGATION;
+            return CreateProvider(riid, ppv);
+        });
     }
     STDMETHODIMP LockServer(BOOL lock) override {
-        if (lock)
-            com::Counts().Lock();
-        else
-            com::Counts().Unlock();
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (lock)
+                com::Counts().Lock();
+            else
+                com::Counts().Unlock();
+            return S_OK;
+        });
     }
 
     STDMETHODIMP ParseDisplayName(IBindCtx*, LPOLESTR name, ULONG* eaten, IMoniker** moniker) override {
-        if (!name || !eaten || !moniker) return E_POINTER;
-        *eaten = 0;
-        *moniker = nullptr;
-        IDispatch* object = nullptr;
-        HRESULT hr = BindPath(name, &object);
-        if (FAILED(hr)) return hr;
-        hr = ::CreatePointerMoniker(object, moniker);
-        object->Release();
-        if (SUCCEEDED(hr)) *eaten = static_cast<ULONG>(::lstrlenW(name));
-        return hr;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!name || !eaten || !moniker) return E_POINTER;
+            *eaten = 0;
+            *moniker = nullptr;
+            IDispatch* object = nullptr;
+            HRESULT hr = BindPath(name, &object);
+            if (FAILED(hr)) return hr;
+            hr = ::CreatePointerMoniker(object, moniker);
+            object->Release();
+            if (SUCCEEDED(hr)) *eaten = static_cast<ULONG>(::lstrlenW(name));
+            return hr;
+        });
     }
 
 private:

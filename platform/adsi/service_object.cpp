@@ -43,11 +43,19 @@ public:
     ServiceObject(std::wstring computer, std::wstring name) : computer_(std::move(computer)), name_(std::move(name)) {}
 
     // IADs
-    STDMETHODIMP get_Name(BSTR* out) override { return PutText(out, name_); }
-    STDMETHODIMP get_Class(BSTR* out) override { return PutText(out, L"Service"); }
+    STDMETHODIMP get_Name(BSTR* out) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return PutText(out, name_); });
+    }
+    STDMETHODIMP get_Class(BSTR* out) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return PutText(out, L"Service"); });
+    }
     STDMETHODIMP get_GUID(BSTR*) override { return E_NOTIMPL; }
-    STDMETHODIMP get_ADsPath(BSTR* out) override { return PutText(out, ServicePath(computer_, name_)); }
-    STDMETHODIMP get_Parent(BSTR* out) override { return PutText(out, ComputerPath(computer_)); }
+    STDMETHODIMP get_ADsPath(BSTR* out) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return PutText(out, ServicePath(computer_, name_)); });
+    }
+    STDMETHODIMP get_Parent(BSTR* out) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return PutText(out, ComputerPath(computer_)); });
+    }
     STDMETHODIMP get_Schema(BSTR*) override { return E_NOTIMPL; }
     STDMETHODIMP GetInfo() override { return E_NOTIMPL; }
     STDMETHODIMP SetInfo() override { return E_NOTIMPL; }
@@ -59,17 +67,19 @@ public:
 
     // IADsServiceOperations: the state is read afresh on every call.
     STDMETHODIMP get_Status(LONG* out) override {
-        if (!out) return E_POINTER;
-        ScHandle service;
-        HRESULT hr = OpenService(name_, SERVICE_QUERY_STATUS, service);
-        if (FAILED(hr)) return hr;
-        SERVICE_STATUS status{};
-        if (!::QueryServiceStatus(service.get(), &status)) {
-            DWORD code = ::GetLastError();
-            return Fail(HRESULT_FROM_WIN32(code), SystemMessage(code));
-        }
-        *out = ServiceStatusFromState(status.dwCurrentState);
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!out) return E_POINTER;
+            ScHandle service;
+            HRESULT hr = OpenService(name_, SERVICE_QUERY_STATUS, service);
+            if (FAILED(hr)) return hr;
+            SERVICE_STATUS status{};
+            if (!::QueryServiceStatus(service.get(), &status)) {
+                DWORD code = ::GetLastError();
+                return Fail(HRESULT_FROM_WIN32(code), SystemMessage(code));
+            }
+            *out = ServiceStatusFromState(status.dwCurrentState);
+            return S_OK;
+        });
     }
     // Controlling the service is not what this substitute is for.
     STDMETHODIMP Start() override { return E_NOTIMPL; }

@@ -8,14 +8,15 @@
 #include <olectl.h>
 #include <wrl/client.h>
 
+#include "platform/winapi/adopt.h"
+#include "platform/winapi/com_barrier.h"
+
 namespace vantrel::com {
 
 class AmbientSite final : public IOleClientSite, public IDispatch {
 public:
     static Microsoft::WRL::ComPtr<AmbientSite> Create(bool user_mode) {
-        Microsoft::WRL::ComPtr<AmbientSite> site;
-        site.Attach(new AmbientSite(user_mode));
-        return site;
+        return Adopt(new AmbientSite(user_mode));
     }
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
@@ -61,14 +62,16 @@ public:
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                         UINT*) override {
-        ::InterlockedIncrement(&asked_);
-        if (id != DISPID_AMBIENT_USERMODE || !(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
-        if (result) {
-            ::VariantInit(result);
-            result->vt = VT_BOOL;
-            result->boolVal = user_mode_ ? VARIANT_TRUE : VARIANT_FALSE;
-        }
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            ::InterlockedIncrement(&asked_);
+            if (id != DISPID_AMBIENT_USERMODE || !(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
+            if (result) {
+                ::VariantInit(result);
+                result->vt = VT_BOOL;
+                result->boolVal = user_mode_ ? VARIANT_TRUE : VARIANT_FALSE;
+            }
+            return S_OK;
+        });
     }
 
     // How often the control asked for an ambient property.

@@ -23,13 +23,15 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    for (size_t i = 0; i < vantrel::com::kModuleClassCount; ++i) {
-        const auto& entry = vantrel::com::kModuleClasses[i];
-        if (*entry.clsid != clsid) continue;
-        if (entry.class_object) return entry.class_object(riid, ppv);
-        return vantrel::com::GetClassFactory(entry.create, riid, ppv);
-    }
-    return CLASS_E_CLASSNOTAVAILABLE;
+    return vantrel::com::Barrier([&] {
+        for (size_t i = 0; i < vantrel::com::kModuleClassCount; ++i) {
+            const auto& entry = vantrel::com::kModuleClasses[i];
+            if (*entry.clsid != clsid) continue;
+            if (entry.class_object) return entry.class_object(riid, ppv);
+            return vantrel::com::GetClassFactory(entry.create, riid, ppv);
+        }
+        return CLASS_E_CLASSNOTAVAILABLE;
+    });
 }
 
 STDAPI DllCanUnloadNow() { return g_counts.CanUnload() ? S_OK : S_FALSE; }

@@ -54,15 +54,17 @@ STDMETHODIMP ClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** p
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
-    return create_(riid, ppv);
+    return Barrier([&] { return create_(riid, ppv); });
 }
 
 STDMETHODIMP ClassFactory::LockServer(BOOL lock) {
-    if (lock)
-        Counts().Lock();
-    else
-        Counts().Unlock();
-    return S_OK;
+    return vantrel::com::Barrier([&]() -> HRESULT {
+        if (lock)
+            Counts().Lock();
+        else
+            Counts().Unlock();
+        return S_OK;
+    });
 }
 
 HRESULT GetClassFactory(CreateFunction create, REFIID riid, void** ppv) {

@@ -9,6 +9,8 @@
 
 #include <new>
 
+#include "platform/winapi/com_barrier.h"
+
 namespace vantrel::com {
 
 // Live objects and server locks of one DLL. Changed with interlocked operations:
@@ -85,23 +87,29 @@ public:
         if (!ti) return E_POINTER;
         *ti = nullptr;
         if (index != 0) return DISP_E_BADINDEX;
-        ITypeInfo* info = TypeInfo();
-        if (!info) return TYPE_E_ELEMENTNOTFOUND;
-        info->AddRef();
-        *ti = info;
-        return S_OK;
+        return Barrier([&] {
+            ITypeInfo* info = TypeInfo();
+            if (!info) return TYPE_E_ELEMENTNOTFOUND;
+            info->AddRef();
+            *ti = info;
+            return S_OK;
+        });
     }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-        ITypeInfo* info = TypeInfo();
-        if (!info) return TYPE_E_ELEMENTNOTFOUND;
-        return ::DispGetIDsOfNames(info, names, count, ids);
+        return Barrier([&] {
+            ITypeInfo* info = TypeInfo();
+            if (!info) return TYPE_E_ELEMENTNOTFOUND;
+            return ::DispGetIDsOfNames(info, names, count, ids);
+        });
     }
     STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
                         VARIANT* result, EXCEPINFO* excep, UINT* argErr) override {
         if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-        ITypeInfo* info = TypeInfo();
-        if (!info) return TYPE_E_ELEMENTNOTFOUND;
-        return info->Invoke(static_cast<Itf*>(this), id, DispatchFlags(id, flags), params, result, excep, argErr);
+        return Barrier([&] {
+            ITypeInfo* info = TypeInfo();
+            if (!info) return TYPE_E_ELEMENTNOTFOUND;
+            return info->Invoke(static_cast<Itf*>(this), id, DispatchFlags(id, flags), params, result, excep, argErr);
+        });
     }
 
     // ISupportErrorInfo: only the class's own dual interface carries error information.
@@ -123,16 +131,18 @@ private:
     ObjectCount count_;
 };
 
-// Creates a new T (constructed with a reference count of 1) and asks it for riid.
+// Creates a new T (constructed with a reference count of 1) and asks it for riid; a
+// constructor that throws gives an error result, never an exception.
 template <class T>
 HRESULT CreateObject(REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    T* obj = new (std::nothrow) T();
-    if (!obj) return E_OUTOFMEMORY;
-    HRESULT hr = obj->QueryInterface(riid, ppv);
-    obj->Release();
-    return hr;
+    return Barrier([&] {
+        T* obj = new T();
+        HRESULT hr = obj->QueryInterface(riid, ppv);
+        obj->Release();
+        return hr;
+    });
 }
 
 using CreateFunction = HRESULT (*)(REFIID, void**);

@@ -1,5 +1,6 @@
 #include "platform/winapi/dispatch_sink.h"
 
+#include "platform/winapi/com_barrier.h"
 #include "platform/winapi/oleauto.h"
 
 namespace vantrel::com {
@@ -16,16 +17,18 @@ STDMETHODIMP DispatchSink::QueryInterface(REFIID riid, void** ppv) {
 }
 
 STDMETHODIMP DispatchSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) {
-    auto it = handlers_.find(id);
-    if (it == handlers_.end()) return S_OK;
-    Handler handler = it->second;  // a handler may replace the table
-    Microsoft::WRL::ComPtr<DispatchSink> self(this);
-    try {
-        handler(params);
-    } catch (...) {
-        // Handlers trap their own errors; nothing may unwind into the event's source.
-    }
-    return S_OK;
+    return vantrel::com::Barrier([&]() -> HRESULT {
+        auto it = handlers_.find(id);
+        if (it == handlers_.end()) return S_OK;
+        Handler handler = it->second;  // a handler may replace the table
+        Microsoft::WRL::ComPtr<DispatchSink> self(this);
+        try {
+            handler(params);
+        } catch (...) {
+            // Handlers trap their own errors; nothing may unwind into the event's source.
+        }
+        return S_OK;
+    });
 }
 
 HRESULT Connection::Connect(IUnknown* source, REFIID events, IDispatch* sink) {

@@ -16,49 +16,77 @@ public:
         if (r_->status_object == this) r_->status_object = nullptr;
     }
 
-    STDMETHODIMP get_ServiceName(BSTR* v) override { return GetText(r_->service_name, v); }
-    STDMETHODIMP put_ServiceName(BSTR v) override { return PutText(r_->service_name, v); }
-    STDMETHODIMP get_DisplayedName(BSTR* v) override { return GetText(r_->displayed_name, v); }
-    STDMETHODIMP put_DisplayedName(BSTR v) override { return PutText(r_->displayed_name, v); }
+    STDMETHODIMP get_ServiceName(BSTR* v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return GetText(r_->service_name, v); });
+    }
+    STDMETHODIMP put_ServiceName(BSTR v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return PutText(r_->service_name, v); });
+    }
+    STDMETHODIMP get_DisplayedName(BSTR* v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return GetText(r_->displayed_name, v); });
+    }
+    STDMETHODIMP put_DisplayedName(BSTR v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return PutText(r_->displayed_name, v); });
+    }
     STDMETHODIMP get_ServiceType(TServiceTypes* v) override {
-        if (!v) return E_POINTER;
-        *v = TServiceTypes(ServiceTypesToWin32(r_->service_type));
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!v) return E_POINTER;
+            *v = TServiceTypes(ServiceTypesToWin32(r_->service_type));
+            return S_OK;
+        });
     }
     STDMETHODIMP put_ServiceType(TServiceTypes v) override {
-        r_->service_type = Win32ToServiceTypes(std::uint32_t(v));
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            r_->service_type = Win32ToServiceTypes(std::uint32_t(v));
+            return S_OK;
+        });
     }
     STDMETHODIMP get_CurrentState(TCurrentState* v) override {
-        if (!v) return E_POINTER;
-        *v = TCurrentState(CurrentStateToWin32(r_->current_state));
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!v) return E_POINTER;
+            *v = TCurrentState(CurrentStateToWin32(r_->current_state));
+            return S_OK;
+        });
     }
     STDMETHODIMP put_CurrentState(TCurrentState v) override {
-        r_->current_state = Win32ToCurrentState(std::uint32_t(v));
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            r_->current_state = Win32ToCurrentState(std::uint32_t(v));
+            return S_OK;
+        });
     }
     STDMETHODIMP get_ControlsAccepted(TControlAcceptedSet* v) override {
-        if (!v) return E_POINTER;
-        *v = TControlAcceptedSet(ControlsAcceptedToWin32(r_->controls_accepted));
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!v) return E_POINTER;
+            *v = TControlAcceptedSet(ControlsAcceptedToWin32(r_->controls_accepted));
+            return S_OK;
+        });
     }
     STDMETHODIMP put_ControlsAccepted(TControlAcceptedSet v) override {
-        r_->controls_accepted = Win32ToControlsAccepted(std::uint32_t(v));
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            r_->controls_accepted = Win32ToControlsAccepted(std::uint32_t(v));
+            return S_OK;
+        });
     }
-    STDMETHODIMP get_Win32ExitCode(long* v) override { return Get(r_->win32_exit_code, v); }
+    STDMETHODIMP get_Win32ExitCode(long* v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return Get(r_->win32_exit_code, v); });
+    }
     STDMETHODIMP put_Win32ExitCode(long v) override { r_->win32_exit_code = v; return S_OK; }
     STDMETHODIMP get_ServiceSpecificExitCode(long* v) override {
-        return Get(r_->service_specific_exit_code, v);
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            return Get(r_->service_specific_exit_code, v);
+        });
     }
     STDMETHODIMP put_ServiceSpecificExitCode(long v) override {
         r_->service_specific_exit_code = v;
         return S_OK;
     }
-    STDMETHODIMP get_CheckPoint(long* v) override { return Get(r_->check_point, v); }
+    STDMETHODIMP get_CheckPoint(long* v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return Get(r_->check_point, v); });
+    }
     STDMETHODIMP put_CheckPoint(long v) override { r_->check_point = v; return S_OK; }
-    STDMETHODIMP get_WaitHint(long* v) override { return Get(r_->wait_hint, v); }
+    STDMETHODIMP get_WaitHint(long* v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return Get(r_->wait_hint, v); });
+    }
     STDMETHODIMP put_WaitHint(long v) override { r_->wait_hint = v; return S_OK; }
 
 private:
@@ -88,11 +116,13 @@ public:
     STDMETHODIMP Delete(long index) override { return Guard([&] { list_->Delete(index); }); }
     STDMETHODIMP Clear() override { return Guard([&] { list_->Clear(); }); }
     STDMETHODIMP get_Items(long index, IServiceStatusClass** v) override {
-        if (!v) return E_POINTER;
-        *v = nullptr;
-        HRESULT hr = S_OK;
-        HRESULT guarded = Guard([&] { hr = StatusObjectOf(list_->ItemPtr(index), v); });
-        return FAILED(guarded) ? guarded : hr;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!v) return E_POINTER;
+            *v = nullptr;
+            HRESULT hr = S_OK;
+            HRESULT guarded = Guard([&] { hr = StatusObjectOf(list_->ItemPtr(index), v); });
+            return FAILED(guarded) ? guarded : hr;
+        });
     }
     STDMETHODIMP put_Items(long, IServiceStatusClass*) override { return S_OK; }
     STDMETHODIMP IndexOf(BSTR name, long* v) override {
@@ -100,19 +130,23 @@ public:
         return Guard([&] { *v = list_->IndexOf(Text(name)); });
     }
     STDMETHODIMP get_Count(long* v) override {
-        if (!v) return E_POINTER;
-        *v = list_->Count();
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!v) return E_POINTER;
+            *v = list_->Count();
+            return S_OK;
+        });
     }
     STDMETHODIMP Add(IServiceStatusClass** v) override {
-        if (!v) return E_POINTER;
-        *v = nullptr;
-        HRESULT hr = S_OK;
-        HRESULT guarded = Guard([&] {
-            list_->Add();
-            hr = StatusObjectOf(list_->ItemPtr(list_->Count() - 1), v);
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!v) return E_POINTER;
+            *v = nullptr;
+            HRESULT hr = S_OK;
+            HRESULT guarded = Guard([&] {
+                list_->Add();
+                hr = StatusObjectOf(list_->ItemPtr(list_->Count() - 1), v);
+            });
+            return FAILED(guarded) ? guarded : hr;
         });
-        return FAILED(guarded) ? guarded : hr;
     }
 
 protected:
@@ -194,21 +228,25 @@ public:
         return Guard([&] { *v = list_ ? list_->IndexOf(Text(s)) : -1; });
     }
     STDMETHODIMP get_Count(long* v) override {
-        if (!v) return E_POINTER;
-        *v = list_ ? list_->Count() : 0;
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!v) return E_POINTER;
+            *v = list_ ? list_->Count() : 0;
+            return S_OK;
+        });
     }
     STDMETHODIMP get_Item(long index, VARIANT* v) override {
-        if (!v) return E_POINTER;
-        ::VariantInit(v);
-        return Guard([&] {
-            if (!list_) {
-                v->vt = VT_NULL;
-                return;
-            }
-            BSTR text = NewBstr((*list_)[index]);
-            v->vt = VT_BSTR;
-            v->bstrVal = text;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!v) return E_POINTER;
+            ::VariantInit(v);
+            return Guard([&] {
+                if (!list_) {
+                    v->vt = VT_NULL;
+                    return;
+                }
+                BSTR text = NewBstr((*list_)[index]);
+                v->vt = VT_BSTR;
+                v->bstrVal = text;
+            });
         });
     }
     STDMETHODIMP put_Item(long index, VARIANT value) override {
@@ -217,8 +255,10 @@ public:
         });
     }
     STDMETHODIMP Clear() override {
-        if (list_) list_->Clear();
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (list_) list_->Clear();
+            return S_OK;
+        });
     }
     STDMETHODIMP Add(VARIANT s, long* v) override {
         if (!v) return E_POINTER;
@@ -241,10 +281,18 @@ public:
     explicit LogonAsObject(TLogonAs* logon_as) : logon_as_(logon_as) {}
     void Detach() { logon_as_ = nullptr; }
 
-    STDMETHODIMP get_UserName(BSTR* v) override { return GetText(&TLogonAs::user_name, v); }
-    STDMETHODIMP put_UserName(BSTR v) override { return PutText(&TLogonAs::user_name, v); }
-    STDMETHODIMP get_Password(BSTR* v) override { return GetText(&TLogonAs::password, v); }
-    STDMETHODIMP put_Password(BSTR v) override { return PutText(&TLogonAs::password, v); }
+    STDMETHODIMP get_UserName(BSTR* v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return GetText(&TLogonAs::user_name, v); });
+    }
+    STDMETHODIMP put_UserName(BSTR v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return PutText(&TLogonAs::user_name, v); });
+    }
+    STDMETHODIMP get_Password(BSTR* v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return GetText(&TLogonAs::password, v); });
+    }
+    STDMETHODIMP put_Password(BSTR v) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return PutText(&TLogonAs::password, v); });
+    }
 
 private:
     HRESULT GetText(std::string TLogonAs::*field, BSTR* v) {

@@ -52,6 +52,11 @@ HRESULT Fail(const std::exception& e) {
     return HRESULT(StatusOf(e));
 }
 
+HRESULT FailOutOfMemory() {
+    vantrel::com::SetErrorInfo(L"Dovrin.VuRURazerir", L"Out of memory");
+    return E_OUTOFMEMORY;
+}
+
 HRESULT FailUnknown() {
     vantrel::com::SetErrorInfo(L"Dovrin.VuRURazerir", L"Unexpected failure");
     return E_UNEXPECTED;
@@ -62,6 +67,7 @@ std::string Text(BSTR s) {
 }
 
 BSTR NewBstr(const std::string& s) {
+    if (vantrel::com::AllocationFailsForTest("automation string")) throw std::bad_alloc();
     if (s.empty()) return nullptr;
     std::wstring w = vantrel::WideFromAnsi(s);
     BSTR b = ::SysAllocStringLen(w.data(), UINT(w.size()));

@@ -7,6 +7,7 @@
 #include <oaidl.h>
 
 #include <exception>
+#include <new>
 #include <string>
 
 #include "platform/winapi/com_server.h"
@@ -26,6 +27,8 @@ LCID LibraryLocale(REFGUID library);
 // own errors give 0x800407D0, anything else 0x8000FFFF, each with its text.
 HRESULT Fail(const std::exception& e);
 HRESULT FailUnknown();
+// "Out of memory" with E_OUTOFMEMORY.
+HRESULT FailOutOfMemory();
 
 // Automation strings to and from the component's texts (system code page).
 std::string Text(BSTR s);
@@ -34,17 +37,21 @@ inline VARIANT_BOOL Bool(bool b) { return b ? VARIANT_TRUE : VARIANT_FALSE; }
 // A handle as the 32-bit integer that the interface carries.
 inline long HandleValue(const void* h) { return long(reinterpret_cast<intptr_t>(h)); }
 
-// Runs a member's body: clears the out pointer first, reports failures.
+// Runs a member's body behind the barrier and reports its failures.
 template <class F>
 HRESULT Guard(F body) {
-    try {
-        body();
-        return S_OK;
-    } catch (const std::exception& e) {
-        return Fail(e);
-    } catch (...) {
-        return FailUnknown();
-    }
+    return vantrel::com::Barrier(
+        [&] {
+            try {
+                body();
+                return S_OK;
+            } catch (const std::bad_alloc&) {
+                throw;
+            } catch (const std::exception& e) {
+                return Fail(e);
+            }
+        },
+        [](HRESULT status) { return status == E_OUTOFMEMORY ? FailOutOfMemory() : FailUnknown(); });
 }
 
 // One dual interface whose dispatch goes through a registered type library. Scripts set

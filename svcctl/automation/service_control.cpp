@@ -73,23 +73,33 @@ class EventPoint : public vantrel::com::ConnectionPointBase {
 public:
     explicit EventPoint(IConnectionPointContainer* owner) : ConnectionPointBase(owner, DIID_INTServiceXEvents) {}
     STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override {
-        if (!sink || !cookie) return E_POINTER;
-        *cookie = 0;
-        if (sink_) return CONNECT_E_ADVISELIMIT;
-        ComPtr<IDispatch> events;
-        if (FAILED(sink->QueryInterface(DIID_INTServiceXEvents, reinterpret_cast<void**>(events.GetAddressOf()))) &&
-            FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(events.GetAddressOf()))))
-            return CONNECT_E_CANNOTCONNECT;
-        sink_ = events;
-        *cookie = 1;
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!sink || !cookie) return E_POINTER;
+            *cookie = 0;
+            if (sink_) return CONNECT_E_ADVISELIMIT;
+            ComPtr<IDispatch> events;
+            if (FAILED(sink->QueryInterface(DIID_INTServiceXEvents, reinterpret_cast<void**>(events.GetAddressOf()))) &&
+                FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(events.GetAddressOf()))))
+                return CONNECT_E_CANNOTCONNECT;
+            sink_ = events;
+            *cookie = 1;
+            return S_OK;
+        });
     }
     STDMETHODIMP Unadvise(DWORD cookie) override {
-        if (cookie != 1 || !sink_) return CONNECT_E_NOCONNECTION;
-        sink_.Reset();
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (cookie != 1 || !sink_) return CONNECT_E_NOCONNECTION;
+            sink_.Reset();
+            return S_OK;
+        });
     }
     void Drop() { sink_.Reset(); }
+
+protected:
+    std::vector<vantrel::com::Advised> Connections() const override {
+        if (!sink_) return {};
+        return {{1, sink_}};
+    }
 
 private:
     ComPtr<IDispatch> sink_;
@@ -173,9 +183,11 @@ public:
         return Changed(Guard([&] { service_.SetMachineName(Text(v)); }));
     }
     STDMETHODIMP get_LogonAs(ILogonAs** v) override {
-        if (!v) return E_POINTER;
-        *v = nullptr;
-        return LogonAsObjectOf(service_.LogonAs(), v);
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!v) return E_POINTER;
+            *v = nullptr;
+            return LogonAsObjectOf(service_.LogonAs(), v);
+        });
     }
     STDMETHODIMP put_LogonAs(ILogonAs*) override { return S_OK; }
     STDMETHODIMP GetPrimaryDomainName(BSTR* v) override {
@@ -204,17 +216,21 @@ public:
         return Changed(Guard([&] { service_.SetDatabaseName(Text(v)); }));
     }
     STDMETHODIMP get_ManagerAccess(TManagerAccess* v) override {
-        if (!v) return E_POINTER;
-        *v = TManagerAccess(ManagerAccessToWin32(service_.GetManagerAccess()));
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!v) return E_POINTER;
+            *v = TManagerAccess(ManagerAccessToWin32(service_.GetManagerAccess()));
+            return S_OK;
+        });
     }
     STDMETHODIMP put_ManagerAccess(TManagerAccess v) override {
         return Changed(Guard([&] { service_.SetManagerAccess(Win32ToManagerAccess(std::uint32_t(v))); }));
     }
     STDMETHODIMP get_ServiceAccess(TServiceAccess* v) override {
-        if (!v) return E_POINTER;
-        *v = TServiceAccess(ServiceAccessToWin32(service_.GetServiceAccess()));
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!v) return E_POINTER;
+            *v = TServiceAccess(ServiceAccessToWin32(service_.GetServiceAccess()));
+            return S_OK;
+        });
     }
     STDMETHODIMP put_ServiceAccess(TServiceAccess v) override {
         return Changed(Guard([&] { service_.SetServiceAccess(Win32ToServiceAccess(std::uint32_t(v))); }));
@@ -238,25 +254,31 @@ public:
         return Changed(Guard([&] { service_.SetBinaryPathName(Text(v)); }));
     }
     STDMETHODIMP get_StartType(TStartType* v) override {
-        if (!v) return E_POINTER;
-        *v = TStartType(StartTypeToWin32(service_.GetStartType()));
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!v) return E_POINTER;
+            *v = TStartType(StartTypeToWin32(service_.GetStartType()));
+            return S_OK;
+        });
     }
     STDMETHODIMP put_StartType(TStartType v) override {
         return Changed(Guard([&] { service_.SetStartType(Win32ToStartType(std::uint32_t(v))); }));
     }
     STDMETHODIMP get_ErrorControl(TErrorType* v) override {
-        if (!v) return E_POINTER;
-        *v = TErrorType(ErrorTypeToWin32(service_.GetErrorControl()));
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!v) return E_POINTER;
+            *v = TErrorType(ErrorTypeToWin32(service_.GetErrorControl()));
+            return S_OK;
+        });
     }
     STDMETHODIMP put_ErrorControl(TErrorType v) override {
         return Changed(Guard([&] { service_.SetErrorControl(Win32ToErrorType(std::uint32_t(v))); }));
     }
     STDMETHODIMP get_ServiceType(TServiceTypes* v) override {
-        if (!v) return E_POINTER;
-        *v = TServiceTypes(ServiceTypesToWin32(service_.GetServiceType()));
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!v) return E_POINTER;
+            *v = TServiceTypes(ServiceTypesToWin32(service_.GetServiceType()));
+            return S_OK;
+        });
     }
     STDMETHODIMP put_ServiceType(TServiceTypes v) override {
         return Changed(Guard([&] { service_.SetServiceType(Win32ToServiceTypes(std::uint32_t(v))); }));
@@ -268,18 +290,22 @@ public:
         return Changed(Guard([&] { service_.SetLoadOrder(Text(v)); }));
     }
     STDMETHODIMP get_TagId(long* v) override {
-        if (!v) return E_POINTER;
-        *v = long(service_.TagId());
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!v) return E_POINTER;
+            *v = long(service_.TagId());
+            return S_OK;
+        });
     }
     STDMETHODIMP put_TagId(long v) override {
         return Changed(Guard([&] { service_.SetTagId(std::uint32_t(v)); }));
     }
     STDMETHODIMP get_Dependencies(IStringList** v) override {
-        if (!v) return E_POINTER;
-        *v = nullptr;
-        dirty_ = true;  // edits through the object change the persisted list
-        return StringListObjectOver(&service_.Dependencies(), static_cast<INTServiceX*>(this), v);
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!v) return E_POINTER;
+            *v = nullptr;
+            dirty_ = true;  // edits through the object change the persisted list
+            return StringListObjectOver(&service_.Dependencies(), static_cast<INTServiceX*>(this), v);
+        });
     }
     STDMETHODIMP put_Dependencies(IStringList*) override { return S_OK; }
     STDMETHODIMP get_ServiceStartName(BSTR* v) override {
@@ -295,24 +321,32 @@ public:
         return Changed(Guard([&] { service_.SetPassword(Text(v)); }));
     }
     STDMETHODIMP get_ManagerHandle(long* v) override {
-        if (!v) return E_POINTER;
-        *v = HandleValue(service_.ManagerHandle());
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!v) return E_POINTER;
+            *v = HandleValue(service_.ManagerHandle());
+            return S_OK;
+        });
     }
     STDMETHODIMP get_ServiceHandle(long* v) override {
-        if (!v) return E_POINTER;
-        *v = HandleValue(service_.ServiceHandle());
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!v) return E_POINTER;
+            *v = HandleValue(service_.ServiceHandle());
+            return S_OK;
+        });
     }
     STDMETHODIMP get_DBLockHandle(long* v) override {
-        if (!v) return E_POINTER;
-        *v = HandleValue(service_.DBLockHandle());
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!v) return E_POINTER;
+            *v = HandleValue(service_.DBLockHandle());
+            return S_OK;
+        });
     }
     STDMETHODIMP get_DBLocked(VARIANT_BOOL* v) override {
-        if (!v) return E_POINTER;
-        *v = Bool(service_.DBLocked());
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!v) return E_POINTER;
+            *v = Bool(service_.DBLocked());
+            return S_OK;
+        });
     }
     STDMETHODIMP put_DBLocked(VARIANT_BOOL v) override {
         return Guard([&] { service_.SetDBLocked((std::uint16_t(v) & 0xFFFF) != 0); });
@@ -321,9 +355,11 @@ public:
     STDMETHODIMP Createservice() override { return Guard([&] { service_.Createservice(); }); }
     STDMETHODIMP Startservice() override { return Guard([&] { service_.Startservice(); }); }
     STDMETHODIMP ControlService(TControlCode code) override {
-        // 1 to 5 are CONTROL_STOP to CONTROL_SHUTDOWN; anything else stops.
-        unsigned ordinal = (code >= 1 && code <= 5) ? unsigned(code) - 1 : 0;
-        return Guard([&] { service_.ControlService(ordinal); });
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            // 1 to 5 are CONTROL_STOP to CONTROL_SHUTDOWN; anything else stops.
+            unsigned ordinal = (code >= 1 && code <= 5) ? unsigned(code) - 1 : 0;
+            return Guard([&] { service_.ControlService(ordinal); });
+        });
     }
     STDMETHODIMP GetServiceDisplayName(BSTR name, BSTR* v) override {
         return TextResult(v, [&] { return service_.GetServiceDisplayName(Text(name)); });
@@ -332,57 +368,65 @@ public:
         return TextResult(v, [&] { return service_.GetServiceKeyName(Text(name)); });
     }
     STDMETHODIMP QueryServiceStatus(IServiceStatusClass** v) override {
-        if (!v) return E_POINTER;
-        *v = nullptr;
-        HRESULT made = S_OK;
-        HRESULT hr = Guard([&] {
-            std::shared_ptr<ServiceStatusClass> record(service_.QueryServiceStatus());
-            made = StatusObjectOf(record, v);
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!v) return E_POINTER;
+            *v = nullptr;
+            HRESULT made = S_OK;
+            HRESULT hr = Guard([&] {
+                std::shared_ptr<ServiceStatusClass> record(service_.QueryServiceStatus());
+                made = StatusObjectOf(record, v);
+            });
+            return FAILED(hr) ? hr : made;
         });
-        return FAILED(hr) ? hr : made;
     }
     STDMETHODIMP NotifyBootConfigStatus(VARIANT_BOOL acceptable) override {
         return Guard([&] { service_.NotifyBootConfigStatus((std::uint16_t(acceptable) & 0xFFFF) != 0); });
     }
     STDMETHODIMP GetServiceList(TServiceStates state, TEnumSevices type, IEnumList** v) override {
-        if (!v) return E_POINTER;
-        *v = nullptr;
-        HRESULT made = S_OK;
-        HRESULT hr = Guard([&] {
-            std::shared_ptr<EnumList> list(service_.GetServiceList(
-                ServiceStatesFromAutomation(std::uint32_t(state)),
-                EnumServicesFromAutomation(std::uint32_t(type))));
-            made = ListObjectOf(list, v);
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!v) return E_POINTER;
+            *v = nullptr;
+            HRESULT made = S_OK;
+            HRESULT hr = Guard([&] {
+                std::shared_ptr<EnumList> list(service_.GetServiceList(
+                    ServiceStatesFromAutomation(std::uint32_t(state)),
+                    EnumServicesFromAutomation(std::uint32_t(type))));
+                made = ListObjectOf(list, v);
+            });
+            return FAILED(hr) ? hr : made;
         });
-        return FAILED(hr) ? hr : made;
     }
     STDMETHODIMP GetDependentServiceList(TServiceStates state, IEnumList** v) override {
-        if (!v) return E_POINTER;
-        *v = nullptr;
-        HRESULT made = S_OK;
-        HRESULT hr = Guard([&] {
-            std::shared_ptr<EnumList> list(
-                service_.GetDependentServiceList(ServiceStatesFromAutomation(std::uint32_t(state))));
-            made = ListObjectOf(list, v);
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!v) return E_POINTER;
+            *v = nullptr;
+            HRESULT made = S_OK;
+            HRESULT hr = Guard([&] {
+                std::shared_ptr<EnumList> list(
+                    service_.GetDependentServiceList(ServiceStatesFromAutomation(std::uint32_t(state))));
+                made = ListObjectOf(list, v);
+            });
+            return FAILED(hr) ? hr : made;
         });
-        return FAILED(hr) ? hr : made;
     }
     STDMETHODIMP QueryServiceLockStatus(IQueryServiceLockStatus** v) override {
-        if (!v) return E_POINTER;
-        *v = nullptr;
-        ComPtr<IQueryServiceLockStatus> object;
-        HRESULT hr = NewLockStatusObject(object.GetAddressOf());
-        if (FAILED(hr)) return hr;
-        hr = Guard([&] {
-            LockStatus status = service_.QueryServiceLockStatus();
-            object->put_fIsLocked(long(status.is_locked));
-            object->put_dwLockDuration(long(status.lock_duration));
-            BSTR owner = NewBstr(status.lock_owner);
-            object->put_lpLockOwner(owner);
-            ::SysFreeString(owner);
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!v) return E_POINTER;
+            *v = nullptr;
+            ComPtr<IQueryServiceLockStatus> object;
+            HRESULT hr = NewLockStatusObject(object.GetAddressOf());
+            if (FAILED(hr)) return hr;
+            hr = Guard([&] {
+                LockStatus status = service_.QueryServiceLockStatus();
+                object->put_fIsLocked(long(status.is_locked));
+                object->put_dwLockDuration(long(status.lock_duration));
+                BSTR owner = NewBstr(status.lock_owner);
+                object->put_lpLockOwner(owner);
+                ::SysFreeString(owner);
+            });
+            if (SUCCEEDED(hr)) *v = object.Detach();
+            return hr;
         });
-        if (SUCCEEDED(hr)) *v = object.Detach();
-        return hr;
     }
     STDMETHODIMP GetOrderGroupList(IStringList** v) override {
         return OwnedListResult(v, [&] { return service_.GetOrderGroupList(); });
@@ -391,17 +435,21 @@ public:
         return OwnedListResult(v, [&] { return service_.GetPropertyServiceNames(); });
     }
     STDMETHODIMP get_ActiveManager(VARIANT_BOOL* v) override {
-        if (!v) return E_POINTER;
-        *v = Bool(service_.ActiveManager());
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!v) return E_POINTER;
+            *v = Bool(service_.ActiveManager());
+            return S_OK;
+        });
     }
     STDMETHODIMP put_ActiveManager(VARIANT_BOOL v) override {
         return Changed(Guard([&] { service_.SetActiveManager((std::uint16_t(v) & 0xFFFF) != 0); }));
     }
     STDMETHODIMP get_ActiveService(VARIANT_BOOL* v) override {
-        if (!v) return E_POINTER;
-        *v = Bool(service_.ActiveService());
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!v) return E_POINTER;
+            *v = Bool(service_.ActiveService());
+            return S_OK;
+        });
     }
     STDMETHODIMP put_ActiveService(VARIANT_BOOL v) override {
         return Changed(Guard([&] { service_.SetActiveService((std::uint16_t(v) & 0xFFFF) != 0); }));
@@ -413,15 +461,19 @@ public:
         return S_OK;
     }
     STDMETHODIMP GetClientSite(IOleClientSite** site) override {
-        if (!site) return E_POINTER;
-        *site = site_.Get();
-        if (*site) (*site)->AddRef();
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!site) return E_POINTER;
+            *site = site_.Get();
+            if (*site) (*site)->AddRef();
+            return S_OK;
+        });
     }
     STDMETHODIMP SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
     STDMETHODIMP Close(DWORD) override {
-        InPlaceDeactivate();
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            InPlaceDeactivate();
+            return S_OK;
+        });
     }
     STDMETHODIMP SetMoniker(DWORD, IMoniker*) override { return E_NOTIMPL; }
     STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
@@ -429,23 +481,27 @@ public:
     STDMETHODIMP GetClipboardData(DWORD, IDataObject**) override { return E_NOTIMPL; }
     STDMETHODIMP DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent,
                         LPCRECT pos) override {
-        switch (verb) {
-            case OLEIVERB_PRIMARY:
-            case OLEIVERB_SHOW:
-            case OLEIVERB_INPLACEACTIVATE:
-            case OLEIVERB_UIACTIVATE:
-                return Activate(site ? site : site_.Get(), parent, pos);
-            case OLEIVERB_HIDE:
-                if (HWND w = service_.WindowHandle()) ::ShowWindow(w, SW_HIDE);
-                return S_OK;
-            default:
-                return OLEOBJ_S_INVALIDVERB;
-        }
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            switch (verb) {
+                case OLEIVERB_PRIMARY:
+                case OLEIVERB_SHOW:
+                case OLEIVERB_INPLACEACTIVATE:
+                case OLEIVERB_UIACTIVATE:
+                    return Activate(site ? site : site_.Get(), parent, pos);
+                case OLEIVERB_HIDE:
+                    if (HWND w = service_.WindowHandle()) ::ShowWindow(w, SW_HIDE);
+                    return S_OK;
+                default:
+                    return OLEOBJ_S_INVALIDVERB;
+            }
+        });
     }
     STDMETHODIMP EnumVerbs(IEnumOLEVERB** e) override { return ::OleRegEnumVerbs(CLSID_VuRURazerir, e); }
     STDMETHODIMP Update() override { return S_OK; }
     STDMETHODIMP IsUpToDate() override { return S_OK; }
-    STDMETHODIMP GetUserClassID(CLSID* clsid) override { return GetClassID(clsid); }
+    STDMETHODIMP GetUserClassID(CLSID* clsid) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return GetClassID(clsid); });
+    }
     STDMETHODIMP GetUserType(DWORD form, LPOLESTR* type) override {
         return ::OleRegGetUserType(CLSID_VuRURazerir, form, type);
     }
@@ -453,25 +509,33 @@ public:
         return aspect == DVASPECT_CONTENT ? S_OK : E_FAIL;  // the control keeps its size
     }
     STDMETHODIMP GetExtent(DWORD aspect, SIZEL* size) override {
-        if (!size) return E_POINTER;
-        if (aspect != DVASPECT_CONTENT) return E_FAIL;
-        RECT r = service_.Bounds();
-        // Pixels to HIMETRIC at 96 dots per inch.
-        size->cx = MulDiv(r.right - r.left, 2540, 96);
-        size->cy = MulDiv(r.bottom - r.top, 2540, 96);
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!size) return E_POINTER;
+            if (aspect != DVASPECT_CONTENT) return E_FAIL;
+            RECT r = service_.Bounds();
+            // Pixels to HIMETRIC at 96 dots per inch.
+            size->cx = MulDiv(r.right - r.left, 2540, 96);
+            size->cy = MulDiv(r.bottom - r.top, 2540, 96);
+            return S_OK;
+        });
     }
     STDMETHODIMP Advise(IAdviseSink* sink, DWORD* cookie) override {
-        if (!advise_ && FAILED(::CreateOleAdviseHolder(advise_.GetAddressOf()))) return E_OUTOFMEMORY;
-        return advise_->Advise(sink, cookie);
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!advise_ && FAILED(::CreateOleAdviseHolder(advise_.GetAddressOf()))) return E_OUTOFMEMORY;
+            return advise_->Advise(sink, cookie);
+        });
     }
     STDMETHODIMP Unadvise(DWORD cookie) override {
-        return advise_ ? advise_->Unadvise(cookie) : OLE_E_NOCONNECTION;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            return advise_ ? advise_->Unadvise(cookie) : OLE_E_NOCONNECTION;
+        });
     }
     STDMETHODIMP EnumAdvise(IEnumSTATDATA** e) override {
-        if (!e) return E_POINTER;
-        *e = nullptr;
-        return advise_ ? advise_->EnumAdvise(e) : S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!e) return E_POINTER;
+            *e = nullptr;
+            return advise_ ? advise_->EnumAdvise(e) : S_OK;
+        });
     }
     STDMETHODIMP GetMiscStatus(DWORD, DWORD* status) override {
         if (!status) return E_POINTER;
@@ -495,23 +559,29 @@ public:
 
     // IOleInPlaceObject
     STDMETHODIMP GetWindow(HWND* w) override {
-        if (!w) return E_POINTER;
-        *w = service_.WindowHandle();
-        return *w ? S_OK : E_FAIL;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!w) return E_POINTER;
+            *w = service_.WindowHandle();
+            return *w ? S_OK : E_FAIL;
+        });
     }
     STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
     STDMETHODIMP InPlaceDeactivate() override {
-        if (!service_.WindowHandle()) return S_OK;
-        service_.DestroyWindowHandle();
-        ComPtr<IOleInPlaceSite> site;
-        if (site_ && SUCCEEDED(site_.As(&site))) site->OnInPlaceDeactivate();
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!service_.WindowHandle()) return S_OK;
+            service_.DestroyWindowHandle();
+            ComPtr<IOleInPlaceSite> site;
+            if (site_ && SUCCEEDED(site_.As(&site))) site->OnInPlaceDeactivate();
+            return S_OK;
+        });
     }
     STDMETHODIMP UIDeactivate() override { return S_OK; }
     STDMETHODIMP SetObjectRects(LPCRECT pos, LPCRECT) override {
-        if (!pos) return E_POINTER;
-        service_.SetBounds(pos->left, pos->top, pos->right - pos->left, pos->bottom - pos->top);
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!pos) return E_POINTER;
+            service_.SetBounds(pos->left, pos->top, pos->right - pos->left, pos->bottom - pos->top);
+            return S_OK;
+        });
     }
     STDMETHODIMP ReactivateAndUndo() override { return E_NOTIMPL; }
 
@@ -523,14 +593,16 @@ public:
     }
     STDMETHODIMP IsDirty() override { return dirty_ ? S_OK : S_FALSE; }
     STDMETHODIMP Load(LPSTREAM stream) override {
-        if (!stream) return E_POINTER;
-        std::vector<std::uint8_t> bytes;
-        HRESULT hr = Guard([&] { bytes = ReadControlStateStream(stream); });
-        if (FAILED(hr)) return hr;
-        return Guard([&] {
-            ControlState state = DecodeControlState(bytes.data(), bytes.size());
-            ApplyState(service_, state);
-            dirty_ = false;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!stream) return E_POINTER;
+            std::vector<std::uint8_t> bytes;
+            HRESULT hr = Guard([&] { bytes = ReadControlStateStream(stream); });
+            if (FAILED(hr)) return hr;
+            return Guard([&] {
+                ControlState state = DecodeControlState(bytes.data(), bytes.size());
+                ApplyState(service_, state);
+                dirty_ = false;
+            });
         });
     }
     STDMETHODIMP Save(LPSTREAM stream, BOOL clear_dirty) override {
@@ -590,13 +662,15 @@ public:
 
     // IProvideClassInfo
     STDMETHODIMP GetClassInfo(ITypeInfo** ti) override {
-        if (!ti) return E_POINTER;
-        *ti = nullptr;
-        ITypeInfo* info = vantrel::com::ModuleTypeInfo(CLSID_VuRURazerir);
-        if (!info) return TYPE_E_ELEMENTNOTFOUND;
-        info->AddRef();
-        *ti = info;
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!ti) return E_POINTER;
+            *ti = nullptr;
+            ITypeInfo* info = vantrel::com::ModuleTypeInfo(CLSID_VuRURazerir);
+            if (!info) return TYPE_E_ELEMENTNOTFOUND;
+            info->AddRef();
+            *ti = info;
+            return S_OK;
+        });
     }
 
     // ISpecifyPropertyPages: exactly the four pages, in this order.
@@ -616,79 +690,91 @@ public:
 
     // IPerPropertyBrowsing
     STDMETHODIMP GetDisplayString(DISPID id, BSTR* text) override {
-        if (!text) return E_POINTER;
-        *text = nullptr;
-        std::string s;
-        if (id == kManagerAccessId) s = ManagerAccessDisplay(service_.GetManagerAccess());
-        else if (id == kServiceAccessId) s = ServiceAccessDisplay(service_.GetServiceAccess());
-        else return E_NOTIMPL;  // the container shows the value itself
-        std::wstring w = vantrel::WideFromAnsi(s);
-        *text = ::SysAllocStringLen(w.data(), UINT(w.size()));
-        return *text ? S_OK : E_OUTOFMEMORY;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!text) return E_POINTER;
+            *text = nullptr;
+            std::string s;
+            if (id == kManagerAccessId) s = ManagerAccessDisplay(service_.GetManagerAccess());
+            else if (id == kServiceAccessId) s = ServiceAccessDisplay(service_.GetServiceAccess());
+            else return E_NOTIMPL;  // the container shows the value itself
+            std::wstring w = vantrel::WideFromAnsi(s);
+            *text = ::SysAllocStringLen(w.data(), UINT(w.size()));
+            return *text ? S_OK : E_OUTOFMEMORY;
+        });
     }
     STDMETHODIMP MapPropertyToPage(DISPID, CLSID* clsid) override {
         if (clsid) *clsid = CLSID_NULL;
         return PERPROP_E_NOPAGEAVAILABLE;
     }
     STDMETHODIMP GetPredefinedStrings(DISPID id, CALPOLESTR* strings, CADWORD* cookies) override {
-        if (!strings || !cookies) return E_POINTER;
-        strings->cElems = 0;
-        strings->pElems = nullptr;
-        cookies->cElems = 0;
-        cookies->pElems = nullptr;
-        std::unique_ptr<StringList>* kept = KeptList(id);
-        if (!kept) return E_NOTIMPL;
-        HRESULT hr = Guard([&] {
-            std::unique_ptr<StringList> list;
-            if (id == kMachineNameId) list = std::make_unique<StringList>(service_.GetServers(""));
-            else if (id == kServiceNameId) list = service_.GetPropertyServiceNames();
-            else list = service_.GetOrderGroupList();
-            *kept = std::move(list);
-        });
-        if (FAILED(hr)) return hr;
-        const StringList& list = **kept;
-        ULONG n = ULONG(list.Count());
-        if (n == 0) return S_OK;
-        strings->pElems = static_cast<LPOLESTR*>(::CoTaskMemAlloc(sizeof(LPOLESTR) * n));
-        cookies->pElems = static_cast<DWORD*>(::CoTaskMemAlloc(sizeof(DWORD) * n));
-        if (!strings->pElems || !cookies->pElems) {
-            ::CoTaskMemFree(strings->pElems);
-            ::CoTaskMemFree(cookies->pElems);
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!strings || !cookies) return E_POINTER;
+            strings->cElems = 0;
             strings->pElems = nullptr;
+            cookies->cElems = 0;
             cookies->pElems = nullptr;
-            return E_OUTOFMEMORY;
-        }
-        for (ULONG i = 0; i < n; ++i) {
-            strings->pElems[i] = TaskText(list[int(i)]);
-            cookies->pElems[i] = i;
-        }
-        strings->cElems = cookies->cElems = n;
-        return S_OK;
+            std::unique_ptr<StringList>* kept = KeptList(id);
+            if (!kept) return E_NOTIMPL;
+            HRESULT hr = Guard([&] {
+                std::unique_ptr<StringList> list;
+                if (id == kMachineNameId) list = std::make_unique<StringList>(service_.GetServers(""));
+                else if (id == kServiceNameId) list = service_.GetPropertyServiceNames();
+                else list = service_.GetOrderGroupList();
+                *kept = std::move(list);
+            });
+            if (FAILED(hr)) return hr;
+            const StringList& list = **kept;
+            ULONG n = ULONG(list.Count());
+            if (n == 0) return S_OK;
+            strings->pElems = static_cast<LPOLESTR*>(::CoTaskMemAlloc(sizeof(LPOLESTR) * n));
+            cookies->pElems = static_cast<DWORD*>(::CoTaskMemAlloc(sizeof(DWORD) * n));
+            if (!strings->pElems || !cookies->pElems) {
+                ::CoTaskMemFree(strings->pElems);
+                ::CoTaskMemFree(cookies->pElems);
+                strings->pElems = nullptr;
+                cookies->pElems = nullptr;
+                return E_OUTOFMEMORY;
+            }
+            for (ULONG i = 0; i < n; ++i) {
+                strings->pElems[i] = TaskText(list[int(i)]);
+                cookies->pElems[i] = i;
+            }
+            strings->cElems = cookies->cElems = n;
+            return S_OK;
+        });
     }
     STDMETHODIMP GetPredefinedValue(DISPID id, DWORD cookie, VARIANT* value) override {
-        if (!value) return E_POINTER;
-        ::VariantInit(value);
-        std::unique_ptr<StringList>* kept = KeptList(id);
-        if (!kept) return E_NOTIMPL;
-        return Guard([&] {
-            if (!*kept) throw Error("No property strings were asked for");
-            const std::string& text = (**kept)[int(cookie)];
-            std::wstring w = vantrel::WideFromAnsi(text);
-            value->bstrVal = ::SysAllocStringLen(w.data(), UINT(w.size()));
-            if (!value->bstrVal) throw std::bad_alloc();
-            value->vt = VT_BSTR;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!value) return E_POINTER;
+            ::VariantInit(value);
+            std::unique_ptr<StringList>* kept = KeptList(id);
+            if (!kept) return E_NOTIMPL;
+            return Guard([&] {
+                if (!*kept) throw Error("No property strings were asked for");
+                const std::string& text = (**kept)[int(cookie)];
+                std::wstring w = vantrel::WideFromAnsi(text);
+                value->bstrVal = ::SysAllocStringLen(w.data(), UINT(w.size()));
+                if (!value->bstrVal) throw std::bad_alloc();
+                value->vt = VT_BSTR;
+            });
         });
     }
 
     // IConnectionPointContainer
-    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
+    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** e) override {
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            return vantrel::com::EnumeratePoints({&events_}, e);
+        });
+    }
     STDMETHODIMP FindConnectionPoint(REFIID riid, IConnectionPoint** cp) override {
-        if (!cp) return E_POINTER;
-        *cp = nullptr;
-        if (riid != DIID_INTServiceXEvents) return CONNECT_E_NOCONNECTION;
-        *cp = &events_;
-        events_.AddRef();
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!cp) return E_POINTER;
+            *cp = nullptr;
+            if (riid != DIID_INTServiceXEvents) return CONNECT_E_NOCONNECTION;
+            *cp = &events_;
+            events_.AddRef();
+            return S_OK;
+        });
     }
 
 protected:

@@ -111,7 +111,8 @@ void ApplyState(TNTService& s, const ControlState& st) {
             else if (n == "LogonAs.Password") s.LogonAs().password = v.text;
         }
     } catch (...) {
-        s.EndReading();
+        // A refused value ends the load: the setters' rules hold again from here on.
+        s.CancelLoading();
         throw;
     }
     s.EndReading();

@@ -115,15 +115,17 @@ public:
     }
     STDMETHODIMP Activate(HWND parent, LPCRECT rect, BOOL) override {
         if (dialog_) return E_UNEXPECTED;
-        dialog_ = ::CreateDialogParamA(vantrel::com::ModuleHandle(), MAKEINTRESOURCEA(dialog_id_), parent,
-                                       DialogProc, reinterpret_cast<LPARAM>(this));
-        if (!dialog_) return HRESULT_FROM_WIN32(::GetLastError());
-        if (rect) ::MoveWindow(dialog_, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top, FALSE);
-        FormCreated();
-        // Form activated.
-        RefreshPage();
-        ::InvalidateRect(dialog_, nullptr, TRUE);
-        return S_OK;
+        return vantrel::com::Barrier([&] {
+            dialog_ = ::CreateDialogParamA(vantrel::com::ModuleHandle(), MAKEINTRESOURCEA(dialog_id_), parent,
+                                           DialogProc, reinterpret_cast<LPARAM>(this));
+            if (!dialog_) return HRESULT_FROM_WIN32(::GetLastError());
+            if (rect)
+                ::MoveWindow(dialog_, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top, FALSE);
+            FormCreated();
+            // Form activated: a page that cannot be read shows why and stays usable.
+            Refresh();
+            return S_OK;
+        });
     }
     STDMETHODIMP Deactivate() override {
         if (dialog_) ::DestroyWindow(dialog_);
@@ -132,6 +134,9 @@ public:
     }
     STDMETHODIMP GetPageInfo(PROPPAGEINFO* info) override {
         if (!info) return E_POINTER;
+        return vantrel::com::Barrier([&] { return PageInfo(info); });
+    }
+    HRESULT PageInfo(PROPPAGEINFO* info) {
         std::memset(info, 0, sizeof *info);
         info->cb = sizeof *info;
         HWND probe = ::CreateDialogParamA(vantrel::com::ModuleHandle(), MAKEINTRESOURCEA(dialog_id_),
@@ -155,15 +160,19 @@ public:
         return S_OK;
     }
     STDMETHODIMP SetObjects(ULONG count, IUnknown** objects) override {
-        object_.Reset();
-        if (count > 0 && objects && objects[0])
-            objects[0]->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(object_.GetAddressOf()));
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            object_.Reset();
+            if (count > 0 && objects && objects[0])
+                objects[0]->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(object_.GetAddressOf()));
+            return S_OK;
+        });
     }
     STDMETHODIMP Show(UINT cmd) override {
-        if (!dialog_) return E_UNEXPECTED;
-        ::ShowWindow(dialog_, int(cmd));
-        return S_OK;
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!dialog_) return E_UNEXPECTED;
+            ::ShowWindow(dialog_, int(cmd));
+            return S_OK;
+        });
     }
     STDMETHODIMP Move(LPCRECT rect) override {
         if (!dialog_ || !rect) return E_UNEXPECTED;
@@ -172,8 +181,7 @@ public:
     }
     STDMETHODIMP IsPageDirty() override { return dirty_ ? S_OK : S_FALSE; }
     STDMETHODIMP Apply() override {
-        ApplyPage();
-        return S_OK;
+        return vantrel::com::Barrier([&] { ApplyPage(); });
     }
     STDMETHODIMP Help(LPCOLESTR) override { return E_NOTIMPL; }
     STDMETHODIMP TranslateAccelerator(MSG*) override { return S_FALSE; }
@@ -326,14 +334,16 @@ private:
         auto* self = reinterpret_cast<Page*>(::GetWindowLongPtrA(w, DWLP_USER));
         if (!self || msg != WM_COMMAND || !self->dialog_) return FALSE;
         int id = LOWORD(wp), code = HIWORD(wp);
-        try {
-            if (id == IDC_CMBMACHINENAME && code == CBN_SELCHANGE && !self->refreshing_)
-                self->MachineNameChanged();
-            else
-                self->OnCommand(id, code);
-        } catch (const std::exception& e) {
-            self->Report(e);
-        }
+        vantrel::com::Barrier([&] {
+            try {
+                if (id == IDC_CMBMACHINENAME && code == CBN_SELCHANGE && !self->refreshing_)
+                    self->MachineNameChanged();
+                else
+                    self->OnCommand(id, code);
+            } catch (const std::exception& e) {
+                self->Report(e);
+            }
+        });
         return TRUE;
     }
     static LPOLESTR TaskText(const std::string& s) {

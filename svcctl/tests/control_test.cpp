@@ -18,6 +18,7 @@
 #include "core/control_state.h"
 #include "dovrin.h"
 #include "platform/winapi/ambient_site.h"
+#include "platform/winapi/com_barrier.h"
 #include "platform/winapi/oleauto.h"
 
 using Microsoft::WRL::ComPtr;
@@ -197,6 +198,18 @@ BOOL WINAPI LockedStatus(SC_HANDLE, LPQUERY_SERVICE_LOCK_STATUSA status, DWORD, 
     return TRUE;
 }
 
+TEST(ControlDispatch, RunningOutOfMemoryIsReportedNotThrown) {
+    Com com;
+    auto d = NewControl();
+    ASSERT_EQ(Put(d.Get(), kServiceName, Str(L"VtSomeService")), S_OK);
+    vantrel::com::FailAllocationForTest("automation string");
+    Call c = Invoke(d.Get(), kServiceName, DISPATCH_PROPERTYGET);
+    vantrel::com::FailAllocationForTest(nullptr);
+    EXPECT_EQ(c.status, E_OUTOFMEMORY);
+    EXPECT_EQ(c.description, L"Out of memory");
+    EXPECT_EQ(GetText(d.Get(), kServiceName), L"VtSomeService");
+}
+
 TEST(ControlDispatch, LockMembersWithDoubles) {
     Com com;
     ScopedEntry lock(Group::Service, "LockServiceDatabase", &FakeLock);
@@ -311,6 +324,33 @@ TEST(ControlPersistence, ABrokenStreamLoadsNothing) {
     stream->Seek(zero, STREAM_SEEK_SET, nullptr);
     EXPECT_EQ(persist->Load(stream.Get()), HRESULT(0x8000FFFF));
     EXPECT_EQ(GetLong(d.Get(), kManagerAccess), 1);  // unchanged
+}
+
+TEST(ControlPersistence, ARefusedStreamLoadLeavesTheSetterRulesInForce) {
+    Com com;
+    auto source = NewControl();
+    Put(source.Get(), kMachineName, Str(L"VtOtherHost"));
+    ComPtr<IPersistStreamInit> saver;
+    ASSERT_EQ(source.As(&saver), S_OK);
+    ComPtr<IStream> stream;
+    ASSERT_EQ(::CreateStreamOnHGlobal(nullptr, TRUE, stream.GetAddressOf()), S_OK);
+    ASSERT_EQ(saver->Save(stream.Get(), TRUE), S_OK);
+
+    // Another machine while the manager is open is refused, and the load with it.
+    auto d = NewControl();
+    ASSERT_EQ(Put(d.Get(), kActiveManager, BoolArg(true)), S_OK);
+    ComPtr<IPersistStreamInit> loader;
+    ASSERT_EQ(d.As(&loader), S_OK);
+    LARGE_INTEGER zero{};
+    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    EXPECT_EQ(loader->Load(stream.Get()), HRESULT(0x800407D0));
+
+    // The control is not left loading: the open manager still refuses a new access.
+    Call refused = Invoke(d.Get(), kManagerAccess, DISPATCH_PROPERTYPUT, {Long(5)});
+    EXPECT_EQ(refused.status, HRESULT(0x800407D0));
+    EXPECT_EQ(refused.description, L"Can not change parameter when CONTROL SERVICE MANAGER is active");
+    EXPECT_NE(GetLong(d.Get(), kManagerAccess), 5);
+    EXPECT_EQ(Put(d.Get(), kActiveManager, BoolArg(false)), S_OK);
 }
 
 TEST(ControlPersistence, TheManagersFormStreamLoads) {

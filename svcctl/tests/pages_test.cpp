@@ -9,6 +9,7 @@
 #include <wrl/client.h>
 
 #include <string>
+#include <vector>
 
 #include "automation/service_control.h"
 #include "pages/late_bound.h"
@@ -236,3 +237,43 @@ TEST_F(PageFrame, DependenciesEditTheControlsListOfAnOpenService) {
 }
 
 }  // namespace
+
+// A page whose loading fails (run mode, where the server list fails; design mode with a
+// database that does not exist) shows the error with its caption and stays usable.
+TEST_F(PageFrame, AFailedLoadIsShownAndThePageStays) {
+    struct Kind {
+        HRESULT (*create)(REFIID, void**);
+        const char* caption;
+        bool lists_services;  // opens the database while it loads
+    };
+    const Kind kinds[] = {{dovrin::pages::CreateLogonAsPage, "LogonAs", false},
+                          {dovrin::pages::CreateManagerAccessPage, "ManagerAccess", false},
+                          {dovrin::pages::CreateServiceAccessPage, "ServiceAccess", true},
+                          {dovrin::pages::CreateDependenciesPage, "Dependencies", true}};
+    std::vector<std::string> captions;
+    dovrin::pages::SetErrorReporter([&](HWND, const std::string& text, const std::string& caption) {
+        errors_ += text + "|";
+        captions.push_back(caption);
+    });
+    auto run = vantrel::com::AmbientSite::Create(true);
+    for (bool run_mode : {true, false}) {
+        for (const Kind& kind : kinds) {
+            SCOPED_TRACE(std::string(kind.caption) + (run_mode ? " in run mode" : " in design mode"));
+            ComPtr<IOleObject> ole;
+            ASSERT_EQ(control_.As(&ole), S_OK);
+            ole->SetClientSite(run_mode ? run.Get() : design_.Get());
+            if (!run_mode) Control().PutText(L"DatabaseName", "VtNoSuchDatabase");
+            errors_.clear();
+            captions.clear();
+            Open(kind.create);
+            EXPECT_EQ(errors_.empty(), !run_mode && !kind.lists_services) << errors_;
+            for (const auto& c : captions) EXPECT_EQ(c, kind.caption);
+            // Still a working page: it answers and goes away in order.
+            EXPECT_TRUE(::IsWindow(dialog_));
+            EXPECT_EQ(page_->IsPageDirty(), S_FALSE);
+            EXPECT_EQ(page_->Deactivate(), S_OK);
+            page_->SetObjects(0, nullptr);
+            page_.Reset();
+        }
+    }
+}

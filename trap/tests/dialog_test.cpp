@@ -7,6 +7,7 @@
 
 #include "core/error_classes.h"
 #include "dialog_driver.h"
+#include "printer.h"
 #include "win_support.h"
 
 namespace {
@@ -342,6 +343,82 @@ TEST_F(ErrorDialog, PrintWithoutAPrinterFailsSilentlyAndTheDialogStays) {
                                                     " 3 : Call\t\t\tMainForm : Sub LoadSettings :"}));
     EXPECT_TRUE(printed[3].empty());
     EXPECT_EQ(trap::Globals().user_comment, "line one\r\nline two");
+}
+
+// A printer where the platform has none: a memory device context that keeps the
+// document's name, its pages and its lines. Like a spooler it allocates memory before it
+// reads the name, so a name that points into freed memory shows as a wrong name.
+struct FakePrinter {
+    static FakePrinter*& Current() {
+        static FakePrinter* current = nullptr;
+        return current;
+    }
+    std::string doc_name;
+    int pages = 0, documents = 0;
+    std::vector<std::string> lines;
+    bool dc_deleted = false;
+
+    static BOOL WINAPI Default(LPSTR name, LPDWORD size) {
+        static const char kName[] = "Fake Printer";
+        if (!name || *size < sizeof kName) {
+            *size = sizeof kName;
+            SetLastError(ERROR_INSUFFICIENT_BUFFER);
+            return FALSE;
+        }
+        memcpy(name, kName, sizeof kName);
+        return TRUE;
+    }
+    static HDC WINAPI Create(LPCSTR, LPCSTR device, LPCSTR, const DEVMODEA*) {
+        return device && std::string(device) == "Fake Printer" ? CreateCompatibleDC(nullptr) : nullptr;
+    }
+    static int WINAPI StartDoc(HDC, const DOCINFOA* doc) {
+        std::vector<std::string> churn;
+        for (int i = 0; i < 64; ++i) churn.emplace_back(std::string(25, '#'));
+        Current()->doc_name = doc && doc->lpszDocName ? doc->lpszDocName : "";
+        ++Current()->documents;
+        return 1;
+    }
+    static int WINAPI StartPage(HDC) { return ++Current()->pages, 1; }
+    static LONG WINAPI Text(HDC, int, int, LPCSTR text, int n, int, const INT*, int) {
+        Current()->lines.emplace_back(text, static_cast<size_t>(n));
+        return 1;
+    }
+    static int WINAPI EndPage(HDC) { return 1; }
+    static int WINAPI EndDoc(HDC) { return 1; }
+    static BOOL WINAPI Delete(HDC dc) {
+        Current()->dc_deleted = true;
+        return DeleteDC(dc);
+    }
+
+    FakePrinter() : saved_(trap::Printer()) {
+        Current() = this;
+        trap::Printer() = {Default, Create, StartDoc, StartPage, Text, EndPage, EndDoc, Delete};
+    }
+    ~FakePrinter() {
+        trap::Printer() = saved_;
+        Current() = nullptr;
+    }
+
+private:
+    trap::PrinterCalls saved_;
+};
+
+TEST_F(ErrorDialog, PrintSendsTheViewAsOneDocumentNamedForTheReport) {
+    FakePrinter printer;
+    std::vector<std::string> shown;
+    DialogDriver driver([&](HWND d) {
+        SetWindowTextA(GetDlgItem(d, trap::kText1), "first\r\nsecond\r\nthird");
+        shown = trap::ErrorDialogPrintLines(d);
+        Click(d, trap::kHollinPrint);
+    });
+    EXPECT_EQ(Error(53), trap::Answer(int16_t{0}));
+    ASSERT_TRUE(driver.Found());
+    EXPECT_EQ(printer.documents, 1);
+    EXPECT_EQ(printer.doc_name, "Program Error Intercepted");
+    EXPECT_EQ(printer.pages, 1);
+    EXPECT_EQ(printer.lines, (std::vector<std::string>{"first", "second", "third"}));
+    EXPECT_EQ(printer.lines, shown);
+    EXPECT_TRUE(printer.dc_deleted);
 }
 
 TEST_F(ErrorDialog, CloseThroughTheFrameActsAsContinue) {

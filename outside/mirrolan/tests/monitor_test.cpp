@@ -139,4 +139,34 @@ TEST_F(Monitor, DispatchCallersReachStartMonitoring) {
     EXPECT_EQ(sink_.ids, std::vector<long>{40});
 }
 
+HRESULT CanUnloadNow(const wchar_t* dll) {
+    HMODULE module = ::GetModuleHandleW(dll);
+    if (!module) return E_FAIL;
+    auto can_unload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+        reinterpret_cast<void*>(::GetProcAddress(module, "DllCanUnloadNow")));
+    return can_unload ? can_unload() : E_FAIL;
+}
+
+// Started, restarted and let go: neither Mirrolan nor the Lorvex log it followed keeps
+// an object behind.
+TEST_F(Monitor, StartAndReleaseCyclesLeaveNoObjectBehind) {
+    point_->Unadvise(cookie_);
+    point_.Reset();
+    monitor_.Reset();
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        ComPtr<IMirrolan> monitor;
+        ASSERT_EQ(::CoCreateInstance(kClsid, nullptr, CLSCTX_INPROC_SERVER, kIid,
+                                     reinterpret_cast<void**>(monitor.GetAddressOf())),
+                  S_OK);
+        ASSERT_EQ(monitor->StartMonitoring(vantrel::Bstr(log_.wide_name()).get()), S_OK);
+        Pump(300);
+        ASSERT_EQ(monitor->StartMonitoring(vantrel::Bstr(log_.wide_name()).get()), S_OK);  // stops, starts again
+        ASSERT_TRUE(log_.Write(50));
+        Pump(700);
+        monitor.Reset();
+        EXPECT_EQ(CanUnloadNow(L"Mirrolan.dll"), S_OK) << "after cycle " << cycle;
+        EXPECT_EQ(CanUnloadNow(L"Lorvex.dll"), S_OK) << "after cycle " << cycle;
+    }
+}
+
 }  // namespace

@@ -1,0 +1,119 @@
+// What a client sees of the change events: the connection it made, listed while it lasts,
+// and nothing left behind afterwards. Every object the library made for the notification
+// is gone once the client let go, so the DLL may be unloaded, and a privilege enabled to
+// read the Security log is back as it was.
+#include <gtest/gtest.h>
+#include <olectl.h>
+
+#include "client_support.h"
+
+namespace {
+
+class Sink final : public EventSink {
+public:
+    Sink() : EventSink(DIID__IEventLogEvents) {}
+    int events = 0;
+
+protected:
+    void OnEvent(DISPID id, WORD, DISPPARAMS*) override {
+        if (id == 1) ++events;
+    }
+};
+
+HRESULT LorvexCanUnloadNow() {
+    HMODULE lorvex = ::GetModuleHandleW(L"Lorvex.dll");
+    if (!lorvex) return E_FAIL;
+    auto can_unload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(::GetProcAddress(lorvex, "DllCanUnloadNow"));
+    return can_unload ? can_unload() : E_FAIL;
+}
+
+// Whether the process token has the privilege enabled now.
+bool PrivilegeEnabled(const char* name) {
+    vantrel::Handle token;
+    HANDLE raw = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) return false;
+    token = vantrel::Handle(raw);
+    LUID luid;
+    if (!::LookupPrivilegeValueA(nullptr, name, &luid)) return false;
+    PRIVILEGE_SET set{1, PRIVILEGE_SET_ALL_NECESSARY, {{luid, 0}}};
+    BOOL held = FALSE;
+    return ::PrivilegeCheck(token.get(), &set, &held) && held;
+}
+
+// The container lists its one point, and the point the one sink connected to it.
+void ExpectOnlyConnection(IConnectionPointContainer* container, IUnknown* sink, DWORD cookie) {
+    ComPtr<IEnumConnectionPoints> points;
+    ASSERT_EQ(container->EnumConnectionPoints(&points), S_OK);
+    ComPtr<IConnectionPoint> point;
+    ASSERT_EQ(points->Next(1, &point, nullptr), S_OK);
+    IID events{};
+    point->GetConnectionInterface(&events);
+    EXPECT_TRUE(events == DIID__IEventLogEvents);
+    ComPtr<IConnectionPoint> more;
+    EXPECT_EQ(points->Next(1, &more, nullptr), S_FALSE);
+
+    ComPtr<IEnumConnections> connections;
+    ASSERT_EQ(point->EnumConnections(&connections), S_OK);
+    CONNECTDATA got[2] = {};
+    ULONG fetched = 0;
+    EXPECT_EQ(connections->Next(2, got, &fetched), S_FALSE);
+    ASSERT_EQ(fetched, 1u);
+    EXPECT_EQ(got[0].dwCookie, cookie);
+    ComPtr<IUnknown> identity;
+    sink->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(identity.GetAddressOf()));
+    ComPtr<IUnknown> listed;
+    got[0].pUnk->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(listed.GetAddressOf()));
+    EXPECT_EQ(listed.Get(), identity.Get());
+    got[0].pUnk->Release();
+}
+
+// One client's whole use of the change events: create, connect, wait for a check that
+// saw a change (when the log may be written), disconnect, let go.
+void FollowOnce(const std::wstring& log_name, TestLog* writable) {
+    ComPtr<IEventLog> log = Create<IEventLog>(L"Lorvex.EventLog");
+    ASSERT_TRUE(log);
+    ASSERT_EQ(log->put_SourceName(vantrel::Bstr(log_name).get()), S_OK);
+    ASSERT_EQ(log->put_ChangeCheckInterval(500), S_OK);
+    ComPtr<IConnectionPointContainer> container;
+    ComPtr<IConnectionPoint> point;
+    ASSERT_EQ(log.As(&container), S_OK);
+    ASSERT_EQ(container->FindConnectionPoint(DIID__IEventLogEvents, &point), S_OK);
+    Sink sink;
+    DWORD cookie = 0;
+    ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
+    ExpectOnlyConnection(container.Get(), &sink, cookie);
+    if (writable) {
+        // An entry written before the checking thread's first look raises nothing: write
+        // until a check has seen one.
+        for (int tries = 0; tries < 20 && sink.events == 0; ++tries) {
+            ASSERT_TRUE(writable->Write(7));
+            PumpUntil([&] { return sink.events >= 1; }, 1500);
+        }
+        EXPECT_GE(sink.events, 1);
+    } else {
+        Pump(700);  // the checking thread has opened its own reader by now
+    }
+    EXPECT_EQ(point->Unadvise(cookie), S_OK);
+    EXPECT_EQ(sink.refs, 1u);
+}
+
+TEST(Lifetime, FollowingALogLeavesNoObjectBehind) {
+    ComApartment apartment;
+    TestLog test_log("VtLifetimeTest");
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        FollowOnce(test_log.wide_name(), &test_log);
+        EXPECT_EQ(LorvexCanUnloadNow(), S_OK) << "after cycle " << cycle;
+    }
+}
+
+TEST(Lifetime, FollowingTheSecurityLogPutsThePrivilegeBack) {
+    ComApartment apartment;
+    const bool before = PrivilegeEnabled("SeSecurityPrivilege");
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        FollowOnce(L"Security", nullptr);
+        EXPECT_EQ(PrivilegeEnabled("SeSecurityPrivilege"), before) << "after cycle " << cycle;
+        EXPECT_EQ(LorvexCanUnloadNow(), S_OK) << "after cycle " << cycle;
+    }
+}
+
+}  // namespace
