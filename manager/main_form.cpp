@@ -28,6 +28,13 @@ HIMAGELIST g_images = nullptr;
 NTServiceXHost g_ntservicex;
 // Set when a failure ends the manager: the window then closes without its close steps.
 bool g_failed = false;
+// Starts and stops in progress: they nest, since the toolbar works during their waits.
+int g_controlling = 0;
+// The close steps are running; a close asked for meanwhile is already under way.
+bool g_closing = false;
+// A close asked for during a start or stop, carried out when the last one ends: the
+// window and its control must outlive the operation, and a restart must not be lost.
+bool g_close_deferred = false;
 
 std::string ListPath() { return g_folder + "\\exclusions.txt"; }
 
@@ -69,6 +76,16 @@ void SetLabel(HWND form, const std::string& text) { ::SetDlgItemTextA(form, IDC_
 // (a state that cannot be read shows as empty and leaves the buttons as they were).
 template <class Action>
 void RunServiceControl(HWND form, const char* pending, int wait_seconds, Action&& action) {
+    ++g_controlling;
+    struct Done {
+        HWND form;
+        ~Done() {
+            if (--g_controlling == 0 && g_close_deferred && !g_closing) {
+                g_close_deferred = false;
+                ::PostMessageW(form, WM_CLOSE, 0, 0);
+            }
+        }
+    } done{form};
     SetLabel(form, pending);
     try {
         g_ntservicex.PutLong(dispid::kManagerAccess, 5);          // connect and enumerate
@@ -320,6 +337,12 @@ INT_PTR CALLBACK MainFormProc(HWND form, UINT msg, WPARAM wp, LPARAM lp) {
         return FALSE;
     }
     case WM_CLOSE:
+        if (g_closing) return TRUE;
+        if (g_controlling > 0) {
+            g_close_deferred = true;
+            return TRUE;
+        }
+        g_closing = true;
         FormUnload(form);
         ::DestroyWindow(form);
         return TRUE;
@@ -340,6 +363,9 @@ int RunManager(HINSTANCE instance, const std::string& programs_folder) {
     g_instance = instance;
     g_folder = programs_folder;
     g_failed = false;
+    g_controlling = 0;
+    g_closing = false;
+    g_close_deferred = false;
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&icc);
     HWND form = ::CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAINFORM), nullptr, MainFormProc, 0);

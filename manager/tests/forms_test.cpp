@@ -8,11 +8,13 @@
 #include <objbase.h>
 
 #include <cstdlib>
+#include <functional>
 #include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "core/cipher.h"
 #include "main_form.h"
@@ -85,6 +87,52 @@ std::string StaticTextOf(HWND box) {
     return all;
 }
 
+// A mail control that refuses one member with its own description, and records the calls
+// that reached it; registered for the window's thread in the real control's place.
+const CLSID kMailControl = {0x1F38D9A9, 0x1AA8, 0x4201, {0x90, 0x08, 0xBE, 0x0D, 0x83, 0xD3, 0xFB, 0x16}};
+constexpr DISPID kSMTPServerPut = 0x68030004, kSendMessageCall = 0x60030008;
+
+class RefusingMail : public IDispatch, public IClassFactory {
+public:
+    DISPID refuse = DISPID_UNKNOWN;  // the member that fails; DISPID_UNKNOWN: none
+    std::vector<DISPID> calls;
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (riid == IID_IUnknown || riid == IID_IDispatch) *ppv = static_cast<IDispatch*>(this);
+        else if (riid == IID_IClassFactory) *ppv = static_cast<IClassFactory*>(this);
+        else {
+            *ppv = nullptr;
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    // Lives on the test's stack for the whole run.
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
+        *n = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO* info, UINT*) override {
+        calls.push_back(id);
+        if (id != refuse) return S_OK;
+        if (info) {
+            *info = EXCEPINFO{};
+            info->bstrSource = ::SysAllocString(L"VelmSendmail");
+            info->bstrDescription = ::SysAllocString(L"Refused by the test");
+            info->scode = E_INVALIDARG;
+        }
+        return DISP_E_EXCEPTION;
+    }
+    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
+        return outer ? CLASS_E_NOAGGREGATION : QueryInterface(riid, ppv);
+    }
+    STDMETHODIMP LockServer(BOOL) override { return S_OK; }
+};
+
 class Forms : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -131,9 +179,11 @@ protected:
         }
     }
 
-    void Open() {
-        ui_ = std::thread([this] {
+    // `on_ui_thread` runs in the windows' apartment before they open.
+    void Open(std::function<void()> on_ui_thread = nullptr) {
+        ui_ = std::thread([this, on_ui_thread] {
             ::CoInitialize(nullptr);
+            if (on_ui_thread) on_ui_thread();
             exit_code_ = vantrel::manager::RunManager(::GetModuleHandleA(nullptr), folder_);
             ::CoUninitialize();
         });
@@ -184,6 +234,16 @@ protected:
             ::Sleep(25);
         }
         return false;
+    }
+    // The service's process: a restart gives it a new one.
+    static DWORD ServiceProcess() {
+        ScHandle s(::OpenServiceA(manager_.get(), "Quenloc", SERVICE_QUERY_STATUS));
+        SERVICE_STATUS_PROCESS st{};
+        DWORD needed = 0;
+        return s && ::QueryServiceStatusEx(s.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&st), sizeof st,
+                                           &needed)
+                   ? st.dwProcessId
+                   : 0;
     }
     static DWORD ServiceState() {
         ScHandle s(::OpenServiceA(manager_.get(), "Quenloc", SERVICE_QUERY_STATUS));
@@ -382,6 +442,43 @@ TEST_F(Forms, TestMailToTemplatesOnlyReportsTheControlsError) {
     ::PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDC_SU_CANCEL, BN_CLICKED), 0);
     for (int i = 0; i < 100 && ::IsWindow(dlg); ++i) ::Sleep(20);
     Close();
+}
+
+// Whether the setup window shows the hourglass (it answers WM_SETCURSOR itself then).
+bool Hourglass(HWND dlg) {
+    return ::SendMessageA(dlg, WM_SETCURSOR, reinterpret_cast<WPARAM>(dlg), MAKELPARAM(HTERROR, 0)) != 0;
+}
+
+TEST_F(Forms, ARefusedTestMailIsReportedAndTheCursorComesBack) {
+    std::ofstream(folder_ + "\\To.txt", std::ios::binary) << "a@example.org\r\n";
+    RefusingMail mail;
+    DWORD cookie = 0;
+    Open([&] {
+        ASSERT_EQ(::CoRegisterClassObject(kMailControl, static_cast<IClassFactory*>(&mail), CLSCTX_INPROC_SERVER,
+                                          REGCLS_MULTIPLEUSE, &cookie),
+                  S_OK);
+    });
+    HWND dlg = OpenSetup();
+    ASSERT_TRUE(dlg);
+    // A send under way shows the hourglass until the control answers.
+    ::SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDC_SU_TEST, BN_CLICKED), 0);
+    ASSERT_FALSE(mail.calls.empty());
+    EXPECT_EQ(mail.calls.back(), kSendMessageCall);
+    EXPECT_TRUE(Hourglass(dlg));
+    // A refused property: named at once, nothing sent, the cursor back.
+    for (DISPID refused : {kSMTPServerPut, kSendMessageCall}) {
+        mail.refuse = refused;
+        mail.calls.clear();
+        ::PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDC_SU_TEST, BN_CLICKED), 0);
+        HWND box = WaitWindow("Vantrel");
+        ASSERT_TRUE(box) << refused;
+        EXPECT_EQ(StaticTextOf(box), "SMTP Error: Refused by the test") << refused;
+        EXPECT_EQ(mail.calls.back(), refused);
+        CloseDialog(box, IDOK);
+        EXPECT_FALSE(Hourglass(dlg)) << refused;
+    }
+    CloseDialog(dlg, IDC_SU_CANCEL);
+    Close();  // the window thread's CoUninitialize revokes the registration
 }
 
 TEST_F(Forms, ClosingWhileRunningAsksToRestartAndStillWritesTheList) {
@@ -636,6 +733,8 @@ TEST_F(Forms, StoppingAStoppedServiceShowsTheControlsErrorThenTheState) {
 
 TEST_F(Forms, RestartAtCloseStopsAndStartsTheServiceAndWritesTheList) {
     ASSERT_TRUE(SetServiceRunning(true));
+    const DWORD before = ServiceProcess();
+    ASSERT_NE(before, 0u);
     Open();
     ::SendMessageA(Item(IDC_LIST1), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Added\t7"));
     ::PostMessageA(form_, WM_CLOSE, 0, 0);
@@ -646,7 +745,52 @@ TEST_F(Forms, RestartAtCloseStopsAndStartsTheServiceAndWritesTheList) {
     form_ = nullptr;
     EXPECT_EQ(exit_code_, 0);
     EXPECT_EQ(ServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
+    const DWORD after = ServiceProcess();
+    EXPECT_NE(after, 0u);
+    EXPECT_NE(after, before);  // stopped and started, not merely left running
     EXPECT_EQ(FileText(folder_ + "\\exclusions.txt"), "Added\t7\r\n");
+    EXPECT_TRUE(SetServiceRunning(false));
+}
+
+TEST_F(Forms, ACloseDuringTheRestartIsIgnoredAndTheRestartStillHappens) {
+    ASSERT_TRUE(SetServiceRunning(true));
+    const DWORD before = ServiceProcess();
+    Open();
+    ::PostMessageA(form_, WM_CLOSE, 0, 0);
+    HWND box = WaitWindow("Vantrel");
+    ASSERT_TRUE(box);
+    ::PostMessageA(box, WM_COMMAND, IDYES, 0);
+    ASSERT_TRUE(WaitLabel("Stop Pending"));
+    // The impatient second close, while the stop waits.
+    ::PostMessageA(form_, WM_CLOSE, 0, 0);
+    ::Sleep(300);
+    EXPECT_TRUE(::IsWindow(form_));
+    EXPECT_TRUE(WaitLabel("Start Pending"));
+    ui_.join();
+    form_ = nullptr;
+    EXPECT_EQ(exit_code_, 0);
+    EXPECT_EQ(ServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_NE(ServiceProcess(), before);
+    EXPECT_TRUE(SetServiceRunning(false));
+}
+
+TEST_F(Forms, ACloseDuringAStartWaitsForTheStartToEnd) {
+    Open();
+    Toolbar(IDC_START);
+    ASSERT_TRUE(WaitLabel("Start Pending"));
+    ::PostMessageA(form_, WM_CLOSE, 0, 0);
+    ::Sleep(300);
+    EXPECT_TRUE(::IsWindow(form_));
+    // Once the start has ended the close goes on, with the state it left.
+    HWND box = WaitWindow("Vantrel");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(StaticTextOf(box), "Do You Want To Restart The Vantrel Service?");
+    EXPECT_EQ(TextOf(Item(IDC_LABEL1)), "Running");
+    ::PostMessageA(box, WM_COMMAND, IDNO, 0);
+    ui_.join();
+    form_ = nullptr;
+    EXPECT_EQ(exit_code_, 0);
+    EXPECT_EQ(ServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
     EXPECT_TRUE(SetServiceRunning(false));
 }
 
