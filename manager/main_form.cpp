@@ -71,9 +71,10 @@ void SetLabel(HWND form, const std::string& text) { ::SetDlgItemTextA(form, IDC_
 // Start and stop through the form's control, late bound, in the order the manager has
 // always used: access rights, the name, open manager and service, then the action. A
 // failure there is shown with the control's description and the closing part still runs.
-// The closing part runs each of its steps once, whatever fails in it, and reports only
-// its first failure: the control is closed, the wait is kept and the window stays usable
-// (a state that cannot be read shows as empty and leaves the buttons as they were).
+// The closing part runs each of its steps once, whatever fails in it, and reports only its
+// first failure, the way a failed start or stop is shown: the control is closed, the wait
+// is kept and the window stays usable (a state that cannot be read shows as empty and
+// leaves the buttons as they were).
 template <class Action>
 void RunServiceControl(HWND form, const char* pending, int wait_seconds, Action&& action) {
     ++g_controlling;
@@ -112,7 +113,7 @@ void RunServiceControl(HWND form, const char* pending, int wait_seconds, Action&
     std::string state;
     step([&] { state = GetServiceStatus(form); });
     if (::IsWindow(form)) SetLabel(form, state);
-    if (failure) ::MessageBoxA(form, ErrorMessage(*failure).c_str(), "Vantrel Manager", MB_OK | MB_ICONERROR);
+    if (failure) ::MessageBoxA(form, failure->what(), "Vantrel Manager", MB_OK);
 }
 void StartMonitorService(HWND form) {
     RunServiceControl(form, "Start Pending", 3, [] { g_ntservicex.Call(dispid::kStartservice); });
@@ -289,8 +290,7 @@ void FormUnload(HWND form) {
     try {
         common::WriteAddressesToFile(ListItems(::GetDlgItem(form, IDC_LIST1)), ListPath());
     } catch (const common::RunTimeError& e) {
-        ::MessageBoxA(form, (std::string("Run-time error '") + std::to_string(e.number()) + "': " + e.what()).c_str(),
-                      "Vantrel Manager", MB_OK | MB_ICONERROR);
+        ::MessageBoxA(form, RunTimeErrorText(e.number(), e.what()).c_str(), "Vantrel Manager", MB_OK | MB_ICONERROR);
         g_failed = true;
         return;
     }

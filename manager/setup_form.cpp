@@ -228,7 +228,7 @@ INT_PTR CALLBACK InputProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void ReportFileError(HWND dlg, const common::RunTimeError& e) {
-    ::MessageBoxA(dlg, ("Run-time error '" + std::to_string(e.number()) + "': " + e.what()).c_str(), "Vantrel Manager",
+    ::MessageBoxA(dlg, RunTimeErrorText(e.number(), e.what()).c_str(), "Vantrel Manager",
                   MB_OK | MB_ICONERROR);
 }
 
