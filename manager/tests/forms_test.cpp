@@ -842,4 +842,19 @@ TEST_F(Forms, AFailedRefreshAfterAStopIsReportedOnceAndTheWindowStays) {
     SetUpTestSuite();
 }
 
+// The installed program asks for elevation (its writes to HKLM and the programs' folder
+// must not be virtualised) and for the current common controls.
+TEST(Program, ManifestAsksForElevationAndTheCurrentCommonControls) {
+    HMODULE program = ::LoadLibraryExA(TALLISK_PATH, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_TRUE(program) << ::GetLastError();
+    HRSRC found = ::FindResourceA(program, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // RT_MANIFEST
+    ASSERT_TRUE(found);
+    const char* data = static_cast<const char*>(::LockResource(::LoadResource(program, found)));
+    const std::string manifest(data, ::SizeofResource(program, found));
+    ::FreeLibrary(program);
+    EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos) << manifest;
+    EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string::npos)
+        << manifest;
+}
+
 }  // namespace
