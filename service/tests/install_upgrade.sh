@@ -38,5 +38,8 @@ printf 'an error\r\n' > "$dest/error.log"
 $W cmd /c "$(winpath "$root/tools/uninstall.cmd")" >/dev/null 2>&1 || fail "uninstall"
 [ -f "$ini" ] && [ -f "$dest/error.log" ] || fail "uninstall removed the ini or the error log"
 rm -f "$dest/error.log"
+# Leaves the prefix as a fresh installation has it, for the tests that come after.
+rm -f "$ini"
 install "again after removal"
+expect_ini "the ini is written again" $'[preferences]\r\nSilent Run=1\r\n[log file]\r\nWrite To Disk=1\r\n'
 echo "quenloc_install_upgrade: all checks passed"
