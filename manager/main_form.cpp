@@ -132,10 +132,9 @@ void CreateToolbar(HWND form) {
                                      WS_CHILD | WS_VISIBLE | TBSTYLE_TOOLTIPS | TBSTYLE_FLAT | CCS_TOP, 0, 0, 0, 0,
                                      form, reinterpret_cast<HMENU>(IDC_TOOLBAR1), g_instance, nullptr);
     ::SendMessageW(toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    // ImageList1: one picture per button, drawn from the system's icons.
-    g_images = ::ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 6, 0);
-    const LPCSTR icons[] = {IDI_INFORMATION, IDI_ERROR, IDI_APPLICATION, IDI_WARNING, IDI_QUESTION, IDI_ASTERISK};
-    for (LPCSTR icon : icons) ::ImageList_AddIcon(g_images, ::LoadIconA(nullptr, icon));
+    // ImageList1: our own picture for each button, in the buttons' order; magenta is clear.
+    g_images = ::ImageList_LoadImageA(g_instance, MAKEINTRESOURCEA(IDB_TOOLBAR), 16, 0, RGB(255, 0, 255), IMAGE_BITMAP,
+                                      LR_CREATEDIBSECTION);
     ::SendMessageW(toolbar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(g_images));
     std::vector<TBBUTTON> buttons;
     int image = 0;
@@ -194,7 +193,10 @@ INT_PTR CALLBACK ExclusionProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 INT_PTR CALLBACK AboutProc(HWND dlg, UINT msg, WPARAM wp, LPARAM) {
-    if (msg == WM_INITDIALOG) return TRUE;
+    if (msg == WM_INITDIALOG) {
+        ::SetDlgItemTextA(dlg, IDC_AB_VERSION, "Version " VANTREL_PRODUCT_VERSION);
+        return TRUE;
+    }
     if (msg == WM_COMMAND && (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL)) {
         ::EndDialog(dlg, LOWORD(wp));
         return TRUE;
@@ -370,6 +372,10 @@ int RunManager(HINSTANCE instance, const std::string& programs_folder) {
     ::InitCommonControlsEx(&icc);
     HWND form = ::CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAINFORM), nullptr, MainFormProc, 0);
     if (!form) return 1;
+    if (HICON icon = ::LoadIconW(instance, MAKEINTRESOURCEW(IDI_TALLISK))) {
+        ::SendMessageW(form, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+        ::SendMessageW(form, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    }
     if (::IsWindow(form)) ::ShowWindow(form, SW_SHOW);
     MSG msg;
     while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {

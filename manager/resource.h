@@ -59,3 +59,11 @@
 // Input box
 #define IDC_IN_PROMPT 1401
 #define IDC_IN_TEXT 1402
+
+// About box
+#define IDC_AB_VERSION 1501
+
+// Pictures: the program's icon (the first, so that it stands for the program) and the
+// toolbar's six pictures.
+#define IDI_TALLISK 1
+#define IDB_TOOLBAR 2

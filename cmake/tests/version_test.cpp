@@ -61,4 +61,15 @@ TEST(Deliverables, EachCarriesItsNameAndVersion) {
     }
 }
 
+// The two programs show an icon of their own (the first icon group stands for the file).
+TEST(Deliverables, ProgramsCarryAnIcon) {
+    for (const char* program : {"Quenloc.exe", "Tallisk.exe"}) {
+        const std::string path = std::string(BIN_DIR) + "\\" + program;
+        HMODULE module = ::LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        ASSERT_TRUE(module) << program;
+        EXPECT_TRUE(::FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(14))) << program;  // RT_GROUP_ICON
+        ::FreeLibrary(module);
+    }
+}
+
 }  // namespace

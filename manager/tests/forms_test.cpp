@@ -664,9 +664,36 @@ TEST_F(Forms, ToolbarButtonsCarryTheirToolTipsAndAboutOpens) {
         ::SendMessageW(tips, TTM_GETTEXTW, 128, reinterpret_cast<LPARAM>(&info));
         EXPECT_STREQ(text, tip) << id;
     }
+    // Each button has a picture of its own.
+    HIMAGELIST images = reinterpret_cast<HIMAGELIST>(::SendMessageA(toolbar, TB_GETIMAGELIST, 0, 0));
+    ASSERT_TRUE(images);
+    ASSERT_EQ(::ImageList_GetImageCount(images), 6);
+    std::vector<std::vector<COLORREF>> pictures;
+    HDC screen = ::GetDC(nullptr);
+    for (int i = 0; i < 6; ++i) {
+        HDC dc = ::CreateCompatibleDC(screen);
+        HBITMAP bitmap = ::CreateCompatibleBitmap(screen, 16, 16);
+        HGDIOBJ old = ::SelectObject(dc, bitmap);
+        RECT all{0, 0, 16, 16};
+        ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+        ::ImageList_Draw(images, i, dc, 0, 0, ILD_NORMAL);
+        std::vector<COLORREF> pixels;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x) pixels.push_back(::GetPixel(dc, x, y));
+        pictures.push_back(pixels);
+        ::SelectObject(dc, old);
+        ::DeleteObject(bitmap);
+        ::DeleteDC(dc);
+    }
+    ::ReleaseDC(nullptr, screen);
+    for (int i = 0; i < 6; ++i)
+        for (int j = i + 1; j < 6; ++j) EXPECT_NE(pictures[i], pictures[j]) << "pictures " << i << " and " << j;
     Toolbar(IDC_ABOUTBTN);
     HWND about = WaitWindow("About Vantrel Manager");
     ASSERT_TRUE(about);
+    const std::string text = StaticTextOf(about);
+    EXPECT_NE(text.find("Version 1.0"), std::string::npos) << text;
+    EXPECT_NE(text.find("Pelorin Software"), std::string::npos) << text;
     CloseDialog(about, IDOK);
     Close();
 }
