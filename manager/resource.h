@@ -6,7 +6,6 @@
 #define IDD_SETUP 102
 #define IDD_ABOUT 103
 #define IDD_INPUT 104
-#define IDI_TALLISK 110
 
 // MainForm
 #define IDC_APPLICATIONCHECK 1001
