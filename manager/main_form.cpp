@@ -28,6 +28,13 @@ HIMAGELIST g_images = nullptr;
 NTServiceXHost g_ntservicex;
 // Set when a failure ends the manager: the window then closes without its close steps.
 bool g_failed = false;
+// Starts and stops in progress: they nest, since the toolbar works during their waits.
+int g_controlling = 0;
+// The close steps are running; a close asked for meanwhile is already under way.
+bool g_closing = false;
+// A close asked for during a start or stop, carried out when the last one ends: the
+// window and its control must outlive the operation, and a restart must not be lost.
+bool g_close_deferred = false;
 
 std::string ListPath() { return g_folder + "\\exclusions.txt"; }
 
@@ -64,11 +71,22 @@ void SetLabel(HWND form, const std::string& text) { ::SetDlgItemTextA(form, IDC_
 // Start and stop through the form's control, late bound, in the order the manager has
 // always used: access rights, the name, open manager and service, then the action. A
 // failure there is shown with the control's description and the closing part still runs.
-// The closing part runs each of its steps once, whatever fails in it, and reports only
-// its first failure: the control is closed, the wait is kept and the window stays usable
-// (a state that cannot be read shows as empty and leaves the buttons as they were).
+// The closing part runs each of its steps once, whatever fails in it, and reports only its
+// first failure, the way a failed start or stop is shown: the control is closed, the wait
+// is kept and the window stays usable (a state that cannot be read shows as empty and
+// leaves the buttons as they were).
 template <class Action>
 void RunServiceControl(HWND form, const char* pending, int wait_seconds, Action&& action) {
+    ++g_controlling;
+    struct Done {
+        HWND form;
+        ~Done() {
+            if (--g_controlling == 0 && g_close_deferred && !g_closing) {
+                g_close_deferred = false;
+                ::PostMessageW(form, WM_CLOSE, 0, 0);
+            }
+        }
+    } done{form};
     SetLabel(form, pending);
     try {
         g_ntservicex.PutLong(dispid::kManagerAccess, 5);          // connect and enumerate
@@ -95,7 +113,7 @@ void RunServiceControl(HWND form, const char* pending, int wait_seconds, Action&
     std::string state;
     step([&] { state = GetServiceStatus(form); });
     if (::IsWindow(form)) SetLabel(form, state);
-    if (failure) ::MessageBoxA(form, ErrorMessage(*failure).c_str(), "Vantrel Manager", MB_OK | MB_ICONERROR);
+    if (failure) ::MessageBoxA(form, failure->what(), "Vantrel Manager", MB_OK);
 }
 void StartMonitorService(HWND form) {
     RunServiceControl(form, "Start Pending", 3, [] { g_ntservicex.Call(dispid::kStartservice); });
@@ -114,10 +132,9 @@ void CreateToolbar(HWND form) {
                                      WS_CHILD | WS_VISIBLE | TBSTYLE_TOOLTIPS | TBSTYLE_FLAT | CCS_TOP, 0, 0, 0, 0,
                                      form, reinterpret_cast<HMENU>(IDC_TOOLBAR1), g_instance, nullptr);
     ::SendMessageW(toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    // ImageList1: one picture per button, drawn from the system's icons.
-    g_images = ::ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 6, 0);
-    const LPCSTR icons[] = {IDI_INFORMATION, IDI_ERROR, IDI_APPLICATION, IDI_WARNING, IDI_QUESTION, IDI_ASTERISK};
-    for (LPCSTR icon : icons) ::ImageList_AddIcon(g_images, ::LoadIconA(nullptr, icon));
+    // ImageList1: our own picture for each button, in the buttons' order; magenta is clear.
+    g_images = ::ImageList_LoadImageA(g_instance, MAKEINTRESOURCEA(IDB_TOOLBAR), 16, 0, RGB(255, 0, 255), IMAGE_BITMAP,
+                                      LR_CREATEDIBSECTION);
     ::SendMessageW(toolbar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(g_images));
     std::vector<TBBUTTON> buttons;
     int image = 0;
@@ -176,7 +193,10 @@ INT_PTR CALLBACK ExclusionProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 INT_PTR CALLBACK AboutProc(HWND dlg, UINT msg, WPARAM wp, LPARAM) {
-    if (msg == WM_INITDIALOG) return TRUE;
+    if (msg == WM_INITDIALOG) {
+        ::SetDlgItemTextA(dlg, IDC_AB_VERSION, "Version " VANTREL_PRODUCT_VERSION);
+        return TRUE;
+    }
     if (msg == WM_COMMAND && (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL)) {
         ::EndDialog(dlg, LOWORD(wp));
         return TRUE;
@@ -272,8 +292,7 @@ void FormUnload(HWND form) {
     try {
         common::WriteAddressesToFile(ListItems(::GetDlgItem(form, IDC_LIST1)), ListPath());
     } catch (const common::RunTimeError& e) {
-        ::MessageBoxA(form, (std::string("Run-time error '") + std::to_string(e.number()) + "': " + e.what()).c_str(),
-                      "Vantrel Manager", MB_OK | MB_ICONERROR);
+        ::MessageBoxA(form, RunTimeErrorText(e.number(), e.what()).c_str(), "Vantrel Manager", MB_OK | MB_ICONERROR);
         g_failed = true;
         return;
     }
@@ -320,6 +339,12 @@ INT_PTR CALLBACK MainFormProc(HWND form, UINT msg, WPARAM wp, LPARAM lp) {
         return FALSE;
     }
     case WM_CLOSE:
+        if (g_closing) return TRUE;
+        if (g_controlling > 0) {
+            g_close_deferred = true;
+            return TRUE;
+        }
+        g_closing = true;
         FormUnload(form);
         ::DestroyWindow(form);
         return TRUE;
@@ -340,10 +365,17 @@ int RunManager(HINSTANCE instance, const std::string& programs_folder) {
     g_instance = instance;
     g_folder = programs_folder;
     g_failed = false;
+    g_controlling = 0;
+    g_closing = false;
+    g_close_deferred = false;
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&icc);
     HWND form = ::CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAINFORM), nullptr, MainFormProc, 0);
     if (!form) return 1;
+    if (HICON icon = ::LoadIconW(instance, MAKEINTRESOURCEW(IDI_TALLISK))) {
+        ::SendMessageW(form, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+        ::SendMessageW(form, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    }
     if (::IsWindow(form)) ::ShowWindow(form, SW_SHOW);
     MSG msg;
     while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {

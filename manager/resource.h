@@ -6,7 +6,6 @@
 #define IDD_SETUP 102
 #define IDD_ABOUT 103
 #define IDD_INPUT 104
-#define IDI_TALLISK 110
 
 // MainForm
 #define IDC_APPLICATIONCHECK 1001
@@ -59,3 +58,11 @@
 // Input box
 #define IDC_IN_PROMPT 1401
 #define IDC_IN_TEXT 1402
+
+// About box
+#define IDC_AB_VERSION 1501
+
+// Pictures: the program's icon (the first, so that it stands for the program) and the
+// toolbar's six pictures.
+#define IDI_TALLISK 1
+#define IDB_TOOLBAR 2

@@ -54,7 +54,9 @@ std::string ErrorDescription(HRESULT hr) {
 }
 
 ManagerError CallFailure(const vantrel::com::CallOutcome& outcome) {
-    const std::string text = AnsiFromWide(outcome.description);
+    std::string text = AnsiFromWide(outcome.description);
+    // System messages end with a line break that a message box would show as a blank line.
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
     return ManagerError(outcome.hr, text.empty() ? SystemText(outcome.hr) : text);
 }
 
@@ -92,10 +94,16 @@ void PumpingSleep(int seconds) {
     }
 }
 
-std::string ErrorMessage(const ManagerError& e) {
-    char number[16];
-    std::snprintf(number, sizeof number, "%08lX", static_cast<unsigned long>(e.hr()));
-    return std::string("Run-time error '") + number + "': " + e.what();
+std::string RunTimeErrorText(long number, const std::string& description) {
+    std::string shown = std::to_string(number);
+    if (number < 0) {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "%08lX", static_cast<unsigned long>(number) & 0xFFFFFFFFul);
+        shown += std::string(" (") + hex + ")";
+    }
+    return "Run-time error '" + shown + "': " + description;
 }
+
+std::string ErrorMessage(const ManagerError& e) { return RunTimeErrorText(e.hr(), e.what()); }
 
 }  // namespace vantrel::manager

@@ -42,7 +42,9 @@ long QueryServiceStatusNumber(const std::string& service_name);
 // posted again for the main loop.
 void PumpingSleep(int seconds);
 
-// "Run-time error <number>: <description>": how failures that end the manager are named.
+// "Run-time error '<number>': <description>": how failures that end the manager are named.
+// The number is decimal; a status (negative) is followed by its hexadecimal form.
+std::string RunTimeErrorText(long number, const std::string& description);
 std::string ErrorMessage(const ManagerError& e);
 
 }  // namespace vantrel::manager

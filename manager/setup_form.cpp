@@ -18,6 +18,7 @@
 #include "platform/winapi/late_bound.h"
 #include "platform/winapi/oleauto.h"
 #include "resource.h"
+#include "service_status.h"
 #include "settings_store.h"
 #include "syslog_sender.h"
 #include "window_text.h"
@@ -63,11 +64,16 @@ struct SetupWindow {
         busy = on;
         ::SetCursor(::LoadCursorA(nullptr, on ? IDC_WAIT : IDC_ARROW));
     }
+    // The mail control's failure, whether it refused a call or reported it later.
+    void MailFailed(const std::string& text) {
+        ::MessageBoxA(dlg, ("SMTP Error: " + text).c_str(), "Vantrel", MB_OK | MB_ICONEXCLAMATION);
+        SetBusy(false);
+    }
 };
 
-void PutText(IDispatch* control, DISPID id, const std::string& value) {
+vantrel::com::CallOutcome PutText(IDispatch* control, DISPID id, const std::string& value) {
     std::vector<VARIANT> args{vantrel::com::TextVariant(WideFromAnsi(value))};
-    vantrel::com::InvokeMember(control, id, DISPATCH_PROPERTYPUT, args);
+    return vantrel::com::InvokeMember(control, id, DISPATCH_PROPERTYPUT, args);
 }
 
 void CreateMailControl(SetupWindow& w) {
@@ -82,9 +88,7 @@ void CreateMailControl(SetupWindow& w) {
             owner->SetBusy(false);
         });
         sink->On(kErrorEvent, [owner](DISPPARAMS* params) {
-            const std::string text = AnsiFromWide(vantrel::com::EventArgumentText(params, 0));
-            ::MessageBoxA(owner->dlg, ("SMTP Error: " + text).c_str(), "Vantrel", MB_OK | MB_ICONEXCLAMATION);
-            owner->SetBusy(false);
+            owner->MailFailed(AnsiFromWide(vantrel::com::EventArgumentText(params, 0)));
         });
         hr = w.events.Connect(w.mail.Get(), kMailEvents, sink.Get());
     }
@@ -160,16 +164,27 @@ void TestMail(SetupWindow& w) {
         return;
     }
     IDispatch* m = w.mail.Get();
-    PutText(m, kSMTPServer, TextOf(dlg, IDC_SU_TEXT1));
-    PutText(m, kToEmail, TestRecipients(items));
-    PutText(m, kFromEmail, TextOf(dlg, IDC_SU_TEXT2));
+    std::vector<std::pair<DISPID, std::string>> fields{
+        {kSMTPServer, TextOf(dlg, IDC_SU_TEXT1)}, {kToEmail, TestRecipients(items)}, {kFromEmail, TextOf(dlg, IDC_SU_TEXT2)}};
     const std::string user = TextOf(dlg, IDC_SU_TEXT3), password = TextOf(dlg, IDC_SU_TEXT4);
-    if (!user.empty()) PutText(m, kUserName, user);
-    if (!password.empty()) PutText(m, kPassword, password);
-    PutText(m, kSubject, kTestSubject);
-    PutText(m, kBody, kTestBody);
-    std::vector<VARIANT> none;
-    vantrel::com::InvokeMember(m, kSendMessage, DISPATCH_METHOD, none);
+    if (!user.empty()) fields.emplace_back(kUserName, user);
+    if (!password.empty()) fields.emplace_back(kPassword, password);
+    fields.emplace_back(kSubject, kTestSubject);
+    fields.emplace_back(kBody, kTestBody);
+    // A refused field or send is reported at once: no event will follow it.
+    vantrel::com::CallOutcome outcome;
+    for (const auto& [id, value] : fields) {
+        outcome = PutText(m, id, value);
+        if (FAILED(outcome.hr)) break;
+    }
+    if (SUCCEEDED(outcome.hr)) {
+        std::vector<VARIANT> none;
+        outcome = vantrel::com::InvokeMember(m, kSendMessage, DISPATCH_METHOD, none);
+    }
+    if (FAILED(outcome.hr)) {
+        w.MailFailed(CallFailure(outcome).what());
+        return;
+    }
     w.SetBusy(true);
 }
 
@@ -213,7 +228,7 @@ INT_PTR CALLBACK InputProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void ReportFileError(HWND dlg, const common::RunTimeError& e) {
-    ::MessageBoxA(dlg, ("Run-time error '" + std::to_string(e.number()) + "': " + e.what()).c_str(), "Vantrel Manager",
+    ::MessageBoxA(dlg, RunTimeErrorText(e.number(), e.what()).c_str(), "Vantrel Manager",
                   MB_OK | MB_ICONERROR);
 }
 

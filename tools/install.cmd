@@ -54,11 +54,19 @@ if errorlevel 1 goto fail
 sc stop Quenloc >nul 2>&1
 copy /y "%SRC%\bin\Quenloc.exe" "%DEST%\Quenloc.exe" >nul
 if errorlevel 1 goto fail
-rem A service has no desktop: trapped errors go to the error log, never to a dialog.
+rem A service has no desktop: trapped errors go to the error log, never to a dialog. An
+rem upgrade keeps the administrator's trap settings and only makes sure of Silent Run.
+if exist "%DEST%\Nalt.INI" goto ini_kept
 >"%DEST%\Nalt.INI" echo [preferences]
 >>"%DEST%\Nalt.INI" echo Silent Run=1
 >>"%DEST%\Nalt.INI" echo [log file]
 >>"%DEST%\Nalt.INI" echo Write To Disk=1
+goto ini_done
+:ini_kept
+cscript //nologo "%~dp0silent_run.vbs" "%DEST%\Nalt.INI" >"%TEMP%\vantrel_ini.txt" 2>&1
+find "silent run " "%TEMP%\vantrel_ini.txt" >nul
+if errorlevel 1 goto fail
+:ini_done
 rem The service's event source for its warnings in the Application log.
 reg add "HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Quenloc" /f >nul
 if errorlevel 1 goto fail

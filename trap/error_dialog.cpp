@@ -30,7 +30,7 @@ constexpr const char* kHelpEngineProgId = "HollinHelp.chelpengine";
 struct DialogState {
     bool owned_by_window = false;
     bool system_info_filled = false;
-    bool activated = false;
+    bool activating = false;
     bool left = false;
     int16_t answer = kAnswerContinue;
     bool comment_kept = false;
@@ -271,6 +271,11 @@ void DispatchDialogMessage(HWND dialog, MSG& msg) {
         OnKeyDown(dialog, msg.wParam);
         if (msg.wParam == VK_F1) return;
     }
+    // Escape does nothing here: neither the navigation's cancel nor the multi-line edit's
+    // close of its parent may answer the dialog.
+    if ((msg.message == WM_KEYDOWN || msg.message == WM_KEYUP || msg.message == WM_CHAR) && msg.wParam == VK_ESCAPE &&
+        (msg.hwnd == dialog || IsChild(dialog, msg.hwnd)))
+        return;
     if (!IsWindow(dialog) || !IsDialogMessageA(dialog, &msg)) {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
@@ -456,9 +461,6 @@ void OnCommand(HWND dialog, int id, int code) {
     case kCmdWWW:
         if (code == BN_CLICKED) OnKnowledgeBase(dialog);
         break;
-    case IDCANCEL:  // Escape: as a close through the frame
-        Leave(dialog, kAnswerContinue, true);
-        break;
     default:
         break;
     }
@@ -593,10 +595,16 @@ LRESULT CALLBACK ErrorDialogProc(HWND window, UINT message, WPARAM wparam, LPARA
         if (state && state->owned_by_window) delete state;
         break;
     }
+    case WM_ACTIVATE:
+        // Each time the window becomes active; the steps run once the activation is done.
+        if (LOWORD(wparam) != WA_INACTIVE) PostMessageA(window, kMsgActivate, 0, 0);
+        break;
     case kMsgActivate:
-        if (DialogState* d = StateOf(window); d && !d->activated && !d->left) {
-            d->activated = true;
+        // Activate lets messages through, so a second activation can arrive inside it.
+        if (DialogState* d = StateOf(window); d && !d->activating && !d->left) {
+            d->activating = true;
             Activate(window);
+            if (DialogState* again = StateOf(window)) again->activating = false;
         }
         return 0;
     case WM_PAINT: {

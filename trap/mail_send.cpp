@@ -1,4 +1,4 @@
-// The mailed error report through the machine's Simple MAPI client.
+// The mailed error report through the default Simple MAPI client.
 #include <windows.h>
 #include <mapi.h>
 
@@ -7,30 +7,54 @@
 #include "hollin.h"
 #include "platform/winapi/handles.h"
 
+#include <string>
+
 namespace trap {
 namespace {
 
-// Whether the machine names a default Simple MAPI client. Without one the system's
-// MAPI32 shows a box of its own and waits for a user the service does not have, so
-// the send is not tried at all: the mail is lost silently, as any other send failure.
-bool MailClientConfigured() {
+// One text value of a mail-client key: the default client's name, or a client's DLL.
+std::string MailKeyText(HKEY root, const std::string& subkey, const char* value) {
     vantrel::RegKey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Clients\\Mail", 0, KEY_READ, key.put()) != ERROR_SUCCESS)
-        return false;
-    char name[256] = {};
-    DWORD size = sizeof name - 1, type = 0;
-    return RegQueryValueExA(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(name), &size) ==
-               ERROR_SUCCESS &&
-           (type == REG_SZ || type == REG_EXPAND_SZ) && name[0] != '\0';
+    if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return {};
+    char text[MAX_PATH + 1] = {};
+    DWORD size = sizeof text - 1, type = 0;
+    if (RegQueryValueExA(key.get(), value, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return {};
+    if (type == REG_SZ) return text;
+    char expanded[MAX_PATH + 1] = {};
+    const DWORD n = ExpandEnvironmentStringsA(text, expanded, sizeof expanded);
+    return n > 0 && n <= sizeof expanded ? expanded : "";
 }
 
-ULONG SendThroughMapi(MapiMessage& message) {
-    if (!MailClientConfigured()) return MAPI_E_FAILURE;
-    vantrel::Module mapi(LoadLibraryA("MAPI32.DLL"));
-    if (!mapi) return MAPI_E_FAILURE;
-    auto send = reinterpret_cast<LPMAPISENDMAIL>(reinterpret_cast<void*>(GetProcAddress(mapi.get(), "MAPISendMail")));
+const char kMailClients[] = "Software\\Clients\\Mail";
+
+ULONG SendWith(HMODULE module, MapiMessage& message) {
+    auto send = reinterpret_cast<LPMAPISENDMAIL>(reinterpret_cast<void*>(GetProcAddress(module, "MAPISendMail")));
     if (!send) return MAPI_E_FAILURE;
     return send(0, 0, &message, MAPI_LOGON_UI, 0);
+}
+
+// The user's default Simple MAPI client comes first, then the machine's. The user's
+// client is loaded from its own DLL, since not every MAPI32 reads the user's choice (Wine's
+// does not). Without any default client the system's MAPI32 shows a box of its own and
+// waits for a user the service does not have, so the send is not tried at all: the mail
+// is lost silently, as any other send failure.
+ULONG SendThroughMapi(MapiMessage& message) {
+    const std::string user_client = MailKeyText(HKEY_CURRENT_USER, kMailClients, nullptr);
+    if (!user_client.empty()) {
+        const std::string client_key = std::string(kMailClients) + "\\" + user_client;
+        std::string dll = MailKeyText(HKEY_CURRENT_USER, client_key, "DLLPath");
+        if (dll.empty()) dll = MailKeyText(HKEY_LOCAL_MACHINE, client_key, "DLLPath");
+        if (!dll.empty()) {
+            vantrel::Module client(LoadLibraryA(dll.c_str()));
+            return client ? SendWith(client.get(), message) : MAPI_E_FAILURE;
+        }
+    }
+    if (MailKeyText(HKEY_LOCAL_MACHINE, kMailClients, nullptr).empty()) return MAPI_E_FAILURE;
+    vantrel::Module mapi(LoadLibraryA("MAPI32.DLL"));
+    if (!mapi) return MAPI_E_FAILURE;
+    return SendWith(mapi.get(), message);
 }
 
 }  // namespace

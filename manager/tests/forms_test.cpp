@@ -8,11 +8,13 @@
 #include <objbase.h>
 
 #include <cstdlib>
+#include <functional>
 #include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "core/cipher.h"
 #include "main_form.h"
@@ -87,6 +89,52 @@ std::string StaticTextOf(HWND box) {
     return all;
 }
 
+// A mail control that refuses one member with its own description, and records the calls
+// that reached it; registered for the window's thread in the real control's place.
+const CLSID kMailControl = {0x1F38D9A9, 0x1AA8, 0x4201, {0x90, 0x08, 0xBE, 0x0D, 0x83, 0xD3, 0xFB, 0x16}};
+constexpr DISPID kSMTPServerPut = 0x68030004, kSendMessageCall = 0x60030008;
+
+class RefusingMail : public IDispatch, public IClassFactory {
+public:
+    DISPID refuse = DISPID_UNKNOWN;  // the member that fails; DISPID_UNKNOWN: none
+    std::vector<DISPID> calls;
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (riid == IID_IUnknown || riid == IID_IDispatch) *ppv = static_cast<IDispatch*>(this);
+        else if (riid == IID_IClassFactory) *ppv = static_cast<IClassFactory*>(this);
+        else {
+            *ppv = nullptr;
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    // Lives on the test's stack for the whole run.
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
+        *n = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO* info, UINT*) override {
+        calls.push_back(id);
+        if (id != refuse) return S_OK;
+        if (info) {
+            *info = EXCEPINFO{};
+            info->bstrSource = ::SysAllocString(L"VelmSendmail");
+            info->bstrDescription = ::SysAllocString(L"Refused by the test");
+            info->scode = E_INVALIDARG;
+        }
+        return DISP_E_EXCEPTION;
+    }
+    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
+        return outer ? CLASS_E_NOAGGREGATION : QueryInterface(riid, ppv);
+    }
+    STDMETHODIMP LockServer(BOOL) override { return S_OK; }
+};
+
 class Forms : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -133,9 +181,11 @@ protected:
         }
     }
 
-    void Open() {
-        ui_ = std::thread([this] {
+    // `on_ui_thread` runs in the windows' apartment before they open.
+    void Open(std::function<void()> on_ui_thread = nullptr) {
+        ui_ = std::thread([this, on_ui_thread] {
             ::CoInitialize(nullptr);
+            if (on_ui_thread) on_ui_thread();
             exit_code_ = vantrel::manager::RunManager(::GetModuleHandleA(nullptr), folder_);
             ::CoUninitialize();
         });
@@ -198,6 +248,16 @@ protected:
             ::Sleep(25);
         }
         return false;
+    }
+    // The service's process: a restart gives it a new one.
+    static DWORD ServiceProcess() {
+        ScHandle s(::OpenServiceA(manager_.get(), "Quenloc", SERVICE_QUERY_STATUS));
+        SERVICE_STATUS_PROCESS st{};
+        DWORD needed = 0;
+        return s && ::QueryServiceStatusEx(s.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&st), sizeof st,
+                                           &needed)
+                   ? st.dwProcessId
+                   : 0;
     }
     static DWORD ServiceState() {
         ScHandle s(::OpenServiceA(manager_.get(), "Quenloc", SERVICE_QUERY_STATUS));
@@ -266,12 +326,25 @@ TEST_F(Forms, ReadValuesChangeTheirBoxesAndAbsentOnesKeepTheDesign) {
     Close();
 }
 
-TEST_F(Forms, SwitchesAreWrittenWhenClicked) {
+TEST_F(Forms, EverySwitchIsWrittenWhenClicked) {
+    const std::pair<int, const char*> switches[] = {
+        {IDC_APPLICATIONCHECK, "MonitorAppLog"},     {IDC_SECURITYCHECK, "MonitorSecurityLog"},
+        {IDC_SYSTEMCHECK, "MonitorSystemLog"},       {IDC_DSCHECK, "MonitorDSLog"},
+        {IDC_DNSCHECK, "MonitorDNSLog"},             {IDC_FRSCHECK, "MonitorFRSLog"},
+        {IDC_CKINFORMATION, "MonitorInfoEvents"},    {IDC_CKWARNING, "MonitorWarningEvents"},
+        {IDC_CKERROR, "MonitorErrorEvents"}};
     Open();
-    ::SendMessageA(Item(IDC_DSCHECK), BM_CLICK, 0, 0);
-    EXPECT_EQ(Setting("MonitorDSLog"), "1");  // one byte, no terminating NUL
-    ::SendMessageA(Item(IDC_DSCHECK), BM_CLICK, 0, 0);
-    EXPECT_EQ(Setting("MonitorDSLog"), "0");
+    for (const auto& [id, setting] : switches) {
+        // Each click writes the box's new state, one byte, no terminating NUL; no other value moves.
+        const bool was = Checked(id);
+        ::SendMessageA(Item(id), BM_CLICK, 0, 0);
+        EXPECT_EQ(Setting(setting), was ? "0" : "1") << setting;
+        ::SendMessageA(Item(id), BM_CLICK, 0, 0);
+        EXPECT_EQ(Setting(setting), was ? "1" : "0") << setting;
+        for (const auto& [other_id, other] : switches) {
+            if (other_id > id) EXPECT_EQ(Setting(other), std::nullopt) << other << " after " << setting;
+        }
+    }
     ::SendMessageA(Item(IDC_OPTINCLUDE), BM_CLICK, 0, 0);
     EXPECT_EQ(Setting("IncludeExclude"), "I");
     ::SendMessageA(Item(IDC_OPTEXCLUDE), BM_CLICK, 0, 0);
@@ -398,6 +471,43 @@ TEST_F(Forms, TestMailToTemplatesOnlyReportsTheControlsError) {
     Close();
 }
 
+// Whether the setup window shows the hourglass (it answers WM_SETCURSOR itself then).
+bool Hourglass(HWND dlg) {
+    return ::SendMessageA(dlg, WM_SETCURSOR, reinterpret_cast<WPARAM>(dlg), MAKELPARAM(HTERROR, 0)) != 0;
+}
+
+TEST_F(Forms, ARefusedTestMailIsReportedAndTheCursorComesBack) {
+    std::ofstream(folder_ + "\\To.txt", std::ios::binary) << "a@example.org\r\n";
+    RefusingMail mail;
+    DWORD cookie = 0;
+    Open([&] {
+        ASSERT_EQ(::CoRegisterClassObject(kMailControl, static_cast<IClassFactory*>(&mail), CLSCTX_INPROC_SERVER,
+                                          REGCLS_MULTIPLEUSE, &cookie),
+                  S_OK);
+    });
+    HWND dlg = OpenSetup();
+    ASSERT_TRUE(dlg);
+    // A send under way shows the hourglass until the control answers.
+    ::SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDC_SU_TEST, BN_CLICKED), 0);
+    ASSERT_FALSE(mail.calls.empty());
+    EXPECT_EQ(mail.calls.back(), kSendMessageCall);
+    EXPECT_TRUE(Hourglass(dlg));
+    // A refused property: named at once, nothing sent, the cursor back.
+    for (DISPID refused : {kSMTPServerPut, kSendMessageCall}) {
+        mail.refuse = refused;
+        mail.calls.clear();
+        ::PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDC_SU_TEST, BN_CLICKED), 0);
+        HWND box = WaitWindow("Vantrel");
+        ASSERT_TRUE(box) << refused;
+        EXPECT_EQ(StaticTextOf(box), "SMTP Error: Refused by the test") << refused;
+        EXPECT_EQ(mail.calls.back(), refused);
+        CloseDialog(box, IDOK);
+        EXPECT_FALSE(Hourglass(dlg)) << refused;
+    }
+    CloseDialog(dlg, IDC_SU_CANCEL);
+    Close();  // the window thread's CoUninitialize revokes the registration
+}
+
 TEST_F(Forms, ClosingWhileRunningAsksToRestartAndStillWritesTheList) {
     ASSERT_TRUE(SetServiceRunning(true));
     std::ofstream(folder_ + "\\exclusions.txt", std::ios::binary) << "Kept\r\n";
@@ -443,7 +553,8 @@ TEST_F(Forms, AStateQueryThatFailsEndsTheManagerWithTheError) {
     ASSERT_TRUE(box);
     // The message box, not the form: the form is never shown.
     const std::string text = StaticTextOf(box);
-    EXPECT_NE(text.find("Run-time error '80070424'"), std::string::npos) << text;
+    // A status is shown as run-time errors are: decimal, then hexadecimal.
+    EXPECT_EQ(text.rfind("Run-time error '-2147023836 (80070424)': ", 0), 0u) << text;
     ::PostMessageA(box, WM_COMMAND, IDOK, 0);
     ui_.join();
     EXPECT_EQ(exit_code_, 1);
@@ -567,9 +678,36 @@ TEST_F(Forms, ToolbarButtonsCarryTheirToolTipsAndAboutOpens) {
         ::SendMessageW(tips, TTM_GETTEXTW, 128, reinterpret_cast<LPARAM>(&info));
         EXPECT_STREQ(text, tip) << id;
     }
+    // Each button has a picture of its own.
+    HIMAGELIST images = reinterpret_cast<HIMAGELIST>(::SendMessageA(toolbar, TB_GETIMAGELIST, 0, 0));
+    ASSERT_TRUE(images);
+    ASSERT_EQ(::ImageList_GetImageCount(images), 6);
+    std::vector<std::vector<COLORREF>> pictures;
+    HDC screen = ::GetDC(nullptr);
+    for (int i = 0; i < 6; ++i) {
+        HDC dc = ::CreateCompatibleDC(screen);
+        HBITMAP bitmap = ::CreateCompatibleBitmap(screen, 16, 16);
+        HGDIOBJ old = ::SelectObject(dc, bitmap);
+        RECT all{0, 0, 16, 16};
+        ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+        ::ImageList_Draw(images, i, dc, 0, 0, ILD_NORMAL);
+        std::vector<COLORREF> pixels;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x) pixels.push_back(::GetPixel(dc, x, y));
+        pictures.push_back(pixels);
+        ::SelectObject(dc, old);
+        ::DeleteObject(bitmap);
+        ::DeleteDC(dc);
+    }
+    ::ReleaseDC(nullptr, screen);
+    for (int i = 0; i < 6; ++i)
+        for (int j = i + 1; j < 6; ++j) EXPECT_NE(pictures[i], pictures[j]) << "pictures " << i << " and " << j;
     Toolbar(IDC_ABOUTBTN);
     HWND about = WaitWindow("About Vantrel Manager");
     ASSERT_TRUE(about);
+    const std::string text = StaticTextOf(about);
+    EXPECT_NE(text.find("Version 1.0"), std::string::npos) << text;
+    EXPECT_NE(text.find("Pelorin Software"), std::string::npos) << text;
     CloseDialog(about, IDOK);
     Close();
 }
@@ -637,6 +775,8 @@ TEST_F(Forms, StoppingAStoppedServiceShowsTheControlsErrorThenTheState) {
     ASSERT_TRUE(box);
     const std::string text = StaticTextOf(box);
     EXPECT_NE(text.find("1062"), std::string::npos) << text;  // ERROR_SERVICE_NOT_ACTIVE
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(text.find_last_not_of("\r\n "), text.size() - 1) << "a trailing line break in: " << text;
     EXPECT_EQ(TextOf(Item(IDC_LABEL1)), "Stop Pending");
     CloseDialog(box, IDOK);
     EXPECT_TRUE(WaitLabel("Stopped"));
@@ -650,6 +790,8 @@ TEST_F(Forms, StoppingAStoppedServiceShowsTheControlsErrorThenTheState) {
 
 TEST_F(Forms, RestartAtCloseStopsAndStartsTheServiceAndWritesTheList) {
     ASSERT_TRUE(SetServiceRunning(true));
+    const DWORD before = ServiceProcess();
+    ASSERT_NE(before, 0u);
     Open();
     ::SendMessageA(Item(IDC_LIST1), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Added\t7"));
     ::PostMessageA(form_, WM_CLOSE, 0, 0);
@@ -660,7 +802,52 @@ TEST_F(Forms, RestartAtCloseStopsAndStartsTheServiceAndWritesTheList) {
     form_ = nullptr;
     EXPECT_EQ(exit_code_, 0);
     EXPECT_EQ(ServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
+    const DWORD after = ServiceProcess();
+    EXPECT_NE(after, 0u);
+    EXPECT_NE(after, before);  // stopped and started, not merely left running
     EXPECT_EQ(FileText(folder_ + "\\exclusions.txt"), "Added\t7\r\n");
+    EXPECT_TRUE(SetServiceRunning(false));
+}
+
+TEST_F(Forms, ACloseDuringTheRestartIsIgnoredAndTheRestartStillHappens) {
+    ASSERT_TRUE(SetServiceRunning(true));
+    const DWORD before = ServiceProcess();
+    Open();
+    ::PostMessageA(form_, WM_CLOSE, 0, 0);
+    HWND box = WaitWindow("Vantrel");
+    ASSERT_TRUE(box);
+    ::PostMessageA(box, WM_COMMAND, IDYES, 0);
+    ASSERT_TRUE(WaitLabel("Stop Pending"));
+    // The impatient second close, while the stop waits.
+    ::PostMessageA(form_, WM_CLOSE, 0, 0);
+    ::Sleep(300);
+    EXPECT_TRUE(::IsWindow(form_));
+    EXPECT_TRUE(WaitLabel("Start Pending"));
+    ui_.join();
+    form_ = nullptr;
+    EXPECT_EQ(exit_code_, 0);
+    EXPECT_EQ(ServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_NE(ServiceProcess(), before);
+    EXPECT_TRUE(SetServiceRunning(false));
+}
+
+TEST_F(Forms, ACloseDuringAStartWaitsForTheStartToEnd) {
+    Open();
+    Toolbar(IDC_START);
+    ASSERT_TRUE(WaitLabel("Start Pending"));
+    ::PostMessageA(form_, WM_CLOSE, 0, 0);
+    ::Sleep(300);
+    EXPECT_TRUE(::IsWindow(form_));
+    // Once the start has ended the close goes on, with the state it left.
+    HWND box = WaitWindow("Vantrel");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(StaticTextOf(box), "Do You Want To Restart The Vantrel Service?");
+    EXPECT_EQ(TextOf(Item(IDC_LABEL1)), "Running");
+    ::PostMessageA(box, WM_COMMAND, IDNO, 0);
+    ui_.join();
+    form_ = nullptr;
+    EXPECT_EQ(exit_code_, 0);
+    EXPECT_EQ(ServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
     EXPECT_TRUE(SetServiceRunning(false));
 }
 
@@ -679,7 +866,11 @@ TEST_F(Forms, AFailedRefreshAfterAStopIsReportedOnceAndTheWindowStays) {
     CloseDialog(box, IDOK);
     box = WaitWindow("Vantrel Manager", form_);
     ASSERT_TRUE(box);
-    EXPECT_NE(StaticTextOf(box).find("Run-time error '80070424'"), std::string::npos) << StaticTextOf(box);
+    // Shown as a failed start or stop is: the description alone.
+    const std::string text = StaticTextOf(box);
+    EXPECT_FALSE(text.empty());
+    EXPECT_EQ(text.find("Run-time error"), std::string::npos) << text;
+    EXPECT_EQ(text.find("80070424"), std::string::npos) << text;
     CloseDialog(box, IDOK);
     ::Sleep(300);
     EXPECT_FALSE(::FindWindowExA(nullptr, form_, "#32770", "Vantrel Manager"));  // no second report
@@ -690,6 +881,21 @@ TEST_F(Forms, AFailedRefreshAfterAStopIsReportedOnceAndTheWindowStays) {
     EXPECT_EQ(FileText(folder_ + "\\exclusions.txt"), "Kept\r\n");
     created_ = false;
     SetUpTestSuite();
+}
+
+// The installed program asks for elevation (its writes to HKLM and the programs' folder
+// must not be virtualised) and for the current common controls.
+TEST(Program, ManifestAsksForElevationAndTheCurrentCommonControls) {
+    HMODULE program = ::LoadLibraryExA(TALLISK_PATH, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_TRUE(program) << ::GetLastError();
+    HRSRC found = ::FindResourceA(program, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // RT_MANIFEST
+    ASSERT_TRUE(found);
+    const char* data = static_cast<const char*>(::LockResource(::LoadResource(program, found)));
+    const std::string manifest(data, ::SizeofResource(program, found));
+    ::FreeLibrary(program);
+    EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos) << manifest;
+    EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string::npos)
+        << manifest;
 }
 
 }  // namespace

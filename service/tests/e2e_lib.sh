@@ -37,12 +37,14 @@ report() { $W "$build/bin/report_event.exe" "$@" || fail "report_event $*"; }
 # A click on a window of the installed manager, found by its title.
 post() { $W "$build/bin/tallisk_post_command.exe" "$@" || fail "no window \"$1\" for $2"; }
 
-# Installs (stopping a running service first) and starts from an empty settings key and
-# an empty error log.
+# Installs (stopping a running service first) and starts from an empty settings key, an
+# empty error log and the trap settings a fresh installation writes (an installation keeps
+# an existing Nalt.INI).
 e2e_install() {
   "$root/tools/wineprefix.sh" start "$WINEPREFIX"
   $W sc stop Quenloc >/dev/null 2>&1 || true
   wait_state STOPPED 20 || true
+  rm -f "$dest/Nalt.INI"
   $W cmd /c "$(winpath "$root/tools/install.cmd")" "$(winpath "$build")" || fail "install"
   rm -f "$dest/error.log"
   $W reg delete "$key" /f >/dev/null 2>&1 || true

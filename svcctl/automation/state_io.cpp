@@ -73,7 +73,7 @@ ControlState CaptureState(TNTService& s) {
     }
     AddText(st, "ServiceStartName", s.ServiceStartName());
     AddText(st, "Password", s.Password());
-    AddText(st, "LogonAs.UserName", s.LogonAs().user_name);
+    AddText(st, "LogonAs.UserName", s.LogonAs().user_name, true);  // both logon texts are always stored
     AddText(st, "LogonAs.Password", s.LogonAs().password, true);
     return st;
 }

@@ -416,6 +416,8 @@ TEST(ControlPersistence, PropertyBagHoldsOnlyStoredPublishedProperties) {
     EXPECT_EQ(std::wstring(bag.values[L"ServiceName"]->bstrVal), L"VtTestBag");
     EXPECT_EQ(bag.values[L"ManagerAccess"]->lVal, 5);
     EXPECT_EQ(bag.values[L"ActiveManager"]->boolVal, VARIANT_TRUE);
+    // Both logon texts are always stored, empty or not.
+    EXPECT_EQ(bag.values.count(L"LogonAs.UserName"), 1u);
     EXPECT_EQ(bag.values.count(L"LogonAs.Password"), 1u);
     Put(d.Get(), kActiveManager, BoolArg(false));
 

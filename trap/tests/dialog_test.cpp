@@ -431,6 +431,39 @@ TEST_F(ErrorDialog, CloseThroughTheFrameActsAsContinue) {
     EXPECT_EQ(trap::Globals().user_comment, "closed it");
 }
 
+TEST_F(ErrorDialog, KeysOtherThanF1AreIgnoredAndEachActivationSelectsTheComment) {
+    bool stayed_after_escape = false, paused_again = false;
+    DWORD selection_end = 0;
+    std::string comment_after_escape;
+    DialogDriver driver([&](HWND d) {
+        HWND comment = GetDlgItem(d, trap::kText1);
+        for (int i = 0; i < 100 && !trap::Globals().trace_paused; ++i) Sleep(10);  // the first activation
+        SetWindowTextA(comment, "typed");
+        // Escape, as the keyboard delivers it to the focused comment box: nothing happens.
+        PostMessageA(comment, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+        PostMessageA(comment, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+        Sleep(300);
+        stayed_after_escape = IsWindowVisible(d) != FALSE;
+        comment_after_escape = Text(comment);
+        // Back to the window after another one had the focus: the activate steps run again.
+        SendMessageA(comment, EM_SETSEL, 0, 0);
+        trap::Globals().trace_paused = false;
+        SendMessageA(d, WM_ACTIVATE, WA_INACTIVE, 0);
+        SendMessageA(d, WM_ACTIVATE, WA_ACTIVE, 0);
+        for (int i = 0; i < 100 && !trap::Globals().trace_paused; ++i) Sleep(10);
+        paused_again = trap::Globals().trace_paused;
+        Sleep(100);
+        SendMessageA(comment, EM_GETSEL, 0, reinterpret_cast<LPARAM>(&selection_end));
+        Click(d, trap::kNsCtrlContinue);
+    });
+    EXPECT_EQ(Error(53), trap::Answer(int16_t{0}));
+    ASSERT_TRUE(driver.Found());
+    EXPECT_TRUE(stayed_after_escape);
+    EXPECT_EQ(comment_after_escape, "typed");
+    EXPECT_TRUE(paused_again);
+    EXPECT_EQ(selection_end, 5u);  // the whole comment selected again
+}
+
 // A window of the trap's thread whose handler is a traced procedure.
 struct TracedHandler {
     static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {

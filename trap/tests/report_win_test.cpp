@@ -92,22 +92,24 @@ TEST(ErrorLog, EmptyLogPathWritesHollinErrorLogInTheCurrentDirectory) {
     EXPECT_TRUE(Contains(log, "\r\n" + ProgramFolder() + "\\" + ProgramName() + " ver 0.0.0\r\nError Information\r\n"));
 }
 
+// A default Simple MAPI client named for the machine (HKLM) or for the user (HKCU); the
+// client itself is always described under the machine's key.
 class MailClient {
 public:
-    MailClient() {
+    explicit MailClient(HKEY root = HKEY_LOCAL_MACHINE) {
         RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Clients\\Mail\\VantrelTestMail", 0, nullptr, 0, KEY_WRITE,
                         nullptr, client_.put(), nullptr);
         const std::string dll = ProgramFolder() + "\\trap_test_mapi.dll";
         RegSetValueExA(client_.get(), "DLLPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(dll.c_str()),
                        static_cast<DWORD>(dll.size() + 1));
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Clients\\Mail", 0, KEY_WRITE, mail_.put());
+        RegCreateKeyExA(root, "Software\\Clients\\Mail", 0, nullptr, 0, KEY_WRITE, nullptr, mail_.put(), nullptr);
         const char name[] = "VantrelTestMail";
         RegSetValueExA(mail_.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(name), sizeof name);
     }
     ~MailClient() {
         // Back to a prefix without a default mail client.
         RegDeleteValueA(mail_.get(), nullptr);
-        RegDeleteKeyA(mail_.get(), "VantrelTestMail");
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Clients\\Mail\\VantrelTestMail");
     }
 
 private:
@@ -124,6 +126,18 @@ TEST(MailedReport, WithoutAMailClientTheSendFailsAndNothingElseChanges) {
     EXPECT_EQ(GetFileAttributesA("!error!.log"), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetFileAttributesA("mapi_received.txt"), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(trap::Globals().settings.log_file_path, path);
+}
+
+TEST(MailedReport, AMailClientChosenByTheUserIsUsedToo) {
+    TrapIni ini(nullptr);
+    trap::HollinLoadSettings();
+    TrapAnError("Ops Team");
+    DeleteFileA("mapi_received.txt");
+    MailClient client(HKEY_CURRENT_USER);
+    trap::MailErrorReport();
+    const std::string got = ReadFile("mapi_received.txt");
+    DeleteFileA("mapi_received.txt");
+    EXPECT_NE(got.find("recip.name=Ops Team\n"), std::string::npos) << got;
 }
 
 TEST(MailedReport, TheMailClientReceivesTheThreeRecordsAndTheReport) {

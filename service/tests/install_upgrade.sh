@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Installing over an installation keeps the administrator's trap settings in Nalt.INI and
+# only makes sure of "Silent Run=1"; removing the service leaves the ini and the logs.
+#   install_upgrade.sh ROOT BUILD_DIR
+set -euo pipefail
+. "$(dirname "$0")/e2e_lib.sh" "$@"
+ini="$dest/Nalt.INI"
+install() { $W cmd /c "$(winpath "$root/tools/install.cmd")" "$(winpath "$build")" >"$build/install_upgrade.out" 2>&1 ||
+              { cat "$build/install_upgrade.out"; fail "install ($1)"; }; }
+expect_ini() {  # what, expected text
+  printf '%s' "$2" | cmp -s - "$ini" || { echo "--- got"; cat -A "$ini"; echo "--- expected"; printf '%s' "$2" | cat -A; fail "$1"; }
+}
+
+"$root/tools/wineprefix.sh" start "$WINEPREFIX"
+mkdir -p "$dest"
+rm -f "$ini"
+install "fresh"
+expect_ini "a fresh install writes the ini" $'[preferences]\r\nSilent Run=1\r\n[log file]\r\nWrite To Disk=1\r\n'
+
+# An administrator's file, with Silent Run switched off among other settings.
+edited=$'; kept by the administrator\r\n[Preferences]\r\nDisplay Mode=2\r\n silent run = 0\r\n\r\n[email]\r\nAddress=ops@example.org\r\n[log file]\r\nWrite To Disk=1\r\nCircularLog=1\r\nCapture To Disk=1\r\n'
+printf '%s' "$edited" > "$ini"
+install "over an edited ini"
+expect_ini "only Silent Run changes" "${edited/ silent run = 0/Silent Run=1}"
+install "a second time"
+expect_ini "a second install changes nothing" "${edited/ silent run = 0/Silent Run=1}"
+
+# Without the key, it goes below the section header; without the section, at the end.
+printf '[preferences]\r\nDisplay Mode=2\r\n' > "$ini"
+install "without the key"
+expect_ini "the key is added to its section" $'[preferences]\r\nSilent Run=1\r\nDisplay Mode=2\r\n'
+printf '[email]\nAddress=ops@example.org' > "$ini"
+install "without the section"
+expect_ini "the section is added" $'[email]\nAddress=ops@example.org\n[preferences]\nSilent Run=1\n'
+
+# Removal leaves the administrator's files.
+printf 'an error\r\n' > "$dest/error.log"
+$W cmd /c "$(winpath "$root/tools/uninstall.cmd")" >/dev/null 2>&1 || fail "uninstall"
+[ -f "$ini" ] && [ -f "$dest/error.log" ] || fail "uninstall removed the ini or the error log"
+rm -f "$dest/error.log"
+# Leaves the prefix as a fresh installation has it, for the tests that come after.
+rm -f "$ini"
+install "again after removal"
+expect_ini "the ini is written again" $'[preferences]\r\nSilent Run=1\r\n[log file]\r\nWrite To Disk=1\r\n'
+echo "quenloc_install_upgrade: all checks passed"
