@@ -8,7 +8,8 @@ set -euo pipefail
 cmd=${1:?usage: wineprefix.sh ensure|start|stop PREFIX}
 export WINEPREFIX=$(realpath -m "${2:?usage: wineprefix.sh ensure|start|stop PREFIX}")
 export WINEDEBUG=-all
-WINE=/usr/lib/wine/wine64
+# VANTREL_WINE names another loader (the emulated 32-bit one of tools/wine32.sh).
+WINE=${VANTREL_WINE:-/usr/lib/wine/wine64}
 WINESERVER=/usr/lib/wine/wineserver64
 [ -x "$WINESERVER" ] || WINESERVER=wineserver
 
