@@ -2,6 +2,8 @@
 
 #include <ws2tcpip.h>
 
+#include <cstring>
+#include <memory>
 #include <vector>
 
 namespace velmsendmail {
@@ -260,26 +262,68 @@ bool SocketChannel::StartTls(std::string& error) {
     return true;
 }
 
+namespace {
+
+// The policy's flag to skip its host-name check (wininet.h, which we do not include).
+constexpr DWORD kIgnoreNameMismatch = 0x00001000;
+
+// The address bytes of an IPv4 or IPv6 literal; empty for a host name.
+std::string AddressBytes(const std::string& host) {
+    in_addr v4;
+    if (::inet_pton(AF_INET, host.c_str(), &v4) == 1) return std::string(reinterpret_cast<char*>(&v4), sizeof(v4));
+    in6_addr v6;
+    if (::inet_pton(AF_INET6, host.c_str(), &v6) == 1) return std::string(reinterpret_cast<char*>(&v6), sizeof(v6));
+    return {};
+}
+
+// True when the certificate's subject alternative names hold this IP address.
+bool NamesAddress(PCCERT_CONTEXT cert, const std::string& address) {
+    PCERT_EXTENSION ext = ::CertFindExtension(szOID_SUBJECT_ALT_NAME2, cert->pCertInfo->cExtension,
+                                              cert->pCertInfo->rgExtension);
+    if (!ext) return false;
+    CERT_ALT_NAME_INFO* names = nullptr;
+    DWORD size = 0;
+    if (!::CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ALTERNATE_NAME, ext->Value.pbData, ext->Value.cbData,
+                               CRYPT_DECODE_ALLOC_FLAG, nullptr, &names, &size))
+        return false;
+    bool found = false;
+    for (DWORD i = 0; i < names->cAltEntry && !found; ++i) {
+        const CERT_ALT_NAME_ENTRY& n = names->rgAltEntry[i];
+        found = n.dwAltNameChoice == CERT_ALT_NAME_IP_ADDRESS && n.IPAddress.cbData == address.size() &&
+                memcmp(n.IPAddress.pbData, address.data(), address.size()) == 0;
+    }
+    ::LocalFree(names);
+    return found;
+}
+
+}  // namespace
+
 bool SocketChannel::VerifyServer(std::string& error) {
     PCCERT_CONTEXT cert = nullptr;
     SECURITY_STATUS st = ::QueryContextAttributesW(&context_, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &cert);
     if (st != SEC_E_OK || !cert) {
-        error = "the server sent no certificate";
+        error = "the server's certificate was not sent";
         return false;
     }
+    std::unique_ptr<const CERT_CONTEXT, decltype(&::CertFreeCertificateContext)> owned(cert,
+                                                                                         ::CertFreeCertificateContext);
     CERT_CHAIN_PARA para{};
     para.cbSize = sizeof(para);
     PCCERT_CHAIN_CONTEXT chain = nullptr;
-    BOOL built = ::CertGetCertificateChain(nullptr, cert, nullptr, cert->hCertStore, &para, 0, nullptr, &chain);
-    ::CertFreeCertificateContext(cert);
-    if (!built || !chain) {
+    if (!::CertGetCertificateChain(nullptr, cert, nullptr, cert->hCertStore, &para, 0, nullptr, &chain) || !chain) {
         error = "the server's certificate cannot be checked: " + SystemText(static_cast<long>(::GetLastError()));
         return false;
     }
+    std::unique_ptr<const CERT_CHAIN_CONTEXT, decltype(&::CertFreeCertificateChain)> owned_chain(
+        chain, ::CertFreeCertificateChain);
+    // A server given by IP address is matched against the certificate's IP address
+    // names here; the policy checks the trust and, for a host name, the name.
+    std::string address = AddressBytes(host_);
     std::wstring name = Wide(host_);
     HTTPSPolicyCallbackData https{};
     https.cbStruct = sizeof(https);
     https.dwAuthType = AUTHTYPE_SERVER;
+    https.fdwChecks = address.empty() ? 0 : kIgnoreNameMismatch;
     https.pwszServerName = name.data();
     CERT_CHAIN_POLICY_PARA policy{};
     policy.cbSize = sizeof(policy);
@@ -287,10 +331,13 @@ bool SocketChannel::VerifyServer(std::string& error) {
     CERT_CHAIN_POLICY_STATUS status{};
     status.cbSize = sizeof(status);
     BOOL checked = ::CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &status);
-    ::CertFreeCertificateChain(chain);
     if (!checked || status.dwError) {
         error = "the server's certificate is not trusted for " + host_ + ": " +
                 SystemText(static_cast<long>(checked ? status.dwError : ::GetLastError()));
+        return false;
+    }
+    if (!address.empty() && !NamesAddress(cert, address)) {
+        error = "the server's certificate is not trusted for " + host_ + ": it does not name that address";
         return false;
     }
     return true;

@@ -129,6 +129,7 @@ std::optional<std::string> RunSession(SmtpChannel& channel, const Envelope& e) {
     Reply r;
     Capabilities caps;
     bool ok = d.Read(r, "connecting") && d.Expect(r, 220, 220, "the connection") && Hello(d, e.client_name, caps);
+    bool secure = false;
     if (ok && caps.starttls) {
         std::string error;
         ok = d.Command("STARTTLS", r, "STARTTLS") && d.Expect(r, 220, 220, "STARTTLS");
@@ -136,7 +137,12 @@ std::optional<std::string> RunSession(SmtpChannel& channel, const Envelope& e) {
         if (ok && !channel.StartTls(error)) ok = d.Fail("The secure connection (STARTTLS) failed: " + error);
         if (ok) ok = Hello(d, e.client_name, caps);
         caps.starttls = false;
+        secure = ok;
     }
+    // Whoever can strip STARTTLS from the server's reply would read the password.
+    if (ok && !e.user.empty() && !secure)
+        ok = d.Fail("A user name is set, but the server offers no secure connection (STARTTLS), "
+                    "and the password is never sent in plain text");
     if (ok && !e.user.empty()) ok = Authenticate(d, e, caps);
     if (ok) ok = d.Command("MAIL FROM:<" + e.from + ">", r, "MAIL FROM") && d.Expect(r, 250, 250, "the sender <" + e.from + ">");
     for (size_t i = 0; ok && i < e.recipients.size(); ++i) {

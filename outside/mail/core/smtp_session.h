@@ -1,6 +1,7 @@
 // The SMTP dialogue of one message, over any channel: greeting, EHLO (HELO when the
-// server does not know it), STARTTLS when offered, AUTH when a user name is set, one
-// RCPT per recipient, DATA, QUIT. Every failure becomes one readable text.
+// server does not know it), STARTTLS when offered, AUTH when a user name is set (only
+// ever inside TLS), one RCPT per recipient, DATA, QUIT. Every failure becomes one
+// readable text.
 #pragma once
 
 #include <optional>

@@ -132,31 +132,53 @@ TEST(Session, PlainDialogueWithOneRcptPerRecipient) {
                       "Subject: s\r\n\r\n..dot\r\n.\r\nQUIT\r\n");
 }
 
+// The greeting, EHLO with STARTTLS, the go-ahead and EHLO again inside TLS; then `more`.
+std::deque<std::string> AfterTls(const std::string& auth_line, std::deque<std::string> more) {
+    std::deque<std::string> r{"220 hi", "250-srv", "250-STARTTLS", "250 " + auth_line, "220 go ahead", "250-srv",
+                              "250 " + auth_line};
+    r.insert(r.end(), more.begin(), more.end());
+    return r;
+}
+
 TEST(Session, HeloFallbackAndAuthChoices) {
     ScriptedServer helo({"220 hi", "502 no", "250 hello", "250 ok", "250 ok", "250 ok", "354 go", "250 queued"});
     EXPECT_EQ(RunSession(helo, Mail()), std::nullopt);
     EXPECT_EQ(helo.sent.rfind("EHLO client\r\nHELO client\r\nMAIL", 0), 0u);
 
-    ScriptedServer plain({"220 hi", "250-srv", "250 AUTH LOGIN PLAIN", "235 ok", "250 ok", "250 ok", "250 ok",
-                          "354 go", "250 queued"});
+    ScriptedServer plain(AfterTls("AUTH LOGIN PLAIN", {"235 ok", "250 ok", "250 ok", "250 ok", "354 go", "250 queued"}));
     EXPECT_EQ(RunSession(plain, Mail("user")), std::nullopt);
     EXPECT_NE(plain.sent.find("AUTH PLAIN AHVzZXIAcHc=\r\n"), std::string::npos);
 
-    ScriptedServer login({"220 hi", "250-srv", "250 AUTH=LOGIN", "334 VXNlcm5hbWU6", "334 UGFzc3dvcmQ6", "235 ok",
-                          "250 ok", "250 ok", "250 ok", "354 go", "250 queued"});
+    ScriptedServer login(AfterTls("AUTH=LOGIN", {"334 VXNlcm5hbWU6", "334 UGFzc3dvcmQ6", "235 ok", "250 ok", "250 ok",
+                                                 "250 ok", "354 go", "250 queued"}));
     EXPECT_EQ(RunSession(login, Mail("user")), std::nullopt);
     EXPECT_NE(login.sent.find("AUTH LOGIN\r\ndXNlcg==\r\ncHc=\r\n"), std::string::npos);
 
-    ScriptedServer none({"220 hi", "250 srv"});
+    ScriptedServer none(AfterTls("SIZE 100", {}));
     auto e = RunSession(none, Mail("user"));
     ASSERT_TRUE(e);
     EXPECT_NE(e->find("no authentication"), std::string::npos);
     EXPECT_EQ(none.sent.find("MAIL"), std::string::npos);
 
-    ScriptedServer refused({"220 hi", "250-srv", "250 AUTH PLAIN", "535 5.7.8 bad credentials"});
+    ScriptedServer refused(AfterTls("AUTH PLAIN", {"535 5.7.8 bad credentials"}));
     e = RunSession(refused, Mail("user"));
     ASSERT_TRUE(e);
     EXPECT_NE(e->find("535 5.7.8 bad credentials"), std::string::npos) << *e;
+}
+
+TEST(Session, CredentialsNeverGoOutWithoutTls) {
+    // A server that offers AUTH but no STARTTLS (or one whose offer was stripped on the
+    // way), and one that does not even know EHLO: no AUTH, no mail.
+    for (auto replies : {std::deque<std::string>{"220 hi", "250-srv", "250 AUTH PLAIN LOGIN"},
+                         std::deque<std::string>{"220 hi", "500 what", "250 hello"}}) {
+        ScriptedServer s(replies);
+        auto e = RunSession(s, Mail("user"));
+        ASSERT_TRUE(e);
+        EXPECT_NE(e->find("offers no secure connection (STARTTLS)"), std::string::npos) << *e;
+        EXPECT_EQ(s.sent.find("AUTH"), std::string::npos) << s.sent;
+        EXPECT_EQ(s.sent.find("MAIL"), std::string::npos) << s.sent;
+        EXPECT_FALSE(s.tls_started);
+    }
 }
 
 TEST(Session, StartTlsComesBeforeAuthAndNeverFallsBack) {

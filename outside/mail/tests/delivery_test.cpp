@@ -20,9 +20,10 @@ std::string Env(const char* name) {
     return v ? v : "";
 }
 
-std::wstring Server(const char* name) {
+// "host:port" of a test server; the TLS servers by the name their certificate holds.
+std::wstring Server(const char* name, std::string host = "") {
     std::string port = Env((std::string("VANTREL_SMTP_") + name + "_PORT").c_str());
-    std::string host = std::string(name) == "TLS" || std::string(name) == "BADTLS" ? "localhost" : "127.0.0.1";
+    if (host.empty()) host = std::string(name) == "TLS" || std::string(name) == "BADTLS" ? "localhost" : "127.0.0.1";
     return std::wstring(host.begin(), host.end()) + L":" + std::wstring(port.begin(), port.end());
 }
 
@@ -36,6 +37,14 @@ std::string Narrow(const std::wstring& w) {
 // A saved message of a server ("plain", 1) as received, or empty.
 std::string Saved(const std::string& server, int n, const char* ext) {
     std::ifstream f("Z:" + Env("VANTREL_SMTP_DIR") + "\\" + server + "-" + std::to_string(n) + ext, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+// The AUTH attempts a server saw, one line each ("PLAIN tls:1").
+std::string AuthLog(const std::string& server) {
+    std::ifstream f("Z:" + Env("VANTREL_SMTP_DIR") + "\\" + server + ".auth", std::ios::binary);
     std::stringstream s;
     s << f.rdbuf();
     return s.str();
@@ -169,15 +178,19 @@ TEST_F(Delivery, AMessageQueuedBeforeTheControlIsReleasedIsStillSent) {
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
 }
 
-TEST_F(Delivery, AuthenticatesOverPlainTextWhenNoTlsIsOffered) {
+TEST_F(Delivery, NeverAuthenticatesWithoutTls) {
+    // The server offers AUTH over plain text and no STARTTLS: the password stays home.
     Set(Server("AUTH"), L"ops@example.com", L"auth", L"body", L"alerts", L"s3cret \"pass\"");
+    std::string e = ExpectError();
+    EXPECT_NE(e.find("offers no secure connection (STARTTLS)"), std::string::npos) << e;
+    EXPECT_EQ(AuthLog("auth"), "");
+    EXPECT_EQ(SavedCount("auth"), 0);
+
+    // Without a user name the same server takes the mail.
+    Set(Server("AUTH"), L"ops@example.com", L"no login", L"body");
     ASSERT_TRUE(c.SendAndWait());
     EXPECT_EQ(c.sink.outcomes.back().event, kSendCompleteEvent) << Narrow(c.sink.outcomes.back().text);
-    EXPECT_NE(Saved("auth", SavedCount("auth"), ".env").find("login:alerts\n"), std::string::npos);
-
-    Set(Server("AUTH"), L"ops@example.com", L"auth", L"body", L"alerts", L"wrong");
-    std::string e = ExpectError();
-    EXPECT_NE(e.find("535"), std::string::npos) << e;
+    EXPECT_NE(Saved("auth", 1, ".env").find("login:-\ntls:0"), std::string::npos);
 }
 
 TEST_F(Delivery, FailuresRaiseErrorWithAReadableText) {
@@ -216,12 +229,27 @@ bool TrustCertificate() {
 TEST_F(Delivery, StartTlsProtectsTheLogin) {
     if (Env("VANTREL_SMTP_TRUSTED_CERT").empty()) GTEST_SKIP() << "no certificates (openssl missing)";
     ASSERT_TRUE(TrustCertificate());
-    Set(Server("TLS"), L"ops@example.com", L"over tls", L"secret body", L"alerts", L"s3cret \"pass\"");
-    ASSERT_TRUE(c.SendAndWait());
-    ASSERT_EQ(c.sink.outcomes.back().event, kSendCompleteEvent) << Narrow(c.sink.outcomes.back().text);
-    std::string env = Saved("tls", SavedCount("tls"), ".env");
-    EXPECT_NE(env.find("login:alerts\ntls:1"), std::string::npos) << env;
-    EXPECT_EQ(Body(Saved("tls", SavedCount("tls"), ".eml")), "secret body\r\n");
+    // By host name, and by the IP address the certificate names.
+    for (const char* host : {"localhost", "127.0.0.1"}) {
+        Set(Server("TLS", host), L"ops@example.com", L"over tls", L"secret body", L"alerts", L"s3cret \"pass\"");
+        ASSERT_TRUE(c.SendAndWait());
+        ASSERT_EQ(c.sink.outcomes.back().event, kSendCompleteEvent) << host << ": " << Narrow(c.sink.outcomes.back().text);
+        std::string env = Saved("tls", SavedCount("tls"), ".env");
+        EXPECT_NE(env.find("login:alerts\ntls:1"), std::string::npos) << env;
+        EXPECT_EQ(Body(Saved("tls", SavedCount("tls"), ".eml")), "secret body\r\n");
+    }
+    EXPECT_EQ(AuthLog("tls"), "PLAIN tls:1\nPLAIN tls:1\n");
+}
+
+TEST_F(Delivery, ACertificateThatDoesNotNameTheAddressIsRefused) {
+    if (Env("VANTREL_SMTP_TRUSTED_CERT").empty()) GTEST_SKIP() << "no certificates (openssl missing)";
+    ASSERT_TRUE(TrustCertificate());
+    // Trusted, but made for localhost and 127.0.0.1 only.
+    Set(Server("TLS2", "127.0.0.2"), L"ops@example.com", L"s", L"b", L"alerts", L"s3cret \"pass\"");
+    std::string e = ExpectError();
+    EXPECT_NE(e.find("not trusted for 127.0.0.2"), std::string::npos) << e;
+    EXPECT_EQ(AuthLog("tls2"), "");
+    EXPECT_EQ(SavedCount("tls2"), 0);
 }
 
 TEST_F(Delivery, FailedHandshakeIsAnErrorNeverPlainText) {
