@@ -63,10 +63,11 @@ std::string Run(const SendJob& job) {
     std::string from = Utf8(job.from);
     if (from.empty()) return "No sender address is set";
     if (!IsValidAddress(from)) return "The sender address \"" + from + "\" is not a valid mail address";
-    auto recipients = SplitRecipients(Utf8(job.to));
-    if (recipients.empty()) return "No recipient address is set";
-    for (const auto& r : recipients)
-        if (!IsValidAddress(r)) return "The recipient address \"" + r + "\" is not a valid mail address";
+    // An invalid address is left out and named in the outcome; the others still get the mail.
+    Recipients recipients = SortRecipients(Utf8(job.to));
+    if (recipients.valid.empty() && recipients.invalid.empty()) return "No recipient address is set";
+    if (recipients.valid.empty())
+        return OutcomeText(SessionResult{std::string("No valid recipient address is set"), {}}, recipients.invalid);
 
     static std::atomic<unsigned> counter{0};
     FILETIME now;
@@ -74,17 +75,16 @@ std::string Run(const SendJob& job) {
     uint64_t stamp = (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
     uint64_t unique = (static_cast<uint64_t>(::GetCurrentProcessId()) << 32) | ++counter;
     std::string host = HostName();
-    MailFields fields{from, recipients, Utf8(job.subject), Utf8(job.body), DateNow(),
+    MailFields fields{from, recipients.valid, Utf8(job.subject), Utf8(job.body), DateNow(),
                       MakeMessageId(stamp, unique, from, host)};
 
     Winsock winsock;
     if (!winsock.ok) return "The network is not available";
     SocketChannel channel;
     std::string error;
-    if (!channel.Connect(server->host, server->port, error)) return error;
-    Envelope e{host, from, recipients, Utf8(job.user), Utf8(job.password), ComposeMessage(fields)};
-    auto failure = RunSession(channel, e);
-    return failure ? *failure : std::string();
+    if (!channel.Connect(server->host, server->port, error)) return OutcomeText(SessionResult{error, {}}, recipients.invalid);
+    Envelope e{host, from, recipients.valid, Utf8(job.user), Utf8(job.password), ComposeMessage(fields)};
+    return OutcomeText(RunSession(channel, e), recipients.invalid);
 }
 
 }  // namespace

@@ -178,6 +178,23 @@ TEST_F(Delivery, AMessageQueuedBeforeTheControlIsReleasedIsStillSent) {
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
 }
 
+TEST_F(Delivery, RefusedOrInvalidRecipientsDoNotStopTheMailToTheOthers) {
+    int before = SavedCount("plain");
+    Set(Server("PLAIN"), L"nobody@example.com,ops@example.com, bad address@example.com ,x@y\r\nBcc: evil@example.com",
+        L"subject", L"body");
+    // The message goes out; the one outcome is an Error that names who did not get it.
+    EXPECT_EQ(ExpectError(), "The message was sent to the other recipients, not to "
+                             "\"bad address@example.com\": not a valid mail address; "
+                             "\"x@y\\x0D\\x0ABcc: evil@example.com\": not a valid mail address; "
+                             "<nobody@example.com>: 550 5.1.1 Mailbox unavailable");
+    ASSERT_EQ(SavedCount("plain"), before + 1);
+    std::string env = Saved("plain", before + 1, ".env");
+    EXPECT_NE(env.find("\nto:ops@example.com\n"), std::string::npos) << env;
+    std::string m = "\r\n" + Saved("plain", before + 1, ".eml");
+    EXPECT_EQ(Header(m, "To"), "nobody@example.com, ops@example.com");
+    EXPECT_EQ(Header(m, "Bcc"), "<missing>");
+}
+
 TEST_F(Delivery, NeverAuthenticatesWithoutTls) {
     // The server offers AUTH over plain text and no STARTTLS: the password stays home.
     Set(Server("AUTH"), L"ops@example.com", L"auth", L"body", L"alerts", L"s3cret \"pass\"");
@@ -198,16 +215,17 @@ TEST_F(Delivery, FailuresRaiseErrorWithAReadableText) {
     std::string e = ExpectError();
     EXPECT_NE(e.find("Cannot connect to the SMTP server 127.0.0.1 port 1"), std::string::npos) << e;
 
-    Set(Server("PLAIN"), L"nobody@example.com", L"s", L"b");
-    e = ExpectError();
-    EXPECT_NE(e.find("refused the recipient <nobody@example.com>: 550 5.1.1 Mailbox unavailable"), std::string::npos)
-        << e;
+    int before = SavedCount("plain");
+    Set(Server("PLAIN"), L"nobody@example.com,nobody2@example.com", L"s", L"b");
+    EXPECT_EQ(ExpectError(), "The server refused every recipient (not sent to <nobody@example.com>: 550 5.1.1 "
+                             "Mailbox unavailable; <nobody2@example.com>: 550 5.1.1 Mailbox unavailable)");
 
     Set(Server("PLAIN"), L" , ,", L"s", L"b");
     EXPECT_EQ(ExpectError(), "No recipient address is set");
-    Set(Server("PLAIN"), L"ok@example.com,bad\r\nRCPT TO:<x@y>", L"s", L"b");
-    e = ExpectError();
-    EXPECT_NE(e.find("is not a valid mail address"), std::string::npos) << e;
+    Set(Server("PLAIN"), L"bad\r\nRCPT TO:<x@y>", L"s", L"b");
+    EXPECT_EQ(ExpectError(), "No valid recipient address is set (not sent to \"bad\\x0D\\x0ARCPT TO:<x@y>\": "
+                             "not a valid mail address)");
+    EXPECT_EQ(SavedCount("plain"), before);
     Set(L"", L"ok@example.com", L"s", L"b");
     EXPECT_EQ(ExpectError(), "No SMTP server is set");
 }
