@@ -11,8 +11,7 @@ namespace velmsendmail {
 namespace {
 
 // Long enough for a slow server, short enough that a dead one is noticed.
-constexpr int kConnectTimeoutMs = 20000;
-constexpr int kReplyTimeoutMs = 60000;
+constexpr unsigned kConnectTimeoutMs = 20000;
 constexpr size_t kMaxLine = 64 * 1024;
 
 std::wstring Wide(const std::string& s) {
@@ -22,13 +21,18 @@ std::wstring Wide(const std::string& s) {
     return w;
 }
 
-bool WaitFor(SOCKET s, bool write, int timeout_ms) {
+std::string Seconds(unsigned ms) {
+    unsigned s = (ms + 999) / 1000;
+    return std::to_string(s) + (s == 1 ? " second" : " seconds");
+}
+
+bool WaitFor(SOCKET s, bool write, unsigned timeout_ms) {
     fd_set set, failed;
     FD_ZERO(&set);
     FD_ZERO(&failed);
     FD_SET(s, &set);
     FD_SET(s, &failed);
-    timeval tv{timeout_ms / 1000, (timeout_ms % 1000) * 1000};
+    timeval tv{static_cast<long>(timeout_ms / 1000), static_cast<long>((timeout_ms % 1000) * 1000)};
     int n = write ? ::select(0, nullptr, &set, &failed, &tv) : ::select(0, &set, nullptr, &failed, &tv);
     return n > 0 && FD_ISSET(s, &set);
 }
@@ -54,7 +58,19 @@ SocketChannel::~SocketChannel() {
     if (socket_ != INVALID_SOCKET) ::closesocket(socket_);
 }
 
+bool SocketChannel::Wait(SOCKET s, bool write, unsigned limit_ms, std::string& error) const {
+    ULONGLONG now = ::GetTickCount64();
+    ULONGLONG left = session_end_ > now ? session_end_ - now : 0;
+    bool session_ends_first = left <= limit_ms;
+    if (WaitFor(s, write, session_ends_first ? static_cast<unsigned>(left) : limit_ms)) return true;
+    if (session_ends_first) error = "the session took longer than its limit of " + Seconds(session_ms_);
+    else if (write) error = "the server took no data within " + Seconds(limit_ms);
+    else error = "the server did not answer within " + Seconds(limit_ms);
+    return false;
+}
+
 bool SocketChannel::Connect(const std::string& host, unsigned short port, std::string& error) {
+    session_end_ = ::GetTickCount64() + session_ms_;
     host_ = host;
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
@@ -74,7 +90,8 @@ bool SocketChannel::Connect(const std::string& host, unsigned short port, std::s
         ::ioctlsocket(s, FIONBIO, &nonblocking);
         bool ok = ::connect(s, a->ai_addr, static_cast<int>(a->ai_addrlen)) == 0;
         if (!ok && ::WSAGetLastError() == WSAEWOULDBLOCK) {
-            if (WaitFor(s, true, kConnectTimeoutMs)) {
+            std::string late;
+            if (Wait(s, true, std::min(kConnectTimeoutMs, reply_ms_), late)) {
                 int so_error = 0;
                 int len = sizeof(so_error);
                 ::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&so_error), &len);
@@ -106,10 +123,7 @@ bool SocketChannel::Connect(const std::string& host, unsigned short port, std::s
 bool SocketChannel::SendRaw(const char* data, size_t size, std::string& error) {
     size_t done = 0;
     while (done < size) {
-        if (!WaitFor(socket_, true, kReplyTimeoutMs)) {
-            error = "the connection timed out";
-            return false;
-        }
+        if (!Wait(socket_, true, reply_ms_, error)) return false;
         int n = ::send(socket_, data + done, static_cast<int>(size - done), 0);
         if (n == SOCKET_ERROR) {
             if (::WSAGetLastError() == WSAEWOULDBLOCK) continue;
@@ -122,10 +136,7 @@ bool SocketChannel::SendRaw(const char* data, size_t size, std::string& error) {
 }
 
 bool SocketChannel::ReceiveRaw(std::string& error) {
-    if (!WaitFor(socket_, false, kReplyTimeoutMs)) {
-        error = "the server did not answer in time";
-        return false;
-    }
+    if (!Wait(socket_, false, reply_ms_, error)) return false;
     char buffer[16384];
     int n = ::recv(socket_, buffer, sizeof(buffer), 0);
     if (n == 0) {

@@ -195,6 +195,66 @@ TEST_F(Delivery, RefusedOrInvalidRecipientsDoNotStopTheMailToTheOthers) {
     EXPECT_EQ(Header(m, "Bcc"), "<missing>");
 }
 
+// Sets the control's time limits (seconds) for one test and removes them again.
+class Limits {
+public:
+    Limits(DWORD reply, DWORD session) {
+        ok_ = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key_, nullptr) ==
+                  ERROR_SUCCESS &&
+              Set(L"ReplyTimeoutSeconds", reply) && Set(L"SessionTimeoutSeconds", session);
+    }
+    ~Limits() {
+        if (!key_) return;
+        ::RegDeleteValueW(key_, L"ReplyTimeoutSeconds");
+        ::RegDeleteValueW(key_, L"SessionTimeoutSeconds");
+        ::RegCloseKey(key_);
+    }
+    bool ok() const { return ok_; }
+
+private:
+    static constexpr const wchar_t* kKey = L"SOFTWARE\\VelmSendmail";
+    bool Set(const wchar_t* name, DWORD v) {
+        return ::RegSetValueExW(key_, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof(v)) ==
+               ERROR_SUCCESS;
+    }
+    HKEY key_ = nullptr;
+    bool ok_ = false;
+};
+
+TEST_F(Delivery, AHungOrDrippingServerIsGivenUpWithinTheLimits) {
+    Limits limits(2, 5);
+    ASSERT_TRUE(limits.ok());
+    // Accepts and never answers: the reply limit ends the wait for the greeting.
+    Set(Server("HANG"), L"ops@example.com", L"s", L"b");
+    DWORD start = ::GetTickCount();
+    ASSERT_TRUE(c.SendAndWait(20000));
+    DWORD took = ::GetTickCount() - start;
+    EXPECT_GE(took, 1500u);
+    EXPECT_LT(took, 4500u);
+    EXPECT_EQ(c.sink.outcomes.back().event, kErrorEvent);
+    EXPECT_EQ(Narrow(c.sink.outcomes.back().text),
+              "No reply from the server after connecting: the server did not answer within 2 seconds");
+
+    // Answers a byte every half second and never ends its reply: the session limit ends
+    // it, and a second mail queued behind it is late by no more than that.
+    Set(Server("DRIP"), L"ops@example.com", L"s", L"b");
+    start = ::GetTickCount();
+    ASSERT_EQ(c.Send(), S_OK);
+    ASSERT_EQ(c.Send(), S_OK);
+    ASSERT_TRUE(c.WaitFor(c.sink.outcomes.size() + 1, 20000));
+    took = ::GetTickCount() - start;
+    EXPECT_GE(took, 4500u);
+    EXPECT_LT(took, 8000u);
+    ASSERT_TRUE(c.WaitFor(c.sink.outcomes.size() + 1, 20000));
+    took = ::GetTickCount() - start;
+    EXPECT_LT(took, 13000u);
+    for (size_t i = c.sink.outcomes.size() - 2; i < c.sink.outcomes.size(); ++i) {
+        EXPECT_EQ(c.sink.outcomes[i].event, kErrorEvent);
+        EXPECT_EQ(Narrow(c.sink.outcomes[i].text),
+                  "No reply from the server after connecting: the session took longer than its limit of 5 seconds");
+    }
+}
+
 TEST_F(Delivery, NeverAuthenticatesWithoutTls) {
     // The server offers AUTH over plain text and no STARTTLS: the password stays home.
     Set(Server("AUTH"), L"ops@example.com", L"auth", L"body", L"alerts", L"s3cret \"pass\"");
