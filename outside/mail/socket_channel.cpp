@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/winapi/handles.h"
+
 namespace velmsendmail {
 
 namespace {
@@ -297,13 +299,13 @@ bool NamesAddress(PCCERT_CONTEXT cert, const std::string& address) {
     if (!::CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ALTERNATE_NAME, ext->Value.pbData, ext->Value.cbData,
                                CRYPT_DECODE_ALLOC_FLAG, nullptr, &names, &size))
         return false;
+    vantrel::LocalMemory hold(static_cast<HLOCAL>(names));
     bool found = false;
     for (DWORD i = 0; i < names->cAltEntry && !found; ++i) {
         const CERT_ALT_NAME_ENTRY& n = names->rgAltEntry[i];
         found = n.dwAltNameChoice == CERT_ALT_NAME_IP_ADDRESS && n.IPAddress.cbData == address.size() &&
                 memcmp(n.IPAddress.pbData, address.data(), address.size()) == 0;
     }
-    ::LocalFree(names);
     return found;
 }
 
@@ -313,7 +315,7 @@ bool SocketChannel::VerifyServer(std::string& error) {
     PCCERT_CONTEXT cert = nullptr;
     SECURITY_STATUS st = ::QueryContextAttributesW(&context_, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &cert);
     if (st != SEC_E_OK || !cert) {
-        error = "the server's certificate was not sent";
+        error = "the server sent no certificate";
         return false;
     }
     std::unique_ptr<const CERT_CONTEXT, decltype(&::CertFreeCertificateContext)> owned(cert,
