@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "core/mail_text.h"
+#include "platform/winapi/handles.h"
 #include "socket_channel.h"
 
 namespace velmsendmail {
@@ -50,6 +51,18 @@ std::string DateNow() {
     return FormatDate(t);
 }
 
+// A time limit in seconds from the control's own key (HKLM\SOFTWARE\VelmSendmail),
+// between 1 second and 1 hour, else the default; as milliseconds.
+unsigned LimitMs(const wchar_t* name, unsigned default_seconds) {
+    DWORD value = 0, size = sizeof(value), type = 0;
+    vantrel::RegKey key;
+    bool read =
+        ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\VelmSendmail", 0, KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS &&
+        ::RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS;
+    if (!read || type != REG_DWORD || value < 1 || value > 3600) value = default_seconds;
+    return value * 1000;
+}
+
 struct Winsock {
     bool ok;
     Winsock() { WSADATA d; ok = ::WSAStartup(MAKEWORD(2, 2), &d) == 0; }
@@ -63,10 +76,11 @@ std::string Run(const SendJob& job) {
     std::string from = Utf8(job.from);
     if (from.empty()) return "No sender address is set";
     if (!IsValidAddress(from)) return "The sender address \"" + from + "\" is not a valid mail address";
-    auto recipients = SplitRecipients(Utf8(job.to));
-    if (recipients.empty()) return "No recipient address is set";
-    for (const auto& r : recipients)
-        if (!IsValidAddress(r)) return "The recipient address \"" + r + "\" is not a valid mail address";
+    // An invalid address is left out and named in the outcome; the others still get the mail.
+    Recipients recipients = SortRecipients(Utf8(job.to));
+    if (recipients.valid.empty() && recipients.invalid.empty()) return "No recipient address is set";
+    if (recipients.valid.empty())
+        return OutcomeText(SessionResult{std::string("No valid recipient address is set"), {}}, recipients.invalid);
 
     static std::atomic<unsigned> counter{0};
     FILETIME now;
@@ -74,17 +88,19 @@ std::string Run(const SendJob& job) {
     uint64_t stamp = (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
     uint64_t unique = (static_cast<uint64_t>(::GetCurrentProcessId()) << 32) | ++counter;
     std::string host = HostName();
-    MailFields fields{from, recipients, Utf8(job.subject), Utf8(job.body), DateNow(),
+    MailFields fields{from, recipients.valid, Utf8(job.subject), Utf8(job.body), DateNow(),
                       MakeMessageId(stamp, unique, from, host)};
 
     Winsock winsock;
     if (!winsock.ok) return "The network is not available";
     SocketChannel channel;
+    // A server that answers slowly, or a byte at a time, holds the mails behind this one
+    // no longer than the session limit.
+    channel.SetLimits(LimitMs(L"ReplyTimeoutSeconds", 30), LimitMs(L"SessionTimeoutSeconds", 60));
     std::string error;
-    if (!channel.Connect(server->host, server->port, error)) return error;
-    Envelope e{host, from, recipients, Utf8(job.user), Utf8(job.password), ComposeMessage(fields)};
-    auto failure = RunSession(channel, e);
-    return failure ? *failure : std::string();
+    if (!channel.Connect(server->host, server->port, error)) return OutcomeText(SessionResult{error, {}}, recipients.invalid);
+    Envelope e{host, from, recipients.valid, Utf8(job.user), Utf8(job.password), ComposeMessage(fields)};
+    return OutcomeText(RunSession(channel, e), recipients.invalid);
 }
 
 }  // namespace

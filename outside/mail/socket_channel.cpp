@@ -2,15 +2,18 @@
 
 #include <ws2tcpip.h>
 
+#include <cstring>
+#include <memory>
 #include <vector>
+
+#include "platform/winapi/handles.h"
 
 namespace velmsendmail {
 
 namespace {
 
 // Long enough for a slow server, short enough that a dead one is noticed.
-constexpr int kConnectTimeoutMs = 20000;
-constexpr int kReplyTimeoutMs = 60000;
+constexpr unsigned kConnectTimeoutMs = 20000;
 constexpr size_t kMaxLine = 64 * 1024;
 
 std::wstring Wide(const std::string& s) {
@@ -20,13 +23,18 @@ std::wstring Wide(const std::string& s) {
     return w;
 }
 
-bool WaitFor(SOCKET s, bool write, int timeout_ms) {
+std::string Seconds(unsigned ms) {
+    unsigned s = (ms + 999) / 1000;
+    return std::to_string(s) + (s == 1 ? " second" : " seconds");
+}
+
+bool WaitFor(SOCKET s, bool write, unsigned timeout_ms) {
     fd_set set, failed;
     FD_ZERO(&set);
     FD_ZERO(&failed);
     FD_SET(s, &set);
     FD_SET(s, &failed);
-    timeval tv{timeout_ms / 1000, (timeout_ms % 1000) * 1000};
+    timeval tv{static_cast<long>(timeout_ms / 1000), static_cast<long>((timeout_ms % 1000) * 1000)};
     int n = write ? ::select(0, nullptr, &set, &failed, &tv) : ::select(0, &set, nullptr, &failed, &tv);
     return n > 0 && FD_ISSET(s, &set);
 }
@@ -52,7 +60,19 @@ SocketChannel::~SocketChannel() {
     if (socket_ != INVALID_SOCKET) ::closesocket(socket_);
 }
 
+bool SocketChannel::Wait(SOCKET s, bool write, unsigned limit_ms, std::string& error) const {
+    ULONGLONG now = ::GetTickCount64();
+    ULONGLONG left = session_end_ > now ? session_end_ - now : 0;
+    bool session_ends_first = left <= limit_ms;
+    if (WaitFor(s, write, session_ends_first ? static_cast<unsigned>(left) : limit_ms)) return true;
+    if (session_ends_first) error = "the session took longer than its limit of " + Seconds(session_ms_);
+    else if (write) error = "the server took no data within " + Seconds(limit_ms);
+    else error = "the server did not answer within " + Seconds(limit_ms);
+    return false;
+}
+
 bool SocketChannel::Connect(const std::string& host, unsigned short port, std::string& error) {
+    session_end_ = ::GetTickCount64() + session_ms_;
     host_ = host;
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
@@ -72,7 +92,8 @@ bool SocketChannel::Connect(const std::string& host, unsigned short port, std::s
         ::ioctlsocket(s, FIONBIO, &nonblocking);
         bool ok = ::connect(s, a->ai_addr, static_cast<int>(a->ai_addrlen)) == 0;
         if (!ok && ::WSAGetLastError() == WSAEWOULDBLOCK) {
-            if (WaitFor(s, true, kConnectTimeoutMs)) {
+            std::string late;
+            if (Wait(s, true, std::min(kConnectTimeoutMs, reply_ms_), late)) {
                 int so_error = 0;
                 int len = sizeof(so_error);
                 ::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&so_error), &len);
@@ -104,10 +125,7 @@ bool SocketChannel::Connect(const std::string& host, unsigned short port, std::s
 bool SocketChannel::SendRaw(const char* data, size_t size, std::string& error) {
     size_t done = 0;
     while (done < size) {
-        if (!WaitFor(socket_, true, kReplyTimeoutMs)) {
-            error = "the connection timed out";
-            return false;
-        }
+        if (!Wait(socket_, true, reply_ms_, error)) return false;
         int n = ::send(socket_, data + done, static_cast<int>(size - done), 0);
         if (n == SOCKET_ERROR) {
             if (::WSAGetLastError() == WSAEWOULDBLOCK) continue;
@@ -120,10 +138,7 @@ bool SocketChannel::SendRaw(const char* data, size_t size, std::string& error) {
 }
 
 bool SocketChannel::ReceiveRaw(std::string& error) {
-    if (!WaitFor(socket_, false, kReplyTimeoutMs)) {
-        error = "the server did not answer in time";
-        return false;
-    }
+    if (!Wait(socket_, false, reply_ms_, error)) return false;
     char buffer[16384];
     int n = ::recv(socket_, buffer, sizeof(buffer), 0);
     if (n == 0) {
@@ -260,6 +275,42 @@ bool SocketChannel::StartTls(std::string& error) {
     return true;
 }
 
+namespace {
+
+// The policy's flag to skip its host-name check (wininet.h, which we do not include).
+constexpr DWORD kIgnoreNameMismatch = 0x00001000;
+
+// The address bytes of an IPv4 or IPv6 literal; empty for a host name.
+std::string AddressBytes(const std::string& host) {
+    in_addr v4;
+    if (::inet_pton(AF_INET, host.c_str(), &v4) == 1) return std::string(reinterpret_cast<char*>(&v4), sizeof(v4));
+    in6_addr v6;
+    if (::inet_pton(AF_INET6, host.c_str(), &v6) == 1) return std::string(reinterpret_cast<char*>(&v6), sizeof(v6));
+    return {};
+}
+
+// True when the certificate's subject alternative names hold this IP address.
+bool NamesAddress(PCCERT_CONTEXT cert, const std::string& address) {
+    PCERT_EXTENSION ext = ::CertFindExtension(szOID_SUBJECT_ALT_NAME2, cert->pCertInfo->cExtension,
+                                              cert->pCertInfo->rgExtension);
+    if (!ext) return false;
+    CERT_ALT_NAME_INFO* names = nullptr;
+    DWORD size = 0;
+    if (!::CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ALTERNATE_NAME, ext->Value.pbData, ext->Value.cbData,
+                               CRYPT_DECODE_ALLOC_FLAG, nullptr, &names, &size))
+        return false;
+    vantrel::LocalMemory hold(static_cast<HLOCAL>(names));
+    bool found = false;
+    for (DWORD i = 0; i < names->cAltEntry && !found; ++i) {
+        const CERT_ALT_NAME_ENTRY& n = names->rgAltEntry[i];
+        found = n.dwAltNameChoice == CERT_ALT_NAME_IP_ADDRESS && n.IPAddress.cbData == address.size() &&
+                memcmp(n.IPAddress.pbData, address.data(), address.size()) == 0;
+    }
+    return found;
+}
+
+}  // namespace
+
 bool SocketChannel::VerifyServer(std::string& error) {
     PCCERT_CONTEXT cert = nullptr;
     SECURITY_STATUS st = ::QueryContextAttributesW(&context_, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &cert);
@@ -267,19 +318,25 @@ bool SocketChannel::VerifyServer(std::string& error) {
         error = "the server sent no certificate";
         return false;
     }
+    std::unique_ptr<const CERT_CONTEXT, decltype(&::CertFreeCertificateContext)> owned(cert,
+                                                                                         ::CertFreeCertificateContext);
     CERT_CHAIN_PARA para{};
     para.cbSize = sizeof(para);
     PCCERT_CHAIN_CONTEXT chain = nullptr;
-    BOOL built = ::CertGetCertificateChain(nullptr, cert, nullptr, cert->hCertStore, &para, 0, nullptr, &chain);
-    ::CertFreeCertificateContext(cert);
-    if (!built || !chain) {
+    if (!::CertGetCertificateChain(nullptr, cert, nullptr, cert->hCertStore, &para, 0, nullptr, &chain) || !chain) {
         error = "the server's certificate cannot be checked: " + SystemText(static_cast<long>(::GetLastError()));
         return false;
     }
+    std::unique_ptr<const CERT_CHAIN_CONTEXT, decltype(&::CertFreeCertificateChain)> owned_chain(
+        chain, ::CertFreeCertificateChain);
+    // A server given by IP address is matched against the certificate's IP address
+    // names here; the policy checks the trust and, for a host name, the name.
+    std::string address = AddressBytes(host_);
     std::wstring name = Wide(host_);
     HTTPSPolicyCallbackData https{};
     https.cbStruct = sizeof(https);
     https.dwAuthType = AUTHTYPE_SERVER;
+    https.fdwChecks = address.empty() ? 0 : kIgnoreNameMismatch;
     https.pwszServerName = name.data();
     CERT_CHAIN_POLICY_PARA policy{};
     policy.cbSize = sizeof(policy);
@@ -287,10 +344,13 @@ bool SocketChannel::VerifyServer(std::string& error) {
     CERT_CHAIN_POLICY_STATUS status{};
     status.cbSize = sizeof(status);
     BOOL checked = ::CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &status);
-    ::CertFreeCertificateChain(chain);
     if (!checked || status.dwError) {
         error = "the server's certificate is not trusted for " + host_ + ": " +
                 SystemText(static_cast<long>(checked ? status.dwError : ::GetLastError()));
+        return false;
+    }
+    if (!address.empty() && !NamesAddress(cert, address)) {
+        error = "the server's certificate is not trusted for " + host_ + ": it does not name that address";
         return false;
     }
     return true;

@@ -22,6 +22,13 @@ public:
     SocketChannel& operator=(const SocketChannel&) = delete;
     ~SocketChannel() override;
 
+    // Limits in milliseconds: for each wait on the server, and for the whole session from
+    // the start of Connect, so that no server can hold the sender longer.
+    void SetLimits(unsigned reply_ms, unsigned session_ms) {
+        reply_ms_ = reply_ms;
+        session_ms_ = session_ms;
+    }
+
     // Connects to the first address of host that answers within the time-out.
     bool Connect(const std::string& host, unsigned short port, std::string& error);
 
@@ -30,6 +37,8 @@ public:
     bool StartTls(std::string& error) override;
 
 private:
+    // Waits until s can be written or read, within limit_ms and the session's end.
+    bool Wait(SOCKET s, bool write, unsigned limit_ms, std::string& error) const;
     bool SendRaw(const char* data, size_t size, std::string& error);
     // Appends what arrives to raw_; false on close, error or time-out.
     bool ReceiveRaw(std::string& error);
@@ -38,6 +47,9 @@ private:
     bool VerifyServer(std::string& error);
     bool Decrypt(std::string& error);
 
+    unsigned reply_ms_ = 30000;
+    unsigned session_ms_ = 60000;
+    ULONGLONG session_end_ = 0;
     SOCKET socket_ = INVALID_SOCKET;
     std::string host_;
     std::string raw_;    // received bytes not yet used (cipher text once TLS is on)

@@ -197,6 +197,15 @@ std::vector<std::string> SplitRecipients(const std::string& text) {
     }
 }
 
+Recipients SortRecipients(const std::string& text) {
+    Recipients out;
+    for (auto& r : SplitRecipients(text)) {
+        if (IsValidAddress(r)) out.valid.push_back(std::move(r));
+        else out.invalid.push_back({std::move(r), "not a valid mail address"});
+    }
+    return out;
+}
+
 std::string SanitizeHeaderText(const std::string& text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {

@@ -24,6 +24,20 @@ bool IsValidAddress(const std::string& address);
 // skipped.
 std::vector<std::string> SplitRecipients(const std::string& text);
 
+// A recipient that does not get the message, and why.
+struct Refusal {
+    std::string address;
+    std::string reason;
+};
+
+// The recipients of a comma-separated text: the valid addresses, and the others, which
+// never reach the server or a header.
+struct Recipients {
+    std::vector<std::string> valid;
+    std::vector<Refusal> invalid;
+};
+Recipients SortRecipients(const std::string& text);
+
 // A header value made safe: every CR, LF or CR LF becomes one blank, other control
 // characters (tab aside) are removed.
 std::string SanitizeHeaderText(const std::string& utf8);

@@ -1,5 +1,6 @@
 #include "smtp_session.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "mail_text.h"
@@ -124,11 +125,12 @@ bool Authenticate(Dialogue& d, const Envelope& e, const Capabilities& caps) {
 
 }  // namespace
 
-std::optional<std::string> RunSession(SmtpChannel& channel, const Envelope& e) {
+SessionResult RunSession(SmtpChannel& channel, const Envelope& e) {
     Dialogue d(channel);
     Reply r;
     Capabilities caps;
     bool ok = d.Read(r, "connecting") && d.Expect(r, 220, 220, "the connection") && Hello(d, e.client_name, caps);
+    bool secure = false;
     if (ok && caps.starttls) {
         std::string error;
         ok = d.Command("STARTTLS", r, "STARTTLS") && d.Expect(r, 220, 220, "STARTTLS");
@@ -136,28 +138,63 @@ std::optional<std::string> RunSession(SmtpChannel& channel, const Envelope& e) {
         if (ok && !channel.StartTls(error)) ok = d.Fail("The secure connection (STARTTLS) failed: " + error);
         if (ok) ok = Hello(d, e.client_name, caps);
         caps.starttls = false;
+        secure = ok;
     }
+    // Whoever can strip STARTTLS from the server's reply would read the password.
+    if (ok && !e.user.empty() && !secure)
+        ok = d.Fail("A user name is set, but the server offers no secure connection (STARTTLS), "
+                    "and the password is never sent in plain text");
     if (ok && !e.user.empty()) ok = Authenticate(d, e, caps);
     if (ok) ok = d.Command("MAIL FROM:<" + e.from + ">", r, "MAIL FROM") && d.Expect(r, 250, 250, "the sender <" + e.from + ">");
+    SessionResult result;
+    size_t accepted = 0;
     for (size_t i = 0; ok && i < e.recipients.size(); ++i) {
         const std::string& to = e.recipients[i];
-        ok = d.Command("RCPT TO:<" + to + ">", r, "RCPT TO") && d.Expect(r, 250, 251, "the recipient <" + to + ">");
+        ok = d.Command("RCPT TO:<" + to + ">", r, "RCPT TO");
+        if (ok && (r.code == 250 || r.code == 251)) ++accepted;
+        else if (ok) result.refused.push_back({to, r.Text()});
     }
+    if (ok && !accepted) ok = d.Fail("The server refused every recipient");
     if (ok) ok = d.Command("DATA", r, "DATA") && d.Expect(r, 354, 354, "DATA");
     if (ok) {
         std::string error;
         if (!channel.Write(DotStuff(e.data), error)) ok = d.Fail("Cannot send the message to the server: " + error);
         else ok = d.Read(r, "the message") && d.Expect(r, 250, 250, "the message");
     }
-    if (ok) {
-        // The message is accepted; the answer to QUIT no longer matters.
-        std::string error;
-        channel.Write("QUIT\r\n", error);
-        return std::nullopt;
-    }
+    // Once the message is accepted the answer to QUIT no longer matters.
     std::string error;
     channel.Write("QUIT\r\n", error);
-    return d.error_ ? d.error_ : std::optional<std::string>("The message was not sent");
+    if (!ok) result.error = d.error_ ? *d.error_ : std::string("The message was not sent");
+    return result;
+}
+
+namespace {
+
+// An address as an error text shows it: a valid one between angle brackets, any other
+// quoted, with control characters written as \xNN and cut after 100 bytes.
+std::string Shown(const std::string& address) {
+    if (IsValidAddress(address)) return "<" + address + ">";
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out = "\"";
+    size_t n = std::min<size_t>(address.size(), 100);
+    // Never cut inside a UTF-8 character.
+    while (n < address.size() && n > 0 && (static_cast<unsigned char>(address[n]) & 0xC0) == 0x80) --n;
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char c = static_cast<unsigned char>(address[i]);
+        if (c < 0x20 || c == 0x7F) out += std::string("\\x") + hex[c >> 4] + hex[c & 15];
+        else out += static_cast<char>(c);
+    }
+    return out + (n < address.size() ? "...\"" : "\"");
+}
+
+}  // namespace
+
+std::string OutcomeText(const SessionResult& result, const std::vector<Refusal>& invalid) {
+    std::string names;
+    for (const auto* list : {&invalid, &result.refused})
+        for (const auto& r : *list) names += (names.empty() ? "" : "; ") + Shown(r.address) + ": " + r.reason;
+    if (result.error) return *result.error + (names.empty() ? "" : " (not sent to " + names + ")");
+    return names.empty() ? std::string() : "The message was sent to the other recipients, not to " + names;
 }
 
 }  // namespace velmsendmail

@@ -1,11 +1,14 @@
 // The SMTP dialogue of one message, over any channel: greeting, EHLO (HELO when the
-// server does not know it), STARTTLS when offered, AUTH when a user name is set, one
-// RCPT per recipient, DATA, QUIT. Every failure becomes one readable text.
+// server does not know it), STARTTLS when offered, AUTH when a user name is set (only
+// ever inside TLS), one RCPT per recipient, DATA, QUIT. Every failure becomes one
+// readable text.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "mail_text.h"
 
 namespace velmsendmail {
 
@@ -30,7 +33,16 @@ struct Envelope {
     std::string data;                     // the composed message, not yet dot-stuffed
 };
 
-// Runs the dialogue; nullopt when the server accepted the message, else why not.
-std::optional<std::string> RunSession(SmtpChannel& channel, const Envelope& envelope);
+struct SessionResult {
+    std::optional<std::string> error;  // why the message was not sent
+    std::vector<Refusal> refused;      // recipients the server refused; the others have it
+};
+
+// Runs the dialogue. The message goes out when the server accepts at least one recipient.
+SessionResult RunSession(SmtpChannel& channel, const Envelope& envelope);
+
+// The control's outcome text: empty when every recipient has the message, else what
+// failed, naming each recipient that was left out (invalid ones first, as given).
+std::string OutcomeText(const SessionResult& result, const std::vector<Refusal>& invalid);
 
 }  // namespace velmsendmail

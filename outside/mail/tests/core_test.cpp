@@ -125,50 +125,92 @@ Envelope Mail(std::string user = "") {
     return {"client", "f@x", {"a@x", "b@x"}, user, "pw", "Subject: s\r\n\r\n.dot\r\n"};
 }
 
+TEST(Session, ARefusedRecipientDoesNotStopTheMailToTheOthers) {
+    ScriptedServer s({"220 hi", "250 srv", "250 ok", "250 ok", "550 5.1.1 no such user", "251 forwarded", "354 go",
+                      "250 queued"});
+    Envelope e = Mail();
+    e.recipients = {"a@x", "b@x", "c@x"};
+    auto r = RunSession(s, e);
+    EXPECT_EQ(r.error, std::nullopt);
+    EXPECT_NE(s.sent.find("RCPT TO:<c@x>\r\nDATA\r\n"), std::string::npos) << s.sent;
+    auto sorted = SortRecipients("a@x, b c@x,,\x01\r\n" + std::string(200, 'z'));
+    EXPECT_EQ(sorted.valid, std::vector<std::string>{"a@x"});
+    ASSERT_EQ(sorted.invalid.size(), 2u);
+    EXPECT_EQ(OutcomeText(r, sorted.invalid),
+              "The message was sent to the other recipients, not to \"b c@x\": not a valid mail address; \"\\x01\\x0D\\x0A" +
+                  std::string(97, 'z') + "...\": not a valid mail address; <b@x>: 550 5.1.1 no such user");
+    EXPECT_EQ(OutcomeText(SessionResult{}, {}), "");
+    EXPECT_EQ(OutcomeText(SessionResult{std::string("Cannot connect"), {}}, sorted.invalid).rfind(
+                  "Cannot connect (not sent to \"b c@x\": not a valid mail address; ", 0),
+              0u);
+}
+
 TEST(Session, PlainDialogueWithOneRcptPerRecipient) {
     ScriptedServer s({"220 hi", "250-srv", "250 SIZE 100", "250 ok", "250 ok", "250 ok", "354 go", "250 queued"});
-    EXPECT_EQ(RunSession(s, Mail()), std::nullopt);
+    EXPECT_EQ(RunSession(s, Mail()).error, std::nullopt);
     EXPECT_EQ(s.sent, "EHLO client\r\nMAIL FROM:<f@x>\r\nRCPT TO:<a@x>\r\nRCPT TO:<b@x>\r\nDATA\r\n"
                       "Subject: s\r\n\r\n..dot\r\n.\r\nQUIT\r\n");
 }
 
+// The greeting, EHLO with STARTTLS, the go-ahead and EHLO again inside TLS; then `more`.
+std::deque<std::string> AfterTls(const std::string& auth_line, std::deque<std::string> more) {
+    std::deque<std::string> r{"220 hi", "250-srv", "250-STARTTLS", "250 " + auth_line, "220 go ahead", "250-srv",
+                              "250 " + auth_line};
+    r.insert(r.end(), more.begin(), more.end());
+    return r;
+}
+
 TEST(Session, HeloFallbackAndAuthChoices) {
     ScriptedServer helo({"220 hi", "502 no", "250 hello", "250 ok", "250 ok", "250 ok", "354 go", "250 queued"});
-    EXPECT_EQ(RunSession(helo, Mail()), std::nullopt);
+    EXPECT_EQ(RunSession(helo, Mail()).error, std::nullopt);
     EXPECT_EQ(helo.sent.rfind("EHLO client\r\nHELO client\r\nMAIL", 0), 0u);
 
-    ScriptedServer plain({"220 hi", "250-srv", "250 AUTH LOGIN PLAIN", "235 ok", "250 ok", "250 ok", "250 ok",
-                          "354 go", "250 queued"});
-    EXPECT_EQ(RunSession(plain, Mail("user")), std::nullopt);
+    ScriptedServer plain(AfterTls("AUTH LOGIN PLAIN", {"235 ok", "250 ok", "250 ok", "250 ok", "354 go", "250 queued"}));
+    EXPECT_EQ(RunSession(plain, Mail("user")).error, std::nullopt);
     EXPECT_NE(plain.sent.find("AUTH PLAIN AHVzZXIAcHc=\r\n"), std::string::npos);
 
-    ScriptedServer login({"220 hi", "250-srv", "250 AUTH=LOGIN", "334 VXNlcm5hbWU6", "334 UGFzc3dvcmQ6", "235 ok",
-                          "250 ok", "250 ok", "250 ok", "354 go", "250 queued"});
-    EXPECT_EQ(RunSession(login, Mail("user")), std::nullopt);
+    ScriptedServer login(AfterTls("AUTH=LOGIN", {"334 VXNlcm5hbWU6", "334 UGFzc3dvcmQ6", "235 ok", "250 ok", "250 ok",
+                                                 "250 ok", "354 go", "250 queued"}));
+    EXPECT_EQ(RunSession(login, Mail("user")).error, std::nullopt);
     EXPECT_NE(login.sent.find("AUTH LOGIN\r\ndXNlcg==\r\ncHc=\r\n"), std::string::npos);
 
-    ScriptedServer none({"220 hi", "250 srv"});
-    auto e = RunSession(none, Mail("user"));
+    ScriptedServer none(AfterTls("SIZE 100", {}));
+    auto e = RunSession(none, Mail("user")).error;
     ASSERT_TRUE(e);
     EXPECT_NE(e->find("no authentication"), std::string::npos);
     EXPECT_EQ(none.sent.find("MAIL"), std::string::npos);
 
-    ScriptedServer refused({"220 hi", "250-srv", "250 AUTH PLAIN", "535 5.7.8 bad credentials"});
-    e = RunSession(refused, Mail("user"));
+    ScriptedServer refused(AfterTls("AUTH PLAIN", {"535 5.7.8 bad credentials"}));
+    e = RunSession(refused, Mail("user")).error;
     ASSERT_TRUE(e);
     EXPECT_NE(e->find("535 5.7.8 bad credentials"), std::string::npos) << *e;
+}
+
+TEST(Session, CredentialsNeverGoOutWithoutTls) {
+    // A server that offers AUTH but no STARTTLS (or one whose offer was stripped on the
+    // way), and one that does not even know EHLO: no AUTH, no mail.
+    for (auto replies : {std::deque<std::string>{"220 hi", "250-srv", "250 AUTH PLAIN LOGIN"},
+                         std::deque<std::string>{"220 hi", "500 what", "250 hello"}}) {
+        ScriptedServer s(replies);
+        auto e = RunSession(s, Mail("user")).error;
+        ASSERT_TRUE(e);
+        EXPECT_NE(e->find("offers no secure connection (STARTTLS)"), std::string::npos) << *e;
+        EXPECT_EQ(s.sent.find("AUTH"), std::string::npos) << s.sent;
+        EXPECT_EQ(s.sent.find("MAIL"), std::string::npos) << s.sent;
+        EXPECT_FALSE(s.tls_started);
+    }
 }
 
 TEST(Session, StartTlsComesBeforeAuthAndNeverFallsBack) {
     ScriptedServer tls({"220 hi", "250-srv", "250-STARTTLS", "250 AUTH PLAIN", "220 go ahead", "250-srv",
                         "250 AUTH PLAIN", "235 ok", "250 ok", "250 ok", "250 ok", "354 go", "250 queued"});
-    EXPECT_EQ(RunSession(tls, Mail("user")), std::nullopt);
+    EXPECT_EQ(RunSession(tls, Mail("user")).error, std::nullopt);
     EXPECT_TRUE(tls.tls_started);
     EXPECT_EQ(tls.sent.rfind("EHLO client\r\nSTARTTLS\r\nEHLO client\r\nAUTH PLAIN", 0), 0u) << tls.sent;
 
     ScriptedServer broken({"220 hi", "250-srv", "250-STARTTLS", "250 AUTH PLAIN", "220 go ahead"});
     broken.tls_fails = true;
-    auto e = RunSession(broken, Mail("user"));
+    auto e = RunSession(broken, Mail("user")).error;
     ASSERT_TRUE(e);
     EXPECT_NE(e->find("STARTTLS"), std::string::npos);
     EXPECT_NE(e->find("certificate not trusted"), std::string::npos);
@@ -177,29 +219,30 @@ TEST(Session, StartTlsComesBeforeAuthAndNeverFallsBack) {
 }
 
 TEST(Session, FailuresNameTheStepAndTheServersText) {
-    ScriptedServer rcpt({"220 hi", "250 srv", "250 ok", "250 ok", "550 5.1.1 no such user"});
-    auto e = RunSession(rcpt, Mail());
-    ASSERT_TRUE(e);
-    EXPECT_EQ(*e, "The server refused the recipient <b@x>: 550 5.1.1 no such user");
+    ScriptedServer rcpt({"220 hi", "250 srv", "250 ok", "550 5.1.1 no such user", "450-busy", "450 later"});
+    auto r = RunSession(rcpt, Mail());
+    ASSERT_TRUE(r.error);
+    EXPECT_EQ(OutcomeText(r, {}), "The server refused every recipient (not sent to <a@x>: 550 5.1.1 no such user; "
+                                  "<b@x>: 450 busy / later)");
     EXPECT_EQ(rcpt.sent.find("DATA"), std::string::npos);
 
     ScriptedServer greeting({"554 go away"});
-    e = RunSession(greeting, Mail());
+    auto e = RunSession(greeting, Mail()).error;
     ASSERT_TRUE(e);
     EXPECT_NE(e->find("554 go away"), std::string::npos);
 
     ScriptedServer silent({"220 hi"});
-    e = RunSession(silent, Mail());
+    e = RunSession(silent, Mail()).error;
     ASSERT_TRUE(e);
     EXPECT_NE(e->find("No reply from the server after EHLO: connection closed"), std::string::npos) << *e;
 
     ScriptedServer garbage({"hello there"});
-    e = RunSession(garbage, Mail());
+    e = RunSession(garbage, Mail()).error;
     ASSERT_TRUE(e);
     EXPECT_NE(e->find("unreadable reply"), std::string::npos);
 
     ScriptedServer multi({"220 hi", "250-srv", "250-a", "250 b", "250 ok", "250 ok", "250 ok", "354 go", "451-try", "451 later"});
-    e = RunSession(multi, Mail());
+    e = RunSession(multi, Mail()).error;
     ASSERT_TRUE(e);
     EXPECT_EQ(*e, "The server refused the message: 451 try / later");
 }

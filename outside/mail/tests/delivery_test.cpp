@@ -20,9 +20,10 @@ std::string Env(const char* name) {
     return v ? v : "";
 }
 
-std::wstring Server(const char* name) {
+// "host:port" of a test server; the TLS servers by the name their certificate holds.
+std::wstring Server(const char* name, std::string host = "") {
     std::string port = Env((std::string("VANTREL_SMTP_") + name + "_PORT").c_str());
-    std::string host = std::string(name) == "TLS" || std::string(name) == "BADTLS" ? "localhost" : "127.0.0.1";
+    if (host.empty()) host = std::string(name) == "TLS" || std::string(name) == "BADTLS" ? "localhost" : "127.0.0.1";
     return std::wstring(host.begin(), host.end()) + L":" + std::wstring(port.begin(), port.end());
 }
 
@@ -36,6 +37,14 @@ std::string Narrow(const std::wstring& w) {
 // A saved message of a server ("plain", 1) as received, or empty.
 std::string Saved(const std::string& server, int n, const char* ext) {
     std::ifstream f("Z:" + Env("VANTREL_SMTP_DIR") + "\\" + server + "-" + std::to_string(n) + ext, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+// The AUTH attempts a server saw, one line each ("PLAIN tls:1").
+std::string AuthLog(const std::string& server) {
+    std::ifstream f("Z:" + Env("VANTREL_SMTP_DIR") + "\\" + server + ".auth", std::ios::binary);
     std::stringstream s;
     s << f.rdbuf();
     return s.str();
@@ -169,15 +178,96 @@ TEST_F(Delivery, AMessageQueuedBeforeTheControlIsReleasedIsStillSent) {
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
 }
 
-TEST_F(Delivery, AuthenticatesOverPlainTextWhenNoTlsIsOffered) {
+TEST_F(Delivery, RefusedOrInvalidRecipientsDoNotStopTheMailToTheOthers) {
+    int before = SavedCount("plain");
+    Set(Server("PLAIN"), L"nobody@example.com,ops@example.com, bad address@example.com ,x@y\r\nBcc: evil@example.com",
+        L"subject", L"body");
+    // The message goes out; the one outcome is an Error that names who did not get it.
+    EXPECT_EQ(ExpectError(), "The message was sent to the other recipients, not to "
+                             "\"bad address@example.com\": not a valid mail address; "
+                             "\"x@y\\x0D\\x0ABcc: evil@example.com\": not a valid mail address; "
+                             "<nobody@example.com>: 550 5.1.1 Mailbox unavailable");
+    ASSERT_EQ(SavedCount("plain"), before + 1);
+    std::string env = Saved("plain", before + 1, ".env");
+    EXPECT_NE(env.find("\nto:ops@example.com\n"), std::string::npos) << env;
+    std::string m = "\r\n" + Saved("plain", before + 1, ".eml");
+    EXPECT_EQ(Header(m, "To"), "nobody@example.com, ops@example.com");
+    EXPECT_EQ(Header(m, "Bcc"), "<missing>");
+}
+
+// Sets the control's time limits (seconds) for one test and removes them again.
+class Limits {
+public:
+    Limits(DWORD reply, DWORD session) {
+        ok_ = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key_, nullptr) ==
+                  ERROR_SUCCESS &&
+              Set(L"ReplyTimeoutSeconds", reply) && Set(L"SessionTimeoutSeconds", session);
+    }
+    ~Limits() {
+        if (!key_) return;
+        ::RegDeleteValueW(key_, L"ReplyTimeoutSeconds");
+        ::RegDeleteValueW(key_, L"SessionTimeoutSeconds");
+        ::RegCloseKey(key_);
+    }
+    bool ok() const { return ok_; }
+
+private:
+    static constexpr const wchar_t* kKey = L"SOFTWARE\\VelmSendmail";
+    bool Set(const wchar_t* name, DWORD v) {
+        return ::RegSetValueExW(key_, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof(v)) ==
+               ERROR_SUCCESS;
+    }
+    HKEY key_ = nullptr;
+    bool ok_ = false;
+};
+
+TEST_F(Delivery, AHungOrDrippingServerIsGivenUpWithinTheLimits) {
+    Limits limits(2, 5);
+    ASSERT_TRUE(limits.ok());
+    // Accepts and never answers: the reply limit ends the wait for the greeting.
+    Set(Server("HANG"), L"ops@example.com", L"s", L"b");
+    DWORD start = ::GetTickCount();
+    ASSERT_TRUE(c.SendAndWait(20000));
+    DWORD took = ::GetTickCount() - start;
+    EXPECT_GE(took, 1500u);
+    EXPECT_LT(took, 4500u);
+    EXPECT_EQ(c.sink.outcomes.back().event, kErrorEvent);
+    EXPECT_EQ(Narrow(c.sink.outcomes.back().text),
+              "No reply from the server after connecting: the server did not answer within 2 seconds");
+
+    // Answers a byte every half second and never ends its reply: the session limit ends
+    // it, and a second mail queued behind it is late by no more than that.
+    Set(Server("DRIP"), L"ops@example.com", L"s", L"b");
+    start = ::GetTickCount();
+    ASSERT_EQ(c.Send(), S_OK);
+    ASSERT_EQ(c.Send(), S_OK);
+    ASSERT_TRUE(c.WaitFor(c.sink.outcomes.size() + 1, 20000));
+    took = ::GetTickCount() - start;
+    EXPECT_GE(took, 4500u);
+    EXPECT_LT(took, 8000u);
+    ASSERT_TRUE(c.WaitFor(c.sink.outcomes.size() + 1, 20000));
+    took = ::GetTickCount() - start;
+    EXPECT_LT(took, 13000u);
+    for (size_t i = c.sink.outcomes.size() - 2; i < c.sink.outcomes.size(); ++i) {
+        EXPECT_EQ(c.sink.outcomes[i].event, kErrorEvent);
+        EXPECT_EQ(Narrow(c.sink.outcomes[i].text),
+                  "No reply from the server after connecting: the session took longer than its limit of 5 seconds");
+    }
+}
+
+TEST_F(Delivery, NeverAuthenticatesWithoutTls) {
+    // The server offers AUTH over plain text and no STARTTLS: the password stays home.
     Set(Server("AUTH"), L"ops@example.com", L"auth", L"body", L"alerts", L"s3cret \"pass\"");
+    std::string e = ExpectError();
+    EXPECT_NE(e.find("offers no secure connection (STARTTLS)"), std::string::npos) << e;
+    EXPECT_EQ(AuthLog("auth"), "");
+    EXPECT_EQ(SavedCount("auth"), 0);
+
+    // Without a user name the same server takes the mail.
+    Set(Server("AUTH"), L"ops@example.com", L"no login", L"body");
     ASSERT_TRUE(c.SendAndWait());
     EXPECT_EQ(c.sink.outcomes.back().event, kSendCompleteEvent) << Narrow(c.sink.outcomes.back().text);
-    EXPECT_NE(Saved("auth", SavedCount("auth"), ".env").find("login:alerts\n"), std::string::npos);
-
-    Set(Server("AUTH"), L"ops@example.com", L"auth", L"body", L"alerts", L"wrong");
-    std::string e = ExpectError();
-    EXPECT_NE(e.find("535"), std::string::npos) << e;
+    EXPECT_NE(Saved("auth", 1, ".env").find("login:-\ntls:0"), std::string::npos);
 }
 
 TEST_F(Delivery, FailuresRaiseErrorWithAReadableText) {
@@ -185,16 +275,17 @@ TEST_F(Delivery, FailuresRaiseErrorWithAReadableText) {
     std::string e = ExpectError();
     EXPECT_NE(e.find("Cannot connect to the SMTP server 127.0.0.1 port 1"), std::string::npos) << e;
 
-    Set(Server("PLAIN"), L"nobody@example.com", L"s", L"b");
-    e = ExpectError();
-    EXPECT_NE(e.find("refused the recipient <nobody@example.com>: 550 5.1.1 Mailbox unavailable"), std::string::npos)
-        << e;
+    int before = SavedCount("plain");
+    Set(Server("PLAIN"), L"nobody@example.com,nobody2@example.com", L"s", L"b");
+    EXPECT_EQ(ExpectError(), "The server refused every recipient (not sent to <nobody@example.com>: 550 5.1.1 "
+                             "Mailbox unavailable; <nobody2@example.com>: 550 5.1.1 Mailbox unavailable)");
 
     Set(Server("PLAIN"), L" , ,", L"s", L"b");
     EXPECT_EQ(ExpectError(), "No recipient address is set");
-    Set(Server("PLAIN"), L"ok@example.com,bad\r\nRCPT TO:<x@y>", L"s", L"b");
-    e = ExpectError();
-    EXPECT_NE(e.find("is not a valid mail address"), std::string::npos) << e;
+    Set(Server("PLAIN"), L"bad\r\nRCPT TO:<x@y>", L"s", L"b");
+    EXPECT_EQ(ExpectError(), "No valid recipient address is set (not sent to \"bad\\x0D\\x0ARCPT TO:<x@y>\": "
+                             "not a valid mail address)");
+    EXPECT_EQ(SavedCount("plain"), before);
     Set(L"", L"ok@example.com", L"s", L"b");
     EXPECT_EQ(ExpectError(), "No SMTP server is set");
 }
@@ -216,12 +307,27 @@ bool TrustCertificate() {
 TEST_F(Delivery, StartTlsProtectsTheLogin) {
     if (Env("VANTREL_SMTP_TRUSTED_CERT").empty()) GTEST_SKIP() << "no certificates (openssl missing)";
     ASSERT_TRUE(TrustCertificate());
-    Set(Server("TLS"), L"ops@example.com", L"over tls", L"secret body", L"alerts", L"s3cret \"pass\"");
-    ASSERT_TRUE(c.SendAndWait());
-    ASSERT_EQ(c.sink.outcomes.back().event, kSendCompleteEvent) << Narrow(c.sink.outcomes.back().text);
-    std::string env = Saved("tls", SavedCount("tls"), ".env");
-    EXPECT_NE(env.find("login:alerts\ntls:1"), std::string::npos) << env;
-    EXPECT_EQ(Body(Saved("tls", SavedCount("tls"), ".eml")), "secret body\r\n");
+    // By host name, and by the IP address the certificate names.
+    for (const char* host : {"localhost", "127.0.0.1"}) {
+        Set(Server("TLS", host), L"ops@example.com", L"over tls", L"secret body", L"alerts", L"s3cret \"pass\"");
+        ASSERT_TRUE(c.SendAndWait());
+        ASSERT_EQ(c.sink.outcomes.back().event, kSendCompleteEvent) << host << ": " << Narrow(c.sink.outcomes.back().text);
+        std::string env = Saved("tls", SavedCount("tls"), ".env");
+        EXPECT_NE(env.find("login:alerts\ntls:1"), std::string::npos) << env;
+        EXPECT_EQ(Body(Saved("tls", SavedCount("tls"), ".eml")), "secret body\r\n");
+    }
+    EXPECT_EQ(AuthLog("tls"), "PLAIN tls:1\nPLAIN tls:1\n");
+}
+
+TEST_F(Delivery, ACertificateThatDoesNotNameTheAddressIsRefused) {
+    if (Env("VANTREL_SMTP_TRUSTED_CERT").empty()) GTEST_SKIP() << "no certificates (openssl missing)";
+    ASSERT_TRUE(TrustCertificate());
+    // Trusted, but made for localhost and 127.0.0.1 only.
+    Set(Server("TLS2", "127.0.0.2"), L"ops@example.com", L"s", L"b", L"alerts", L"s3cret \"pass\"");
+    std::string e = ExpectError();
+    EXPECT_NE(e.find("not trusted for 127.0.0.2"), std::string::npos) << e;
+    EXPECT_EQ(AuthLog("tls2"), "");
+    EXPECT_EQ(SavedCount("tls2"), 0);
 }
 
 TEST_F(Delivery, FailedHandshakeIsAnErrorNeverPlainText) {

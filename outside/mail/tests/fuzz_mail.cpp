@@ -61,6 +61,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (fields != 8) std::abort();
     for (const auto& r : velmsendmail::SplitRecipients(text))
         if (r.empty()) std::abort();
+    // Invalid recipients are named in the outcome, never with a line break of their own.
+    auto sorted = velmsendmail::SortRecipients(text);
+    std::string outcome = velmsendmail::OutcomeText(velmsendmail::SessionResult{}, sorted.invalid);
+    if (outcome.find_first_of("\r\n") != std::string::npos) std::abort();
+    for (const auto& r : sorted.valid)
+        if (!velmsendmail::IsValidAddress(r)) std::abort();
     velmsendmail::ParseServer(text);
 
     Replies replies(text);

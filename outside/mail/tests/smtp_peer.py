@@ -3,12 +3,15 @@
     smtp_peer.py OUTDIR [TRUSTED_CERT TRUSTED_KEY UNTRUSTED_CERT UNTRUSTED_KEY]
 
 Servers: "plain" (no AUTH; refuses recipients that begin with "nobody"), "auth" (AUTH
-over plain text allowed), "tls" (STARTTLS required before AUTH, trusted certificate),
-"badtls" (STARTTLS with a certificate nobody trusts); the last two only when
-certificates are given. Each accepted message is saved as
+over plain text allowed, no STARTTLS), "hang" (accepts connections and never answers),
+"drip" (answers one byte every half second, a reply that never ends), "tls" (STARTTLS
+required before AUTH, trusted certificate), "tls2" (the same on 127.0.0.2, an address the
+certificate does not name), "badtls" (STARTTLS with a certificate nobody trusts); the TLS
+servers only when certificates are given. Each accepted message is saved as
 OUTDIR/<server>-<n>.eml (the content as received) and <server>-<n>.env (sender,
-recipients, login, TLS). The ports go to OUTDIR/ports as "name port" lines once all
-servers listen. Runs until terminated, at most 15 minutes.
+recipients, login, TLS); every AUTH attempt adds a line to OUTDIR/<server>.auth. The
+ports go to OUTDIR/ports as "name port" lines once all servers listen. Runs until
+terminated, at most 15 minutes.
 """
 import os
 import signal
@@ -23,17 +26,56 @@ from aiosmtpd.smtp import AuthResult, LoginPassword
 USER, PASSWORD = b"alerts", b"s3cret \"pass\""
 
 
-def free_port():
+def free_port(host="127.0.0.1"):
     s = socket.socket()
-    s.bind(("127.0.0.1", 0))
+    s.bind((host, 0))
     port = s.getsockname()[1]
     s.close()
     return port
 
 
-def authenticator(server, session, envelope, mechanism, auth_data):
-    ok = isinstance(auth_data, LoginPassword) and auth_data.login == USER and auth_data.password == PASSWORD
-    return AuthResult(success=ok, handled=False, auth_data=auth_data if ok else None)
+def authenticator_for(name, outdir):
+    def authenticate(server, session, envelope, mechanism, auth_data):
+        with open(os.path.join(outdir, name + ".auth"), "a") as f:
+            f.write("%s tls:%d\n" % (mechanism, 1 if session.ssl else 0))
+        ok = isinstance(auth_data, LoginPassword) and auth_data.login == USER and auth_data.password == PASSWORD
+        return AuthResult(success=ok, handled=False, auth_data=auth_data if ok else None)
+    return authenticate
+
+
+def silent_server(port, drip, done):
+    """Accepts on 127.0.0.1:port; says nothing, or one byte of an endless reply at a time."""
+    listener = socket.socket()
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    listener.bind(("127.0.0.1", port))
+    listener.listen(16)
+    listener.settimeout(0.2)
+    held = []
+
+    def talk(conn):
+        text = b"220-still greeting you\r\n"
+        i = 0
+        while not done.wait(0.5):
+            try:
+                conn.sendall(text[i % len(text):i % len(text) + 1])
+            except OSError:
+                return
+            i += 1
+
+    def serve():
+        while not done.is_set():
+            try:
+                conn, _ = listener.accept()
+            except socket.timeout:
+                continue
+            held.append(conn)
+            if drip:
+                threading.Thread(target=talk, args=(conn,), daemon=True).start()
+        for c in held:
+            c.close()
+        listener.close()
+
+    threading.Thread(target=serve, daemon=True).start()
 
 
 class Saver:
@@ -71,32 +113,38 @@ def main():
     outdir = sys.argv[1]
     servers = {
         "plain": dict(),
-        "auth": dict(authenticator=authenticator, auth_require_tls=False),
+        "auth": dict(authenticator=authenticator_for("auth", outdir), auth_require_tls=False),
     }
     if len(sys.argv) >= 6:
         cert, key, bad_cert, bad_key = sys.argv[2:6]
-        servers["tls"] = dict(authenticator=authenticator, tls_context=tls_context(cert, key),
-                              require_starttls=True)
-        servers["badtls"] = dict(authenticator=authenticator, tls_context=tls_context(bad_cert, bad_key),
-                                 require_starttls=True)
+        for name, pair, host in (("tls", (cert, key), "127.0.0.1"), ("tls2", (cert, key), "127.0.0.2"),
+                                 ("badtls", (bad_cert, bad_key), "127.0.0.1")):
+            servers[name] = dict(authenticator=authenticator_for(name, outdir), tls_context=tls_context(*pair),
+                                 require_starttls=True, hostname=host)
     controllers = []
     lines = []
     for name, options in servers.items():
-        port = free_port()
-        c = Controller(Saver(name, outdir), hostname="127.0.0.1", port=port, **options)
+        host = options.pop("hostname", "127.0.0.1")
+        port = free_port(host)
+        c = Controller(Saver(name, outdir), hostname=host, port=port, **options)
         c.start()
         controllers.append(c)
+        lines.append("%s %d\n" % (name, port))
+    done = threading.Event()
+    for name, drip in (("hang", False), ("drip", True)):
+        port = free_port()
+        silent_server(port, drip, done)
         lines.append("%s %d\n" % (name, port))
     with open(os.path.join(outdir, "ports.tmp"), "w") as f:
         f.writelines(lines)
     os.rename(os.path.join(outdir, "ports.tmp"), os.path.join(outdir, "ports"))
 
-    done = threading.Event()
     signal.signal(signal.SIGTERM, lambda *a: done.set())
     # Never outlives a test run, even when the wrapper that started it was killed.
     done.wait(timeout=900)
     for c in controllers:
         c.stop()
+    done.set()
 
 
 if __name__ == "__main__":
