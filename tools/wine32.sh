@@ -15,10 +15,8 @@ work="$sysroot.apt"
 rm -rf "$sysroot" "$work"
 mkdir -p "$work"/{state/lists/partial,cache/archives/partial,etc} "$sysroot"
 touch "$work/state/status"
-{
-  echo "deb [arch=i386] http://deb.debian.org/debian bookworm main"
-  echo "deb [arch=i386] http://deb.debian.org/debian-security bookworm-security main"
-} > "$work/etc/sources.list"
+# The release itself carries the Wine version the host has; nothing else is needed.
+echo "deb [arch=i386] http://deb.debian.org/debian bookworm main" > "$work/etc/sources.list"
 apt=(-o Dir::State="$work/state" -o Dir::State::status="$work/state/status" -o Dir::Cache="$work/cache"
      -o Dir::Etc::SourceList="$work/etc/sources.list" -o Dir::Etc::SourceParts=/dev/null
      -o APT::Architecture=i386 -o APT::Architectures=i386 -o APT::Sandbox::User=root)
