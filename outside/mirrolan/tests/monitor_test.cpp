@@ -1,6 +1,7 @@
 // Mirrolan as the service uses it: created by class id, started through the first
 // method after the dispatch methods, raising NewLogEntry once per new entry in order on
-// the creating thread, also while a handler lets events through.
+// the creating thread, also while a handler lets events through or is slower than the
+// log wraps; a client too far behind loses entries with one warning.
 #include <gtest/gtest.h>
 
 #include <algorithm>
