@@ -25,3 +25,7 @@ if [ -f "$fixture" ]; then
 else
   echo "== Lorvex decoding skipped: $fixture is not beside the checkout"
 fi
+
+echo "== Quenloc: latency to the syslog line, and entries notified of a wrapping 64 KB log"
+"$root/outside/syslogsend/tests/with_rsyslog.sh" "$out/bench-rsyslog" \
+  "$root/service/bench/latency.sh" "$root" "$out" || echo "Quenloc benchmark skipped or failed (status $?)"

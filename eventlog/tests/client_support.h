@@ -101,12 +101,14 @@ private:
 // A log of the test's own, so that tests running side by side do not meet.
 class TestLog {
 public:
-    explicit TestLog(const std::string& name) : name_(name) {
+    // The log file keeps the largest size it ever had: a log meant to stay small needs a
+    // name of its own.
+    explicit TestLog(const std::string& name, DWORD max_size = 0x80000) : name_(name) {
         const std::string key = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\" + name;
         vantrel::RegKey k;
         ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, k.put(), nullptr);
         // A log key carries its configuration; a bare key would be taken for something else.
-        DWORD max_size = 0x80000, retention = 0;
+        DWORD retention = 0;
         ::RegSetValueExA(k.get(), "MaxSize", 0, REG_DWORD, reinterpret_cast<BYTE*>(&max_size), sizeof max_size);
         ::RegSetValueExA(k.get(), "Retention", 0, REG_DWORD, reinterpret_cast<BYTE*>(&retention), sizeof retention);
         Clear();

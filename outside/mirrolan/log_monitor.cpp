@@ -5,7 +5,9 @@
 #include <map>
 #include <string>
 
+#include "core/entry_queue.h"
 #include "core/read_position.h"
+#include "drop_warning.h"
 #include "event_point.h"
 #include "lorvex.h"
 #include "mirrolan_idl.h"
@@ -22,6 +24,9 @@ constexpr DISPID kNewLogEntry = 1;
 constexpr DISPID kOnEventLogChange = 1;
 // The shortest interval Lorvex allows between two checks of a log.
 constexpr long kCheckInterval = 500;
+// Entries taken and not raised yet. More than a log of the default size (512 KB) can hold,
+// so only a client far behind on a much larger log ever meets the bound.
+constexpr size_t kQueueCapacity = 10000;
 
 class LogMonitor;
 
@@ -103,6 +108,14 @@ public:
                 sink->Release();
                 return Fail(hr, nullptr);
             }
+            try {
+                log_name_ = name.str();
+            } catch (const std::bad_alloc&) {
+                point->Unadvise(cookie);
+                sink->Detach();
+                sink->Release();
+                return E_OUTOFMEMORY;
+            }
             log_ = log;
             point_of_log_ = point;
             sink_ = sink;
@@ -126,21 +139,28 @@ public:
         });
     }
 
-    // The log changed: raise every entry past the position, one by one. A change that
-    // arrives while a handler runs (it let events through) is taken up by the loop that
-    // is already raising, so entries keep their order.
+    // The log changed. New entries are taken out of the log at once, before any of them is
+    // raised: a slow client must not leave them in a log that may overwrite them. A change
+    // that arrives while a handler runs (it let events through) only takes; the loop that
+    // is already raising raises them in order.
     void OnChange() {
-        if (raising_) {
-            again_ = true;
-            return;
-        }
+        TakeNewEntries();
+        if (raising_) return;
         ComPtr<LogMonitor> self(this);  // a handler may drop the client's last reference
         raising_ = true;
-        do {
-            again_ = false;
-            RaiseNewEntries();
-        } while (again_ && log_);
-        raising_ = false;
+        struct Lower {
+            bool& flag;
+            ~Lower() { flag = false; }
+        } lower{raising_};
+        while (log_) {
+            auto record = queue_.Next();
+            if (!record) break;
+            VARIANT arg;
+            arg.vt = VT_DISPATCH;
+            arg.pdispVal = record->Get();
+            point_.Fire(kNewLogEntry, {arg});
+            TakeNewEntries();  // whatever was written while the handler ran
+        }
     }
 
 protected:
@@ -160,21 +180,21 @@ private:
         return S_OK;
     }
 
-    void RaiseNewEntries() {
+    void TakeNewEntries() {
         if (!log_) return;
         LogWindow now;
         if (FAILED(Window(log_.Get(), now))) return;
-        while (log_) {
-            auto number = position_.Take(now);  // advanced before the raise
-            if (!number) break;
+        while (auto number = position_.Take(now)) {
+            if (queue_.full()) {
+                queue_.Drop();
+                continue;
+            }
             ComPtr<IEventLogRecord> record;
             // An entry that went away between the check and the read is lost with it.
             if (FAILED(log_->ReadRecord(static_cast<long>(*number), record.GetAddressOf())) || !record) continue;
-            VARIANT arg;
-            arg.vt = VT_DISPATCH;
-            arg.pdispVal = record.Get();
-            point_.Fire(kNewLogEntry, {arg});
+            queue_.Offer(std::move(record));
         }
+        if (uint64_t dropped = queue_.EndRound()) WarnDropped(log_name_, dropped, queue_.capacity());
     }
 
     void Stop() {
@@ -191,6 +211,7 @@ private:
         }
         point_of_log_.Reset();
         log_.Reset();
+        if (uint64_t dropped = queue_.Clear()) WarnDropped(log_name_, dropped, queue_.capacity());
     }
 
     HRESULT Fail(HRESULT hr, const wchar_t* text) {
@@ -204,9 +225,10 @@ private:
     ComPtr<IConnectionPoint> point_of_log_;
     ChangeSink* sink_ = nullptr;
     DWORD cookie_ = 0;
+    std::wstring log_name_;
     ReadPosition position_{LogWindow{}};
+    EntryQueue<ComPtr<IEventLogRecord>> queue_{kQueueCapacity};
     bool raising_ = false;
-    bool again_ = false;
     UINT_PTR timer_ = 0;
 
     friend void CALLBACK CatchUp(HWND, UINT, UINT_PTR, DWORD);

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Latency from report to syslog arrival through the installed service: 200 entries at a
-# steady pace (one every 250 ms, or VANTREL_BENCH_PACE_MS), then 1,000 in a burst. Prints the median and the 95th
-# percentile per run and how many arrived. Run inside with_rsyslog.sh:
+# steady pace (one every 250 ms, or VANTREL_BENCH_PACE_MS), then 1,000 in a burst, both into
+# the System log; then the wrap figure: 1,000 entries, one every 10 ms, into a 64 KB log
+# that holds some 700 of them. Prints the median and the 95th percentile per run and how
+# many arrived. Run inside with_rsyslog.sh:
 #   outside/syslogsend/tests/with_rsyslog.sh WORK service/bench/latency.sh ROOT BUILD_DIR
 set -euo pipefail
 root=$1 build=$2
@@ -12,6 +14,11 @@ key='HKLM\SOFTWARE\Pelorin Software\Quenloc\1.0'
 dest="$WINEPREFIX/drive_c/Program Files/Vantrel"
 work=$(dirname "$VANTREL_SYSLOG_OUT")
 state() { $W sc query Quenloc | tr -d '\r' | awk '/STATE/ {print $4}'; }
+wait_state() {  # STATE
+  for _ in $(seq 150); do [ "$(state)" = "$1" ] && return 0; sleep 0.2; done
+  return 1
+}
+. "$root/service/bench/small_log.sh"
 
 "$root/tools/wineprefix.sh" start "$WINEPREFIX"
 $W sc stop Quenloc >/dev/null 2>&1 || true
@@ -23,15 +30,15 @@ for kv in MonitorSystemLog=1 MonitorErrorEvents=1 IncludeExclude=E SendSyslogMes
 done
 : > "$dest/EXCLUSIONS.TXT"
 $W sc start Quenloc >/dev/null
-for _ in $(seq 150); do [ "$(state)" = RUNNING ] && break; sleep 0.2; done
+wait_state RUNNING || true
 sleep 2
 
-# Notes the arrival time of every syslog line of the System log while the entries go out.
-watch() {  # arrivals_file
-  /usr/bin/python3 - "$VANTREL_SYSLOG_OUT" "$1" <<'PY' &
+# Notes the arrival time of every syslog line of the watched log while the entries go out.
+watch() {  # arrivals_file label
+  /usr/bin/python3 - "$VANTREL_SYSLOG_OUT" "$1" "$2" <<'PY' &
 import os, re, sys, time
-out, arrivals = sys.argv[1:3]
-pattern = re.compile(rb"System Log - (\d+) - ")
+out, arrivals, label = sys.argv[1:4]
+pattern = re.compile(re.escape(label.encode()) + rb" - (\d+) - ")
 offset = os.path.getsize(out) if os.path.exists(out) else 0
 with open(arrivals, "w") as a:
     while True:
@@ -52,12 +59,15 @@ PY
   watcher=$!
 }
 
-run() {  # name count interval_ms
+run() {  # name count interval_ms [log label]
   local reports="$work/$1.reports" arrivals="$work/$1.arrivals"
-  watch "$arrivals"
-  $W "$build/bin/report_burst.exe" System VtBench "$2" "$3" | tr -d '\r' > "$reports"
-  for _ in $(seq 900); do
-    [ "$(wc -l < "$arrivals")" -ge "$2" ] && break
+  watch "$arrivals" "${5:-System Log}"
+  $W "$build/bin/report_burst.exe" "${4:-System}" VtBench "$2" "$3" | tr -d '\r' > "$reports"
+  # Until all have arrived, or nothing more has come for 20 s.
+  local last=-1 still=0 now
+  while [ "$(wc -l < "$arrivals")" -lt "$2" ] && [ "$still" -lt 100 ]; do
+    now=$(wc -l < "$arrivals")
+    if [ "$now" -eq "$last" ]; then still=$((still + 1)); else still=0 last=$now; fi
     sleep 0.2
   done
   kill "$watcher"; wait "$watcher" 2>/dev/null || true
@@ -82,3 +92,13 @@ PY
 run steady 200 "${VANTREL_BENCH_PACE_MS:-250}"
 run burst 1000 0
 $W sc stop Quenloc >/dev/null
+wait_state STOPPED || true
+
+small_log_on
+trap '$W sc stop Quenloc >/dev/null 2>&1; wait_state STOPPED || true; small_log_off' EXIT
+$W reg add "$key" /v MonitorSystemLog /d 0 /f >/dev/null
+$W reg add "$key" /v MonitorDNSLog /d 1 /f >/dev/null
+$W sc start Quenloc >/dev/null
+wait_state RUNNING || true
+sleep 2
+run wrap 1000 10 "DNS Server" DNSLog

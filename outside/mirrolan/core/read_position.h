@@ -1,5 +1,5 @@
-// Where a log monitor stands in its log: the number of the next entry to raise, kept
-// across checks so that every entry written after the start is raised once, in order.
+// Where a log monitor stands in its log: the number of the next entry to take, kept
+// across checks so that every entry written after the start is taken once, in order.
 #pragma once
 
 #include <cstdint>
@@ -18,7 +18,7 @@ public:
     // Starts after the entries the log holds now.
     explicit ReadPosition(LogWindow now) : next_(now.count ? uint64_t{now.oldest} + now.count : 0) {}
 
-    // The next record number to raise within `now`, advancing past it; empty when
+    // The next record number to take within `now`, advancing past it; empty when
     // everything up to the newest entry has been taken. A cleared log starts again at its
     // oldest entry; entries overwritten before they were taken are skipped.
     std::optional<uint32_t> Take(LogWindow now) {

@@ -1,9 +1,13 @@
 // Mirrolan as the service uses it: created by class id, started through the first
 // method after the dispatch methods, raising NewLogEntry once per new entry in order on
-// the creating thread, also while a handler lets events through.
+// the creating thread, also while a handler lets events through or is slower than the
+// log wraps; a client too far behind loses entries with one warning.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <string>
+#include <thread>
 
 #include "client_support.h"
 
@@ -65,7 +69,8 @@ protected:
     void TearDown() override {
         if (point_) point_->Unadvise(cookie_);
     }
-    HRESULT Start() { return monitor_->StartMonitoring(vantrel::Bstr(log_.wide_name()).get()); }
+    HRESULT Start(const TestLog& log) { return monitor_->StartMonitoring(vantrel::Bstr(log.wide_name()).get()); }
+    HRESULT Start() { return Start(log_); }
 
     ComApartment apartment_;
     TestLog log_{"VtMirrolanTest"};
@@ -112,6 +117,111 @@ TEST_F(Monitor, ABurstArrivesWhole) {
     Pump(2500);
     ASSERT_EQ(sink_.ids.size(), 300u);
     for (size_t i = 0; i < sink_.ids.size(); ++i) EXPECT_EQ(sink_.ids[i], static_cast<long>(i + 1));
+}
+
+// Writes entries first..last, each with its number as event id and the given strings,
+// through one source handle, pausing after each.
+bool WriteMany(const TestLog& log, DWORD first, DWORD last, const std::vector<std::string>& strings = {},
+               DWORD pause_ms = 0) {
+    const auto& api = vantrel::evtapi::Get();
+    HANDLE source = api.RegisterEventSourceA(nullptr, log.name().c_str());
+    if (!source) return false;
+    std::vector<const char*> p;
+    for (auto& s : strings) p.push_back(s.c_str());
+    bool ok = true;
+    for (DWORD id = first; ok && id <= last; ++id) {
+        ok = api.ReportEventA(source, EVENTLOG_ERROR_TYPE, 0, id, nullptr, static_cast<WORD>(p.size()), 0,
+                              p.empty() ? nullptr : p.data(), nullptr) != FALSE;
+        if (pause_ms) ::Sleep(pause_ms);
+    }
+    api.DeregisterEventSource(source);
+    return ok;
+}
+
+// The client takes 25 ms per entry while the log, which holds about 160 of them, receives
+// one every 8 ms: the monitor must take entries out of the log as they come, not as the
+// client gets to them. (The log still takes longer to wrap than one check interval.)
+TEST_F(Monitor, ASmallLogThatWrapsUnderASlowClientLosesNothing) {
+    TestLog small("VtMirrolanSmall", 0x10000);
+    const std::vector<std::string> filler{std::string(300, 'w')};
+    constexpr DWORD kEntries = 300;
+    std::thread writer;
+    sink_.during = [&] {
+        if (!writer.joinable())
+            writer = std::thread([&] { WriteMany(small, 2, kEntries, filler, 8); });
+        ::Sleep(25);  // busy, and lets no event through
+    };
+    ASSERT_EQ(Start(small), S_OK);
+    ASSERT_TRUE(small.Write(1, filler));
+    PumpUntil([&] { return sink_.ids.size() >= kEntries; }, 30000);
+    if (writer.joinable()) writer.join();
+    Pump(600);
+    ASSERT_EQ(sink_.ids.size(), kEntries);
+    for (size_t i = 0; i < sink_.ids.size(); ++i) ASSERT_EQ(sink_.ids[i], static_cast<long>(i + 1)) << i;
+    for (DWORD t : sink_.threads) EXPECT_EQ(t, ::GetCurrentThreadId());
+}
+
+// Warnings of the source "Mirrolan" in the Application log after record `after`.
+std::vector<std::wstring> MirrolanWarnings(long after) {
+    std::vector<std::wstring> out;
+    auto log = Create<IEventLog>(L"Lorvex.EventLog");
+    long oldest = 0, count = 0;
+    if (!log || FAILED(log->put_SourceName(B(L"Application").get())) || FAILED(log->get_OldestRecordNumber(&oldest)) ||
+        FAILED(log->get_RecordCount(&count)))
+        return out;
+    for (long n = std::max(after + 1, oldest); n < oldest + count; ++n) {
+        ComPtr<IEventLogRecord> record;
+        vantrel::Bstr source, type;
+        if (FAILED(log->ReadRecord(n, record.GetAddressOf())) || FAILED(record->get_SourceName(source.put())) ||
+            source.str() != L"Mirrolan")
+            continue;
+        record->get_EventType(type.put());
+        std::wstring line = type.str() + L":";
+        vantrel::Variant strings;
+        if (SUCCEEDED(record->get_Strings(strings.put())) && strings->vt == (VT_ARRAY | VT_VARIANT)) {
+            VARIANT* items = nullptr;
+            if (SUCCEEDED(::SafeArrayAccessData(strings->parray, reinterpret_cast<void**>(&items)))) {
+                for (ULONG i = 0; i < strings->parray->rgsabound[0].cElements; ++i)
+                    if (items[i].vt == VT_BSTR) line += L" " + std::wstring(items[i].bstrVal);
+                ::SafeArrayUnaccessData(strings->parray);
+            }
+        }
+        out.push_back(line);
+    }
+    return out;
+}
+
+long NewestApplicationRecord() {
+    auto log = Create<IEventLog>(L"Lorvex.EventLog");
+    long oldest = 0, count = 0;
+    if (log && SUCCEEDED(log->put_SourceName(B(L"Application").get()))) {
+        log->get_OldestRecordNumber(&oldest);
+        log->get_RecordCount(&count);
+    }
+    return count ? oldest + count - 1 : 0;
+}
+
+// While the client handles one entry, 50 more than the queue holds are written: those 50
+// are dropped, the rest arrive in order, and one warning says how many.
+TEST_F(Monitor, AFullQueueDropsWithOneWarningThatNamesTheNumber) {
+    TestLog big("VtMirrolanBig", 0x200000);
+    constexpr DWORD kQueued = 10000, kDropped = 50;
+    sink_.during = [&] {
+        if (sink_.ids.size() == 1) ASSERT_TRUE(WriteMany(big, 2, 1 + kQueued + kDropped));
+    };
+    const long before = NewestApplicationRecord();
+    ASSERT_EQ(Start(big), S_OK);
+    ASSERT_TRUE(big.Write(1));
+    PumpUntil([&] { return sink_.ids.size() >= 1 + kQueued; }, 60000);
+    Pump(1200);
+    ASSERT_EQ(sink_.ids.size(), 1 + kQueued);
+    for (size_t i = 0; i < sink_.ids.size(); ++i) ASSERT_EQ(sink_.ids[i], static_cast<long>(i + 1)) << i;
+    std::vector<std::wstring> mine;
+    for (auto& w : MirrolanWarnings(before))
+        if (w.find(L" VtMirrolanBig ") != std::wstring::npos) mine.push_back(w);
+    ASSERT_EQ(mine.size(), 1u);
+    EXPECT_EQ(mine[0].rfind(L"Warning: ", 0), 0u) << mine[0];
+    EXPECT_NE(mine[0].find(L"dropped 50 new entries"), std::wstring::npos) << mine[0];
 }
 
 TEST_F(Monitor, DroppingTheLastReferenceStopsTheEvents) {

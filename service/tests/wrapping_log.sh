@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# A log that wraps while notifications are sent: 1,000 entries, one every 10 ms, into a
+# 64 KB log that holds some 700 of them, while each notification starts the syslog sender.
+# Every entry is notified exactly once. Run inside with_smtpd.sh and with_rsyslog.sh:
+#   wrapping_log.sh ROOT BUILD_DIR
+set -euo pipefail
+. "$(dirname "$0")/e2e_lib.sh" "$@"
+. "$root/service/bench/small_log.sh"
+e2e_install
+small_log_on
+trap '$W sc stop Quenloc >/dev/null 2>&1; wait_state STOPPED 30 || true; small_log_off' EXIT
+
+set_value MonitorDNSLog 1
+set_value MonitorErrorEvents 1
+set_value IncludeExclude E
+set_value SendEmail 0
+set_value SendSyslogMessage 1
+set_value SyslogConsoleName 127.0.0.1
+set_value SyslogConsolePort "$VANTREL_SYSLOG_TCP_PORT"
+set_value SyslogProtocol TCP
+: > "$dest/EXCLUSIONS.TXT"
+$W sc start Quenloc >/dev/null || fail "sc start"
+wait_state RUNNING 30 || fail "the service did not reach RUNNING"
+sleep 1.5  # the monitor's first check
+
+work=$(dirname "$VANTREL_SYSLOG_OUT")
+$W "$build/bin/report_burst.exe" "DNS Server" VtWrap 1000 10 | tr -d '\r' > "$work/reports" || fail "report_burst"
+[ "$(wc -l < "$work/reports")" -eq 1000 ] || fail "report_burst wrote $(wc -l < "$work/reports") entries"
+size=$(stat -c %s "$small_log_file")
+[ "$size" -le 65536 ] || fail "the log grew to $size bytes: it did not wrap"
+notified() { grep -c 'DNSLog - ' "$VANTREL_SYSLOG_OUT" || true; }
+# Until all have arrived, or nothing more has come for 20 s.
+last=-1 still=0
+while [ "$(notified)" -lt 1000 ] && [ "$still" -lt 100 ]; do
+  now=$(notified)
+  if [ "$now" -eq "$last" ]; then still=$((still + 1)); else still=0 last=$now; fi
+  sleep 0.2
+done
+sleep 2  # nothing more may arrive
+/usr/bin/python3 - "$work/reports" "$VANTREL_SYSLOG_OUT" <<'PY' || fail "notified entries"
+import collections, re, sys
+sent = [int(l.split()[0]) for l in open(sys.argv[1]) if l.strip()]
+text = open(sys.argv[2], encoding="utf-8", errors="replace").read()
+seen = collections.Counter(int(n) for n in re.findall(r"DNSLog - (\d+) - ", text))
+missing = [n for n in sent if n not in seen]
+twice = [n for n, c in seen.items() if c > 1]
+print("notified %d of %d" % (len(sent) - len(missing), len(sent)))
+assert not missing, "never notified: %s" % missing[:20]
+assert not twice, "notified more than once: %s" % twice[:20]
+assert set(seen) == set(sent), "notified entries nobody reported: %s" % sorted(set(seen) - set(sent))[:20]
+PY
+echo "quenloc_wrapping_log: all checks passed"
