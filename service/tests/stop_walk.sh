@@ -17,7 +17,7 @@ set_value SyslogConsolePort "$VANTREL_SYSLOG_TCP_PORT"
 set_value SyslogProtocol TCP
 # The entry's source is on the last line: the walk lets events through after each of the
 # lines before it, which takes a while.
-/usr/bin/python3 - "$dest/EXCLUSIONS.TXT" "${WALK_LINES:-120000}" <<'PY'
+/usr/bin/python3 - "$dest/EXCLUSIONS.TXT" "${WALK_LINES:-200000}" <<'PY'
 import sys
 with open(sys.argv[1], "w", newline="") as f:
     f.writelines("VtWalkOther%d\r\n" % i for i in range(int(sys.argv[2])))
