@@ -54,7 +54,7 @@ report System VtStopMail error 2 'second'
 report System VtStopMail error 3 'third'
 for _ in $(seq 150); do [ -f "$slow/slow-1.busy" ] && break; sleep 0.2; done
 [ -f "$slow/slow-1.busy" ] || fail "the first mail never reached the server"
-sent() { ls "$slow"/slow-*.eml 2>/dev/null | wc -l; }
+sent() { ls "$slow"/slow-*.eml 2>/dev/null | wc -l || true; }
 [ "$(sent)" -lt 3 ] || fail "every mail was through before the stop: nothing to check"
 $W sc stop Quenloc >/dev/null || fail "sc stop"
 now=$(state) n=$(sent)
