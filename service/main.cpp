@@ -1,5 +1,6 @@
 // Quenloc.exe, the monitoring service. Main loads the hidden main form and keeps the
-// program alive, pumping its thread's messages, until the form is unloaded.
+// program alive, pumping its thread's messages, until the form is unloaded; then the mail
+// still queued gets its chance before the form, and with it the host control, goes.
 #include <windows.h>
 
 #include <objbase.h>
@@ -34,6 +35,7 @@ int main() {
                 ::TranslateMessage(&msg);
                 ::DispatchMessageW(&msg);
             }
+            frame.Do([&] { quenloc::Translate([&] { form.FinishMail(); }); });
         });
     }
     return 0;

@@ -1,5 +1,6 @@
 #include "main_form.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "common/core/cipher.h"
@@ -92,7 +93,11 @@ MainForm::~MainForm() {
 void MainForm::Load() {
     mail_ = CreateByProgId(L"VelmSendMail.VelmSendmail");
     auto* mail_sink = new DispatchSink(kMailEvents);
-    mail_sink->On(9, [this](DISPPARAMS* p) { VelmSendmail1_Error(TextArgument(p, 0)); });
+    mail_sink->On(9, [this](DISPPARAMS* p) {
+        mail_ledger_.Answered();
+        VelmSendmail1_Error(TextArgument(p, 0));
+    });
+    mail_sink->On(10, [this](DISPPARAMS*) { mail_ledger_.Answered(); });  // SendComplete
     HRESULT hr = mail_events_.Connect(mail_.Get(), kMailEvents, mail_sink);
     mail_sink->Release();
     Check(hr, "VelmSendmail events");
@@ -266,6 +271,7 @@ void MainForm::NewLogEntry(size_t log, IDispatch* dispatch) {
 void MainForm::ShowEventDescription(RecordView& record, const std::string& label) {
     trap::Frame frame("MainForm", "Sub ShowEventDescription");
     ComPtr<IDispatch> mail = mail_;
+    std::string subject;
     DeliveryHooks hooks;
     hooks.smtp_server = smtp_server_;
     hooks.from_email = from_email_;
@@ -279,16 +285,44 @@ void MainForm::ShowEventDescription(RecordView& record, const std::string& label
     hooks.mail_set = [&](MailProperty p, const std::string& value) {
         if (!mail) throw trap::RunTimeError(91, "Object variable or With block variable not set");
         PutText(mail.Get(), MailDispid(p), value);
+        if (p == MailProperty::Subject) subject = value;
     };
     hooks.mail_send = [&] {
         if (!mail) throw trap::RunTimeError(91, "Object variable or With block variable not set");
         CallMethod(mail.Get(), kSendMessage);
+        mail_ledger_.Handed(subject);
     };
     hooks.start_sender = [](const std::string& argument) {
         vantrel::common::StartSyslogSender(vantrel::common::ProgramsFolder(), argument);
     };
     hooks.debug = [](const std::string& text) { vantrel::common::DebugLog(text); };
     frame.Run([&] { quenloc::ShowEventDescription(record, label, hooks); });
+}
+
+void MainForm::FinishMail() {
+    trap::Frame frame("MainForm", "Sub FinishMail");
+    frame.Run([&] {
+        // The host control's checkpoint moves while this waits, since messages flow.
+        const DWORD begin = ::GetTickCount();
+        while (!mail_ledger_.empty()) {
+            const DWORD waited = ::GetTickCount() - begin;
+            if (waited >= kMailWaitAtEndMs) break;
+            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min<DWORD>(kMailWaitAtEndMs - waited, 250),
+                                        QS_ALLINPUT);
+            DoEvents();
+        }
+        const std::string unsent = mail_ledger_.UnsentText();
+        if (unsent.empty()) return;
+        Statement_(frame, [&] { vantrel::common::DebugLog(unsent); });
+        Statement_(frame, [&] {
+            vantrel::Variant text, kind;
+            text->vt = VT_BSTR;
+            text->bstrVal = ::SysAllocString(Wide(unsent).c_str());
+            kind->vt = VT_I4;
+            kind->lVal = 1;  // a warning
+            if (svcit_) CallMethod(svcit_.Get(), kLogEvent, {*text.get(), *kind.get()});
+        });
+    });
 }
 
 void MainForm::StartIt() {

@@ -11,6 +11,7 @@
 
 #include "com_support.h"
 #include "core/entry_filter.h"
+#include "core/mail_ledger.h"
 #include "core/notification.h"
 
 namespace quenloc {
@@ -37,6 +38,10 @@ public:
     void SvcIt1_Message(const std::string& text);
     void VelmSendmail1_Error(const std::string& text);
     void NewLogEntry(size_t log, IDispatch* record);
+
+    // Once the form has unloaded and every handler has returned: lets the mail control
+    // finish the mail it holds, within a bound, and names what it could not send.
+    void FinishMail();
 
     // Not called by the program: the monitors without settings reload or debug texts.
     void StartIt();
@@ -65,6 +70,7 @@ private:
     Connection svcit_events_;
     Connection mail_events_;
     std::array<Monitor, 6> monitors_;
+    MailLedger mail_ledger_;
 
     // List1 and the settings fields.
     std::vector<std::string> list1_;

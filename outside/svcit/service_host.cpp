@@ -2,8 +2,10 @@
 
 #include <wrl/client.h>
 
+#include <optional>
 #include <string>
 
+#include "core/status_sequence.h"
 #include "event_point.h"
 #include "lorvex.h"
 #include "platform/winapi/com_server.h"
@@ -20,11 +22,13 @@ using Microsoft::WRL::ComPtr;
 constexpr DISPID kStartEvent = 9;
 constexpr DISPID kStopEvent = 10;
 constexpr DISPID kMessageEvent = 17;
-// The wait hint of every pending state: the longest a start or stop may take.
-constexpr DWORD kWaitHint = 60000;
 constexpr UINT kStartMessage = WM_APP + 1;
 constexpr UINT kStopMessage = WM_APP + 2;
 constexpr UINT kNoServiceMessage = WM_APP + 3;
+// While a start or stop is pending, the checkpoint moves once a second for as long as the
+// program's thread lets messages through; a thread that hangs leaves it standing.
+constexpr UINT_PTR kTickTimer = 1;
+constexpr UINT kTickMs = 1000;
 constexpr wchar_t kWindowClass[] = L"SvcItHostWindow";
 
 class ServiceHost;
@@ -34,14 +38,12 @@ struct Shared {
     CRITICAL_SECTION lock;
     HWND window = nullptr;
     SERVICE_STATUS_HANDLE status_handle = nullptr;
-    SERVICE_STATUS status{};
+    StatusSequence sequence;
     HANDLE stopped = nullptr;  // set once STOPPED is reported; ServiceMain returns then
     std::string name;
     DWORD dispatcher_error = 0;
     Shared() {
         ::InitializeCriticalSection(&lock);
-        status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
-        status.dwCurrentState = SERVICE_STOPPED;
     }
 };
 Shared& State() {
@@ -49,19 +51,28 @@ Shared& State() {
     return shared;
 }
 
-void Report(DWORD state) {
+SERVICE_STATUS ToScm(const StatusReport& r) {
+    SERVICE_STATUS status{};
+    status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
+    status.dwCurrentState = static_cast<DWORD>(r.state);
+    status.dwControlsAccepted = r.accepts_stop ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN : 0;
+    status.dwWin32ExitCode = NO_ERROR;
+    status.dwCheckPoint = r.check_point;
+    status.dwWaitHint = r.wait_hint_ms;
+    return status;
+}
+
+// Takes one step of the sequence under the lock and tells the SCM what it says.
+template <class Step>
+void Report(Step step) {
     Shared& s = State();
     ::EnterCriticalSection(&s.lock);
-    if ((s.status_handle && s.status.dwCurrentState != SERVICE_STOPPED) || state == SERVICE_START_PENDING) {
-        s.status.dwCurrentState = state;
-        s.status.dwControlsAccepted = state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN : 0;
-        const bool pending = state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING;
-        s.status.dwWaitHint = pending ? kWaitHint : 0;
-        s.status.dwCheckPoint = pending ? s.status.dwCheckPoint + 1 : 0;
-        s.status.dwWin32ExitCode = NO_ERROR;
-        if (s.status_handle) ::SetServiceStatus(s.status_handle, &s.status);
-        if (state == SERVICE_STOPPED && s.stopped) ::SetEvent(s.stopped);
+    std::optional<StatusReport> report = step(s.sequence);
+    if (report && s.status_handle) {
+        SERVICE_STATUS status = ToScm(*report);
+        ::SetServiceStatus(s.status_handle, &status);
     }
+    if (report && report->state == ServiceState::Stopped && s.stopped) ::SetEvent(s.stopped);
     ::LeaveCriticalSection(&s.lock);
 }
 
@@ -70,13 +81,11 @@ DWORD WINAPI Handler(DWORD control, DWORD, void*, void*) {
     switch (control) {
     case SERVICE_CONTROL_STOP:
     case SERVICE_CONTROL_SHUTDOWN:
-        Report(SERVICE_STOP_PENDING);
+        Report([](StatusSequence& q) { return q.StopAsked(); });
         ::PostMessageW(s.window, kStopMessage, 0, 0);
         return NO_ERROR;
     case SERVICE_CONTROL_INTERROGATE:
-        ::EnterCriticalSection(&s.lock);
-        if (s.status_handle) ::SetServiceStatus(s.status_handle, &s.status);
-        ::LeaveCriticalSection(&s.lock);
+        Report([](StatusSequence& q) { return std::optional<StatusReport>(q.current()); });
         return NO_ERROR;
     default:
         return ERROR_CALL_NOT_IMPLEMENTED;
@@ -88,7 +97,7 @@ void WINAPI ServiceMain(DWORD argc, char** argv) {
     s.name = argc > 0 && argv[0] ? argv[0] : "";
     s.status_handle = ::RegisterServiceCtrlHandlerExA(s.name.c_str(), Handler, nullptr);
     if (!s.status_handle) return;
-    Report(SERVICE_START_PENDING);
+    Report([](StatusSequence& q) { return std::optional<StatusReport>(q.Starting()); });
     ::PostMessageW(s.window, kStartMessage, 0, 0);
     // The service lives until the control's thread has reported it stopped.
     ::WaitForSingleObject(s.stopped, INFINITE);
@@ -125,11 +134,16 @@ public:
         point_.OnAdvise([this] { StartDispatcher(); });
     }
     ~ServiceHost() override {
-        // A program that ends without a Stop request still leaves the SCM a stopped service.
-        Report(SERVICE_STOPPED);
+        // The SCM hears STOPPED only here, once the program has let go of the control: after
+        // its Stop handler, the handlers that stop interrupted and its own shutdown have run.
+        // A program that ends without a Stop request also leaves a stopped service.
+        Report([](StatusSequence& q) { return q.Released(); });
         if (dispatcher_) ::WaitForSingleObject(dispatcher_.get(), 5000);
         Shared& s = State();
-        if (window_) ::DestroyWindow(window_);
+        if (window_) {
+            ::KillTimer(window_, kTickTimer);
+            ::DestroyWindow(window_);
+        }
         if (s.window == window_) s.window = nullptr;
     }
 
@@ -196,6 +210,7 @@ public:
         if (!window_) return HRESULT_FROM_WIN32(::GetLastError());
         ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         s.window = window_;
+        ::SetTimer(window_, kTickTimer, kTickMs, nullptr);
         if (!s.stopped) s.stopped = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
         HANDLE thread = ::CreateThread(nullptr, 0, DispatcherThread, nullptr, 0, nullptr);
         if (!thread) return HRESULT_FROM_WIN32(::GetLastError());
@@ -211,12 +226,12 @@ public:
             VARIANT name = Text(std::wstring(s.name.begin(), s.name.end()));
             point_.Fire(kStartEvent, {name});
             ::VariantClear(&name);
-            Report(SERVICE_RUNNING);
+            Report([](StatusSequence& q) { return q.Started(); });
             break;
         }
         case kStopMessage:
             point_.Fire(kStopEvent);
-            Report(SERVICE_STOPPED);
+            Report([](StatusSequence& q) { return q.StopHandled(); });
             break;
         case kNoServiceMessage: {
             std::wstring text = ProgramName() + L" is a Windows service and runs only when the Service Control "
@@ -250,6 +265,10 @@ private:
 };
 
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_TIMER && wp == kTickTimer) {
+        Report([](StatusSequence& q) { return q.Tick(); });
+        return 0;
+    }
     if (msg == kStartMessage || msg == kStopMessage || msg == kNoServiceMessage) {
         if (auto* host = reinterpret_cast<ServiceHost*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA)))
             vantrel::com::Barrier([&] { host->OnMessage(msg); });
