@@ -213,7 +213,7 @@ TEST(ExcludeList, UnusableLinesAreNamedOnceWithTheirError) {
     bad = UnusableListLines(noise, kRules);
     ASSERT_EQ(bad.size(), 25u);
     const std::string warning = UnusableLinesWarning(bad);
-    EXPECT_NE(warning.find("line 1 \"S??<TAB>" + std::string(56, '7') + "...\" (Type mismatch); line 2 "),
+    EXPECT_NE(warning.find("line 1 \"S?" "?<TAB>" + std::string(56, '7') + "...\" (Type mismatch); line 2 "),
               std::string::npos)
         << warning;
     EXPECT_NE(warning.find("line 10 "), std::string::npos);
