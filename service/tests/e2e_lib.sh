@@ -13,7 +13,8 @@ key='HKLM\SOFTWARE\Pelorin Software\Quenloc\1.0'
 # A command that fails outside a check still says where.
 trap 'echo "FAIL: line $LINENO: $BASH_COMMAND (status $?)"' ERR
 fail() { trap - ERR; echo "FAIL: $*"; [ -f "$dest/error.log" ] && { echo "--- error.log"; cat "$dest/error.log"; }; exit 1; }
-set_value() { $W reg add "$key" /v "$1" /d "$2" /f >/dev/null; }
+# A failure inside a function ends the script without the trap above: say it here.
+set_value() { $W reg add "$key" /v "$1" /d "$2" /f >/dev/null || fail "reg add $1"; }
 state() { $W sc query Quenloc | tr -d '\r' | awk '/STATE/ {print $4}'; }
 wait_state() {  # STATE seconds
   for _ in $(seq $((${2} * 5))); do [ "$(state)" = "$1" ] && return 0; sleep 0.2; done
