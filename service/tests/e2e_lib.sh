@@ -33,7 +33,7 @@ post() { $W "$build/bin/tallisk_post_command.exe" "$@" || fail "no window \"$1\"
 # Installs (stopping a running service first) and starts from an empty settings key and
 # an empty error log.
 e2e_install() {
-  "$root/tools/wineprefix.sh" start "$WINEPREFIX"
+  "$root/tools/wineprefix.sh" start "$WINEPREFIX" || fail "wineprefix.sh start"
   $W sc stop Quenloc >/dev/null 2>&1 || true
   wait_state STOPPED 20 || true
   $W cmd /c "$(winpath "$root/tools/install.cmd")" "$(winpath "$build")" || fail "install"
