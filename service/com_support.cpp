@@ -2,6 +2,7 @@
 
 #include <oleauto.h>
 
+#include <cstdio>
 #include <stdexcept>
 
 #include "common/core/run_time_error.h"
@@ -10,7 +11,30 @@
 
 namespace quenloc {
 
-void RaiseComFailure(HRESULT hr, const char* what) {
+namespace {
+
+// The platform's texts for COM's own statuses, for systems whose message table lacks them
+// (Wine's): what a failed creation or call most often says.
+const char* ComStatusText(HRESULT hr) {
+    switch (hr) {
+    case REGDB_E_CLASSNOTREG: return "Class not registered";
+    case REGDB_E_IIDNOTREG: return "Interface not registered";
+    case CLASS_E_CLASSNOTAVAILABLE: return "ClassFactory cannot supply requested class";
+    case CO_E_CLASSSTRING: return "Invalid class string";
+    case CO_E_NOTINITIALIZED: return "CoInitialize has not been called.";
+    case E_NOINTERFACE: return "No such interface supported";
+    case E_NOTIMPL: return "Not implemented";
+    case E_POINTER: return "Invalid pointer";
+    case E_FAIL: return "Unspecified error";
+    case E_UNEXPECTED: return "Catastrophic failure";
+    case DISP_E_EXCEPTION: return "Exception occurred.";
+    default: return nullptr;
+    }
+}
+
+}  // namespace
+
+void RaiseComFailure(HRESULT hr, const char* /*what*/) {
     std::string description, source;
     IErrorInfo* info = nullptr;
     if (::GetErrorInfo(0, &info) == S_OK && info) {
@@ -31,7 +55,12 @@ void RaiseComFailure(HRESULT hr, const char* what) {
             while (!description.empty() && (description.back() == '\n' || description.back() == '\r'))
                 description.pop_back();
         }
-        if (description.empty()) description = std::string(what) + " failed";
+        if (description.empty() && ComStatusText(hr)) description = ComStatusText(hr);
+        if (description.empty()) {
+            char code[32];
+            std::snprintf(code, sizeof code, "Unknown error 0x%08lX", static_cast<unsigned long>(hr));
+            description = code;
+        }
     }
     throw trap::RunTimeError(static_cast<int32_t>(hr), description, source);
 }

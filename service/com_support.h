@@ -18,7 +18,8 @@ namespace quenloc {
 
 using Microsoft::WRL::ComPtr;
 
-// A failed COM call: the status as error number and the object's error text.
+// A failed COM call: the status as error number and the object's error text, else the
+// platform's text for the status. `what` names the call where it is made.
 [[noreturn]] void RaiseComFailure(HRESULT hr, const char* what);
 inline void Check(HRESULT hr, const char* what) {
     if (FAILED(hr)) RaiseComFailure(hr, what);

@@ -7,10 +7,12 @@
 #include "common/core/list_text.h"
 #include "hollin.h"
 #include "list_files.h"
+#include "platform/winapi/late_bound.h"
 #include "platform/winapi/oleauto.h"
 #include "record_adapter.h"
 #include "settings_store.h"
 #include "syslog_sender.h"
+#include "text_rules.h"
 
 namespace quenloc {
 
@@ -217,24 +219,27 @@ void MainForm::LoadSettings() {
     filter_.error = read("MonitorErrorEvents");
     filter_.mode = read("IncludeExclude");
     vantrel::common::LoadAddressesFromFile([this](const std::string& item) { list1_.push_back(item); }, vantrel::common::ProgramsFolder() + "\\EXCLUSIONS.TXT");
+    // Exclusions that cannot be evaluated exclude nothing; the administrator hears of them
+    // once here rather than never.
+    if (filter_.mode == "E") {
+        const std::string warning = UnusableLinesWarning(UnusableListLines(list1_, PlatformTextRules()));
+        if (!warning.empty()) LogWarning(warning);
+    }
     std::string user;
     std::string recipients = vantrel::common::GetAddressesFromFile(ToPath, user);
-    if (!CheckSMTPSetup(recipients, smtp_server_, from_email_)) {
-        VARIANT text, kind;
-        text.vt = VT_BSTR;
-        text.bstrVal = ::SysAllocString(L"Your SMTP settings are not fully configured.  No email notifications will "
-                                        L"be sent until these settings are fully configured.");
-        kind.vt = VT_I4;
-        kind.lVal = 1;
-        try {
-            CallMethod(svcit_.Get(), kLogEvent, {text, kind});
-        } catch (...) {
-            ::VariantClear(&text);
-            throw;
-        }
-        ::VariantClear(&text);
-    }
+    if (!CheckSMTPSetup(recipients, smtp_server_, from_email_))
+        LogWarning("Your SMTP settings are not fully configured.  No email notifications will be sent until these "
+                   "settings are fully configured.");
     if (read("Debug") == "1") vantrel::common::DebugEnabled = true;
+}
+
+// A warning in the Application log through the host control.
+void MainForm::LogWarning(const std::string& text) {
+    VARIANT kind;
+    kind.vt = VT_I4;
+    kind.lVal = 1;
+    // The call clears its arguments, the text's BSTR included.
+    CallMethod(svcit_.Get(), kLogEvent, {vantrel::com::TextVariant(Wide(text)), kind});
 }
 
 bool MainForm::CheckSMTPSetup(const std::string& to, const std::string& smtp_server, const std::string& from_email) {
@@ -264,6 +269,7 @@ void MainForm::NewLogEntry(size_t log, IDispatch* dispatch) {
         hooks.debug = [](const std::string& text) { vantrel::common::DebugLog(text); };
         hooks.yield = [] { DoEvents(); };
         hooks.send = [&] { ShowEventDescription(view, handler.label); };
+        hooks.text = PlatformTextRules();
         FilterEntry(handler, filter_, list1_, view, hooks);
     });
 }

@@ -58,6 +58,7 @@ private:
     };
 
     void LoadSettings();
+    void LogWarning(const std::string& text);
     static bool CheckSMTPSetup(const std::string& to, const std::string& smtp_server, const std::string& from_email);
     void CreateMonitor(size_t log);
     void ShowEventDescription(RecordView& record, const std::string& label);

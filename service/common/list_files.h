@@ -1,5 +1,6 @@
 // The recipient file "To.txt" and the list file "EXCLUSIONS.TXT" in the programs'
-// folder: text in the system's ANSI code page, lines ended by CR LF.
+// folder: text in the system's ANSI code page, written with CR LF line ends; reading takes
+// CR LF, LF or CR.
 #pragma once
 
 #include <functional>

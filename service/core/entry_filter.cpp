@@ -1,9 +1,5 @@
 #include "entry_filter.h"
 
-#include <cctype>
-#include <cerrno>
-#include <cstdlib>
-
 #include "core/list_text.h"
 #include "core/run_time_error.h"
 
@@ -20,11 +16,19 @@ const LogHandler kLogHandlers[6] = {
 
 namespace {
 
-constexpr int kErrTypeMismatch = 13;
+// A list item: the event source, then optionally a TAB and the event number; fields
+// after the second are not looked at.
+struct ListLine {
+    std::string source;
+    std::string number;
+};
 
-std::string Upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
+ListLine SplitListLine(const std::string& item) {
+    ListLine line;
+    std::vector<std::string> fields = vantrel::common::ParseString(item, "\t");
+    if (!fields.empty()) line.source = fields[0];
+    if (fields.size() > 1) line.number = fields[1];
+    return line;
 }
 
 struct Texts {
@@ -44,23 +48,6 @@ constexpr Texts kSecurityTexts{"SecurityLog Exclude Match By No Exclusions In Li
                                "Securitylog Exclude Match By Source And Event ID", "Exit SecurityLogMonitor_NewLogEntry"};
 
 }  // namespace
-
-double EventNumberValue(const std::string& text) {
-    size_t begin = text.find_first_not_of(' ');
-    size_t end = text.find_last_not_of(' ');
-    if (begin == std::string::npos) throw vantrel::common::RunTimeError(kErrTypeMismatch, "Type mismatch");
-    std::string digits = text.substr(begin, end - begin + 1);
-    // Only plain decimal notation: no hexadecimal, infinities or NaN from strtod.
-    for (char c : digits)
-        if (!std::isdigit(static_cast<unsigned char>(c)) && c != '.' && c != '+' && c != '-' && c != 'e' && c != 'E')
-            throw vantrel::common::RunTimeError(kErrTypeMismatch, "Type mismatch");
-    errno = 0;
-    char* stop = nullptr;
-    double value = std::strtod(digits.c_str(), &stop);
-    if (stop != digits.c_str() + digits.size() || errno == ERANGE)
-        throw vantrel::common::RunTimeError(kErrTypeMismatch, "Type mismatch");
-    return value;
-}
 
 void FilterEntry(const LogHandler& handler, const FilterSettings& settings, const std::vector<std::string>& list,
                  RecordView& record, const FilterHooks& hooks) {
@@ -99,26 +86,32 @@ void FilterEntry(const LogHandler& handler, const FilterSettings& settings, cons
     // that fits the list's last line.
     bool last_had_number = false;
     for (size_t index = 0; index < list.size(); ++index) {
-        std::string item = list[index];
-        std::string number;
-        std::string source;
-        run([&] {
-            std::vector<std::string> fields = vantrel::common::ParseString(item, "\t");
-            if (!fields.empty()) source = fields[0];
-            if (fields.size() > 1) number = fields[1];
-        });
+        ListLine line;
+        run([&] { line = SplitListLine(list[index]); });
+        const std::string& number = line.number;
         if (settings.mode != "E" && settings.mode != "I") continue;
 
         bool matched = false;
         run([&] {
-            bool same_source = Upper(record.SourceName()) == Upper(source);
+            const bool same_source = hooks.text.upper(record.SourceName()) == hooks.text.upper(line.source);
             if (number.empty()) {
                 matched = same_source;
-            } else {
-                // Both halves are evaluated: a number that is no number fails for every entry.
-                bool same_code = EventNumberValue(number) == static_cast<double>(record.EventCode());
-                matched = same_source && same_code;
+                return;
             }
+            double value = 0;
+            if (settings.mode == "I") {
+                // Both halves are evaluated: a number that is no number fails for every entry.
+                value = hooks.text.number(number);
+            } else {
+                // An exclusion whose number cannot be evaluated excludes nothing; the start
+                // has named it once (UnusableLinesWarning).
+                try {
+                    value = hooks.text.number(number);
+                } catch (const vantrel::common::RunTimeError&) {
+                    return;
+                }
+            }
+            matched = same_source && value == static_cast<double>(record.EventCode());
         });
         last_had_number = !number.empty();
         if (settings.mode == "E") {
@@ -138,6 +131,49 @@ void FilterEntry(const LogHandler& handler, const FilterSettings& settings, cons
         return;
     }
     run([&] { hooks.debug(texts.exit); });
+}
+
+std::vector<UnusableLine> UnusableListLines(const std::vector<std::string>& list, const TextRules& text) {
+    std::vector<UnusableLine> bad;
+    for (size_t index = 0; index < list.size(); ++index) {
+        const ListLine line = SplitListLine(list[index]);
+        if (line.number.empty()) continue;
+        try {
+            text.number(line.number);
+        } catch (const vantrel::common::RunTimeError& e) {
+            bad.push_back({index + 1, list[index], e.what()});
+        }
+    }
+    return bad;
+}
+
+namespace {
+
+std::string Shown(const std::string& text) {
+    constexpr size_t kShownChars = 60;
+    std::string out;
+    for (size_t i = 0; i < text.size() && i < kShownChars; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == '\t') out += "<TAB>";
+        else if (c < 0x20 || c == 0x7F) out += '?';
+        else out += static_cast<char>(c);
+    }
+    if (text.size() > kShownChars) out += "...";
+    return out;
+}
+
+}  // namespace
+
+std::string UnusableLinesWarning(const std::vector<UnusableLine>& lines) {
+    constexpr size_t kNamedLines = 10;
+    if (lines.empty()) return {};
+    std::string text = "Exclusion list lines whose event number cannot be evaluated exclude nothing: ";
+    for (size_t n = 0; n < lines.size() && n < kNamedLines; ++n) {
+        if (n) text += "; ";
+        text += "line " + std::to_string(lines[n].line) + " \"" + Shown(lines[n].text) + "\" (" + lines[n].error + ")";
+    }
+    if (lines.size() > kNamedLines) text += "; and " + std::to_string(lines.size() - kNamedLines) + " more";
+    return text + ".";
 }
 
 }  // namespace quenloc

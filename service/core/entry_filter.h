@@ -2,6 +2,7 @@
 // include or exclude list. One routine; the handlers differ only in texts and label.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -27,6 +28,16 @@ struct FilterSettings {
     std::string mode;     // IncludeExclude
 };
 
+// The platform's text conversions; the Windows shell supplies them.
+struct TextRules {
+    // A list line's event number as a double, as the platform converts text to a number.
+    // Throws vantrel::common::RunTimeError (13 type mismatch, 6 overflow) when the text
+    // cannot be evaluated.
+    std::function<double(const std::string&)> number;
+    // The text in upper case, for every letter of the system's code page.
+    std::function<std::string(const std::string&)> upper;
+};
+
 struct FilterHooks {
     // Runs one statement under the handler's error tail; it may run it again, skip it or
     // throw to leave the handler.
@@ -36,14 +47,23 @@ struct FilterHooks {
     std::function<void()> yield;
     // ShowEventDescription with the record and the handler's label.
     std::function<void()> send;
+    TextRules text;
 };
-
-// The list line's event number as a number, the way a text converts to a double: blanks
-// around it allowed, "0100" is 100. Anything else is a type mismatch (RunTimeError 13).
-double EventNumberValue(const std::string& text);
 
 // Handles one new entry. `list` is the list box's items in order.
 void FilterEntry(const LogHandler& handler, const FilterSettings& settings, const std::vector<std::string>& list,
                  RecordView& record, const FilterHooks& hooks);
+
+// A list line whose event number cannot be evaluated. In exclude mode it excludes nothing.
+struct UnusableLine {
+    size_t line;             // from 1, in list order
+    std::string text;
+    std::string error;       // why the number cannot be evaluated: "Type mismatch", "Overflow"
+};
+std::vector<UnusableLine> UnusableListLines(const std::vector<std::string>& list, const TextRules& text);
+
+// The warning that names those lines once per start; empty when there are none. Control
+// characters are shown ("<TAB>", "?"), long lines and long lists are cut short.
+std::string UnusableLinesWarning(const std::vector<UnusableLine>& lines);
 
 }  // namespace quenloc

@@ -21,7 +21,8 @@ fail() {
   jobs -p | xargs -r kill 2>/dev/null || true
   exit 1
 }
-set_value() { $W reg add "$key" /v "$1" /d "$2" /f >/dev/null; }
+# A failure inside a function ends the script without the trap above: say it here.
+set_value() { $W reg add "$key" /v "$1" /d "$2" /f >/dev/null || fail "reg add $1"; }
 state() { $W sc query Quenloc | tr -d '\r' | awk '/STATE/ {print $4}'; }
 wait_state() {  # STATE seconds
   for _ in $(seq $((${2} * 5))); do [ "$(state)" = "$1" ] && return 0; sleep 0.2; done
@@ -41,7 +42,7 @@ post() { $W "$build/bin/tallisk_post_command.exe" "$@" || fail "no window \"$1\"
 # empty error log and the trap settings a fresh installation writes (an installation keeps
 # an existing Nalt.INI).
 e2e_install() {
-  "$root/tools/wineprefix.sh" start "$WINEPREFIX"
+  "$root/tools/wineprefix.sh" start "$WINEPREFIX" || fail "wineprefix.sh start"
   $W sc stop Quenloc >/dev/null 2>&1 || true
   wait_state STOPPED 20 || true
   rm -f "$dest/Nalt.INI"

@@ -13,6 +13,7 @@ e2e_install
 set_value SMTPServer "127.0.0.1:$VANTREL_SMTP_PLAIN_PORT"
 set_value FromEmail "vantrel@example.org"
 set_value MonitorAppLog 1
+set_value MonitorSecurityLog 1
 set_value MonitorSystemLog 1
 set_value MonitorErrorEvents 1
 set_value MonitorWarningEvents 1
@@ -24,8 +25,12 @@ set_value SyslogConsoleName 127.0.0.1
 set_value SyslogConsolePort "$VANTREL_SYSLOG_TCP_PORT"
 set_value SyslogProtocol TCP
 printf 'ops@example.org\r\n' > "$dest/To.txt"
-# Entries of this source are excluded; the list also holds a line whose number is no number.
-printf 'VtE2eExcluded\r\n' > "$dest/EXCLUSIONS.TXT"
+# Entries of this source are excluded; the list also holds a line whose number is no number,
+# which excludes nothing.
+printf 'VtE2eExcluded\r\nVtE2eApp\tabc\r\n' > "$dest/EXCLUSIONS.TXT"
+# A source with a message file, so that one notification carries a description.
+$W reg add 'HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\VtE2eMsg' /v EventMessageFile \
+  /d "$(winpath "$build/bin/VtTestMessages.dll")" /f >/dev/null
 
 # The administrator starts the service from the installed manager, then closes it
 # without a restart.
@@ -47,12 +52,20 @@ report System VtE2eDisk error 11 '\Device\Harddisk0' 'bad "block"'
 report Application VtE2eApp warning 0xC0000064 'line one'
 report Application VtE2eInfo information 5            # information is switched off
 report Application VtE2eExcluded error 7               # excluded by the list
-wait_for mails 2 20 || fail "expected 2 mails, got $(mails)"
-wait_for lines 2 20 || fail "expected 2 syslog lines, got $(lines)"
+report Application VtE2eMsg error 1000 'C:'            # "Disk %1 is full"
+report Security VtE2eAudit audit-failure 4625 'nobody' # audit types pass whatever the switches say
+report Security VtE2eAudit audit-success 4624 'somebody'
+wait_for mails 5 20 || fail "expected 5 mails, got $(mails)"
+wait_for lines 5 20 || fail "expected 5 syslog lines, got $(lines)"
 sleep 2  # nothing more may arrive
-[ "$(mails)" -eq 2 ] || fail "expected exactly 2 mails, got $(mails)"
-[ "$(lines)" -eq 2 ] || fail "expected exactly 2 syslog lines, got $(lines)"
-
+[ "$(mails)" -eq 5 ] || fail "expected exactly 5 mails, got $(mails)"
+[ "$(lines)" -eq 5 ] || fail "expected exactly 5 syslog lines, got $(lines)"
+# The record numbers the logs gave the entries (the newest entry of the source with the
+# insertion string), for the exact syslog lines.
+record() { $W "$build/bin/read_events.exe" "$1" "$2" | tr -d '\r' | awk -F' [|] ' -v t="$3" '$3 == t {n = $1} END {print n}'; }
+export REC_DISK=$(record System VtE2eDisk '\Device\Harddisk0') REC_APP=$(record Application VtE2eApp 'line one')
+export REC_MSG=$(record Application VtE2eMsg C:)
+export REC_FAIL=$(record Security VtE2eAudit nobody) REC_OK=$(record Security VtE2eAudit somebody)
 system_mail=$(grep -l 'VtE2eDisk' "$VANTREL_SMTP_DIR"/plain-*.eml | head -1)
 [ -n "$system_mail" ] || fail "no mail for the System entry"
 echo "--- mail for the System entry"
@@ -75,9 +88,20 @@ for label in ("Time Generated: ", "Time Written: ", "Category: 0", "Computer: ",
     assert any(l.startswith(label) for l in lines), label
 assert msg["To"] and "ops@example.org" in msg["To"], msg["To"]
 syslog = open(sys.argv[2], encoding="utf-8", errors="replace").read()
-# System facility 3, severity error 3: priority 27; Application warning: 1*8+4 = 12.
-assert re.search(r"^27\|[^|]*\|[^|]*\|System Log - \d+ - <END>", syslog, re.M) or "27|" in syslog, syslog
-assert re.search(r"^12\|", syslog, re.M), syslog
+# rsyslogd writes "PRI|HOST|TAG|MESSAGE<END>"; the message is the log's label, the record
+# number and the raw description (empty without a message file), joined by " - ".
+# System facility 3, severity error 3: 27; Application warning 1*8+4 = 12, error 11;
+# Security facility 10 and the audit types severity 0: 80.
+import os
+expected = [
+    ("27", "System Log - %s - " % os.environ["REC_DISK"]),
+    ("12", "Application Log - %s - " % os.environ["REC_APP"]),
+    ("11", "Application Log - %s - Disk C: is full " % os.environ["REC_MSG"]),
+    ("80", "SecurityLog - %s - " % os.environ["REC_FAIL"]),
+    ("80", "SecurityLog - %s - " % os.environ["REC_OK"]),
+]
+got = sorted(re.findall(r"^(\d+)\|[^|\n]+\|Vantrel:\| (.*?)<END>$", syslog, re.M | re.S))
+assert got == sorted(expected), (got, expected)
 PY
 
 # Include mode. A list line whose number is no number fails for every entry that reaches
@@ -102,6 +126,21 @@ grep -q 'VelmSendMail1 Error' "$VANTREL_SYSLOG_OUT" || fail "no debug line for t
 [ -f "$dest/error.log" ] || fail "the trapped error is not in the error log"
 grep -q 'Type mismatch' "$dest/error.log" || fail "error log without the type mismatch"
 [ "$(state)" = RUNNING ] || fail "the service stopped after the trapped error"
+
+# A monitor that cannot be created: the start's error tail says why, in the platform's words.
+$W sc stop Quenloc >/dev/null
+wait_state STOPPED 30 || fail "the service did not stop"
+$W regsvr32 /s /u "$(winpath "$dest/Mirrolan.dll")"
+$W sc start Quenloc >/dev/null || fail "sc start (without Mirrolan)"
+for _ in $(seq 100); do grep -q '| Error: ' "$VANTREL_SYSLOG_OUT" && break; sleep 0.2; done
+# Registered again for the tests after this one; Wine's start of regsvr32 now and then fails
+# under load ("ShellExecuteEx failed"), so once more before giving up.
+$W regsvr32 /s "$(winpath "$dest/Mirrolan.dll")" || $W regsvr32 /s "$(winpath "$dest/Mirrolan.dll")" ||
+  fail "Mirrolan could not be registered again"
+grep '| Error: ' "$VANTREL_SYSLOG_OUT" | head -1
+grep -q '^14|[^|]*|Vantrel:| Error: -2147221164 - Class not registered<END>$' "$VANTREL_SYSLOG_OUT" ||
+  fail "the start's error line does not name the unregistered class"
+wait_state RUNNING 30 || fail "the service did not reach RUNNING without its monitors"
 $W sc stop Quenloc >/dev/null
 wait_state STOPPED 30 || fail "the service did not stop at the end"
 echo "quenloc_end_to_end: all checks passed"

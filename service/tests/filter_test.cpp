@@ -1,6 +1,8 @@
 // The type switches and the include/exclude list walk of the NewLogEntry handlers.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "core/entry_filter.h"
 #include "core/run_time_error.h"
 #include "fake_record.h"
@@ -12,6 +14,24 @@ using testing::FakeRecord;
 
 const LogHandler& App() { return kLogHandlers[0]; }
 const LogHandler& Security() { return kLogHandlers[1]; }
+
+// Stand-ins for the platform's conversions: decimal numbers only, with "9e999" too large;
+// upper case for ASCII and the one code-page letter the tests use (0xE9 e acute).
+double PlainNumber(const std::string& text) {
+    if (text == "9e999") throw vantrel::common::RunTimeError(6, "Overflow");
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || end != text.c_str() + text.size()) throw vantrel::common::RunTimeError(13, "Type mismatch");
+    return value;
+}
+std::string Upper(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c == '\xE9') c = '\xC9';
+    }
+    return text;
+}
+const TextRules kRules{PlainNumber, Upper};
 
 struct Outcome {
     std::vector<std::string> debug;
@@ -27,6 +47,7 @@ Outcome RunFilter(const LogHandler& h, const FilterSettings& s, const std::vecto
     hooks.debug = [&](const std::string& t) { o.debug.push_back(t); };
     hooks.yield = [&] { ++o.yields; };
     hooks.send = [&] { ++o.sent; };
+    hooks.text = kRules;
     FilterEntry(h, s, list, r, hooks);
     return o;
 }
@@ -114,16 +135,14 @@ TEST(IncludeList, FirstMatchDecidesAndNotifiesOnce) {
 TEST(IncludeList, NumberThatIsNoNumberFailsForEverySource) {
     FakeRecord r;
     r.source = "Unrelated";
-    try {
-        RunFilter(App(), AllOn("I"), {"Disk\televen"}, r);
-        FAIL() << "no error";
-    } catch (const vantrel::common::RunTimeError& e) {
-        EXPECT_EQ(e.number(), 13);
+    for (const char* line : {"Disk\televen", "Disk\t9e999"}) {
+        try {
+            RunFilter(App(), AllOn("I"), {line}, r);
+            FAIL() << "no error for " << line;
+        } catch (const vantrel::common::RunTimeError& e) {
+            EXPECT_EQ(e.number(), std::string(line) == "Disk\televen" ? 13 : 6) << line;
+        }
     }
-    EXPECT_EQ(EventNumberValue(" 7 "), 7.0);
-    EXPECT_THROW(EventNumberValue("0x10"), vantrel::common::RunTimeError);
-    EXPECT_THROW(EventNumberValue("nan"), vantrel::common::RunTimeError);
-    EXPECT_THROW(EventNumberValue(""), vantrel::common::RunTimeError);
 }
 
 TEST(IncludeList, AStatementTheTailSkipsLetsTheWalkGoOn) {
@@ -136,6 +155,7 @@ TEST(IncludeList, AStatementTheTailSkipsLetsTheWalkGoOn) {
     hooks.debug = [&](const std::string& t) { o.debug.push_back(t); };
     hooks.yield = [&] { ++o.yields; };
     hooks.send = [&] { ++o.sent; };
+    hooks.text = kRules;
     FilterEntry(App(), AllOn("I"), {"Disk\tbad", "Disk\t11"}, r, hooks);
     EXPECT_EQ(o.sent, 1);
 }
@@ -152,6 +172,54 @@ TEST(ExcludeList, MatchingEntriesAreDroppedOthersSent) {
     EXPECT_EQ(o.sent, 1);
     EXPECT_EQ(o.debug.back(), "Securitylog Exclude Match By Source Only");
     EXPECT_EQ(o.yields, 0);
+}
+
+TEST(ExcludeList, ALineWhoseNumberCannotBeEvaluatedExcludesNothing) {
+    FakeRecord r;  // Disk, event 11
+    // Before a line that would exclude, after it, and with the entry's own source.
+    for (std::vector<std::string> list : {std::vector<std::string>{"Other\tabc", "Disk\t11"},
+                                          std::vector<std::string>{"Disk\t11", "Other\t9e999"}}) {
+        Outcome o = RunFilter(App(), AllOn("E"), list, r);
+        EXPECT_EQ(o.sent, 0) << list[0];
+    }
+    for (const char* bad : {"Disk\tabc", "Disk\t9e999", "Other\tabc"}) {
+        Outcome o = RunFilter(App(), AllOn("E"), {bad, "Tcpip\t4"}, r);
+        EXPECT_EQ(o.sent, 1) << bad;
+        EXPECT_EQ(o.debug, std::vector<std::string>{"Applog Exclude Match By Source And Event ID"}) << bad;
+    }
+}
+
+TEST(Lists, SourcesCompareInTheCodePagesUpperCase) {
+    FakeRecord r;
+    r.source = "\xC9vent Writer";  // E acute
+    EXPECT_EQ(RunFilter(App(), AllOn("E"), {"\xE9VENT writer"}, r).sent, 0);
+    EXPECT_EQ(RunFilter(App(), AllOn("I"), {"\xE9vent Writer\t11"}, r).sent, 1);
+    EXPECT_EQ(RunFilter(App(), AllOn("I"), {"Event Writer"}, r).sent, 0);
+}
+
+TEST(ExcludeList, UnusableLinesAreNamedOnceWithTheirError) {
+    const std::vector<std::string> list = {"A\t5", "OtherSource\tabc", "C", "D\t", "E\t9e999\tx"};
+    std::vector<UnusableLine> bad = UnusableListLines(list, kRules);
+    ASSERT_EQ(bad.size(), 2u);
+    EXPECT_EQ(bad[0].line, 2u);
+    EXPECT_EQ(bad[1].line, 5u);
+    EXPECT_EQ(UnusableLinesWarning(bad),
+              "Exclusion list lines whose event number cannot be evaluated exclude nothing: "
+              "line 2 \"OtherSource<TAB>abc\" (Type mismatch); line 5 \"E<TAB>9e999<TAB>x\" (Overflow).");
+    EXPECT_EQ(UnusableLinesWarning({}), "");
+
+    // Control characters never reach the log's text; long lines and long lists are cut.
+    std::vector<std::string> noise(25, std::string("S\0\x01\t", 4) + std::string(100, '7') + "x");
+    bad = UnusableListLines(noise, kRules);
+    ASSERT_EQ(bad.size(), 25u);
+    const std::string warning = UnusableLinesWarning(bad);
+    EXPECT_NE(warning.find("line 1 \"S?" "?<TAB>" + std::string(56, '7') + "...\" (Type mismatch); line 2 "),
+              std::string::npos)
+        << warning;
+    EXPECT_NE(warning.find("line 10 "), std::string::npos);
+    EXPECT_EQ(warning.find("line 11 "), std::string::npos);
+    EXPECT_NE(warning.find("; and 15 more."), std::string::npos);
+    EXPECT_EQ(warning.find('\0'), std::string::npos);
 }
 
 TEST(Handlers, LabelsAndOrder) {

@@ -1,6 +1,7 @@
 // report_event LOG SOURCE TYPE ID [STRING...]: writes one entry to an event log the way
 // any program does (ReportEvent), through the same event-log functions as the system.
-// TYPE is error, warning or information. Exit 0 when the log took the entry.
+// TYPE is error, warning, information, audit-success or audit-failure. Exit 0 when the log
+// took the entry.
 #include <windows.h>
 
 #include <cstdio>
@@ -16,9 +17,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string type = argv[3];
-    WORD kind = type == "warning" ? EVENTLOG_WARNING_TYPE
-              : type == "information" ? EVENTLOG_INFORMATION_TYPE
-                                      : EVENTLOG_ERROR_TYPE;
+    WORD kind = type == "warning"         ? EVENTLOG_WARNING_TYPE
+              : type == "information"     ? EVENTLOG_INFORMATION_TYPE
+              : type == "audit-success"   ? EVENTLOG_AUDIT_SUCCESS
+              : type == "audit-failure"   ? EVENTLOG_AUDIT_FAILURE
+                                          : EVENTLOG_ERROR_TYPE;
     // The source must belong to the log the entry is meant for.
     const std::string key = std::string("SYSTEM\\CurrentControlSet\\Services\\EventLog\\") + argv[1] + "\\" + argv[2];
     HKEY k = nullptr;

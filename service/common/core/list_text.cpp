@@ -8,14 +8,14 @@ std::vector<std::string> SplitLines(const std::string& content) {
     std::vector<std::string> lines;
     size_t start = 0;
     while (start < content.size()) {
-        size_t cr = content.find('\r', start);
-        if (cr == std::string::npos) {
+        size_t end = content.find_first_of("\r\n", start);
+        if (end == std::string::npos) {
             lines.push_back(content.substr(start));
             break;
         }
-        lines.push_back(content.substr(start, cr - start));
-        start = cr + 1;
-        if (start < content.size() && content[start] == '\n') ++start;
+        lines.push_back(content.substr(start, end - start));
+        start = end + 1;
+        if (content[end] == '\r' && start < content.size() && content[start] == '\n') ++start;
     }
     return lines;
 }

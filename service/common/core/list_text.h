@@ -6,9 +6,9 @@
 
 namespace vantrel::common {
 
-// The lines of a file's content. A line ends at CR or CR LF and is kept whole (no
-// trimming; a lone LF stays inside its line); an empty line is an empty entry. Text
-// after the last line end is one more line.
+// The lines of a file's content. A line ends at CR LF, LF or CR (files saved by other
+// editors) and is kept whole (no trimming); an empty line is an empty entry. Text after
+// the last line end is one more line.
 std::vector<std::string> SplitLines(const std::string& content);
 
 // The content of a file holding the items, each ended by CR LF.

@@ -84,14 +84,18 @@ TEST(SettingValue, NumbersAreSignedDecimal) {
     EXPECT_EQ(vc::EncodeSetting(vc::kRegDword, std::string("4294967296")), std::nullopt);
 }
 
-TEST(ListText, LinesEndAtCrOrCrLfAndAreKeptWhole) {
+TEST(ListText, LinesEndAtCrLfLfOrCrAndAreKeptWhole) {
     using V = std::vector<std::string>;
     EXPECT_EQ(vc::SplitLines(""), V{});
     EXPECT_EQ(vc::SplitLines("a\r\nb\r\n"), (V{"a", "b"}));
     EXPECT_EQ(vc::SplitLines("a\rb"), (V{"a", "b"}));
     EXPECT_EQ(vc::SplitLines(" a \r\n\r\nb"), (V{" a ", "", "b"}));
-    EXPECT_EQ(vc::SplitLines("a\nb\r\n"), (V{"a\nb"}));
+    // Files saved by other editors: LF alone ends a line too, and the endings may mix.
+    EXPECT_EQ(vc::SplitLines("A\t5\nB\t7\n"), (V{"A\t5", "B\t7"}));
+    EXPECT_EQ(vc::SplitLines("a\nb\r\nc\rd"), (V{"a", "b", "c", "d"}));
+    EXPECT_EQ(vc::SplitLines("a\n\nb\n\r"), (V{"a", "", "b", ""}));  // LF then CR: two line ends
     EXPECT_EQ(vc::SplitLines("\r\n"), (V{""}));
+    EXPECT_EQ(vc::SplitLines(std::string("a\0b\nc", 5)), (V{std::string("a\0b", 3), "c"}));
     EXPECT_EQ(vc::JoinLines({"first", "second"}), "first\r\nsecond\r\n");
     EXPECT_EQ(vc::SplitLines(vc::JoinLines({"x", "", "y"})), (V{"x", "", "y"}));
 }

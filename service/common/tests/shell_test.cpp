@@ -123,6 +123,10 @@ TEST_F(Files, RecipientFileExpandsForTheEventsUser) {
     EXPECT_EQ(user, "name");
     std::string nobody;
     EXPECT_EQ(vc::GetAddressesFromFile(to, nobody), "ops@example.com");
+
+    // Saved by another editor: LF alone and CR alone end lines too.
+    Write(to, "a@example.com\nb@example.com\rc@example.com\n");
+    EXPECT_EQ(vc::GetAddressesFromFile(to, nobody), "a@example.com,b@example.com,c@example.com");
 }
 
 TEST_F(Files, ListsWriteCrLfLinesAndLoadInFileOrder) {
