@@ -322,8 +322,10 @@ DWORD WINAPI EventLog::NotificationThread(void* param) {
 
     // A private reader of the same log, as it was named when notification started; each
     // read fetches exactly one record.
+    // `log` takes the new object's one reference: MinGW's Attach would add a second one
+    // and the reader, with its open handle, would outlive the thread.
     Microsoft::WRL::ComPtr<EventLog> log;
-    log.Attach(new (std::nothrow) EventLog());
+    *log.GetAddressOf() = new (std::nothrow) EventLog();
     if (!log) return 0;
     log->computer_name_ = start->computer_name;
     log->source_name_ = start->source_name;
