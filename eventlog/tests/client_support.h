@@ -44,6 +44,16 @@ inline bool StartsWith(const std::wstring& s, const std::wstring& prefix) { retu
 
 inline vantrel::Bstr B(const wchar_t* s) { return vantrel::Bstr(s); }
 
+// The event id of record n read through the reader, or -1 when the read fails.
+template <class Reader>
+long EventIdOf(Reader* reader, long n) {
+    ComPtr<IEventLogRecord> r;
+    if (FAILED(reader->ReadRecord(n, &r))) return -1;
+    long id = 0;
+    r->get_EventId(&id);
+    return id;
+}
+
 // Lets the thread's window messages (and so its COM events) through for the time given.
 inline void Pump(DWORD milliseconds) {
     const DWORD end = ::GetTickCount() + milliseconds;
@@ -108,7 +118,7 @@ public:
         vantrel::RegKey k;
         ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, k.put(), nullptr);
         // A log key carries its configuration; a bare key would be taken for something else.
-        DWORD retention = 0;
+        DWORD retention = 0;  // overwrite as needed
         ::RegSetValueExA(k.get(), "MaxSize", 0, REG_DWORD, reinterpret_cast<BYTE*>(&max_size), sizeof max_size);
         ::RegSetValueExA(k.get(), "Retention", 0, REG_DWORD, reinterpret_cast<BYTE*>(&retention), sizeof retention);
         Clear();

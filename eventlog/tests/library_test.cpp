@@ -4,7 +4,10 @@
 #include <windows.h>
 
 #include <oleauto.h>
+#include <wrl/client.h>
 
+#include <algorithm>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -20,6 +23,8 @@ HMODULE ModuleHandle() { return nullptr; }
 }  // namespace vantrel::com
 
 namespace {
+
+using Microsoft::WRL::ComPtr;
 
 struct ComApartment {
     ComApartment() { ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
@@ -180,38 +185,70 @@ TEST_F(Library, DllCannotUnloadWhileARecordIsHeld) {
     EXPECT_EQ(can_unload(), S_OK);
 }
 
-// The binary contract of the type library: for each interface, its members in slot
-// order with their dispatch ids.
-struct Member {
-    const wchar_t* name;
+// The binary contract of the type library, written out from the interface tables: each
+// member's vtable slot, dispatch id, kind and help string. A property with get and put
+// takes two consecutive slots.
+struct Slot {
+    int slot;
+    std::wstring name;
     DISPID id;
     INVOKEKIND kind;
-};
-
-std::vector<Member> MembersInSlotOrder(ITypeInfo* info) {
-    std::vector<Member> members;
-    TYPEATTR* attr = nullptr;
-    if (FAILED(info->GetTypeAttr(&attr))) return members;
-    std::vector<std::pair<SHORT, Member>> by_slot;
-    for (UINT i = 0; i < attr->cFuncs; ++i) {
-        FUNCDESC* f = nullptr;
-        info->GetFuncDesc(i, &f);
-        vantrel::Bstr name;
-        info->GetDocumentation(f->memid, name.put(), nullptr, nullptr, nullptr);
-        static std::vector<std::wstring> names;  // keeps the texts alive for the result
-        names.push_back(name.str());
-        by_slot.push_back({f->oVft, {nullptr, f->memid, f->invkind}});
-        by_slot.back().second.name = _wcsdup(names.back().c_str());
-        info->ReleaseFuncDesc(f);
+    std::wstring help;
+    bool operator==(const Slot& o) const {
+        return slot == o.slot && name == o.name && id == o.id && kind == o.kind && help == o.help;
     }
-    info->ReleaseTypeAttr(attr);
-    std::sort(by_slot.begin(), by_slot.end(), [](auto& a, auto& b) { return a.first < b.first; });
-    for (auto& s : by_slot) members.push_back(s.second);
-    return members;
+};
+std::ostream& operator<<(std::ostream& out, const Slot& s) {
+    const char* kinds[] = {"?", "method", "get", "?", "put"};
+    return out << "slot " << s.slot << " " << std::string(s.name.begin(), s.name.end()) << " id " << s.id << " "
+               << kinds[s.kind < 5 ? s.kind : 0] << " \"" << std::string(s.help.begin(), s.help.end()) << "\"";
 }
 
-TEST_F(Library, TypeLibraryKeepsSlotsDispIdsAndHelpStrings) {
-    ITypeLib* tl = nullptr;
+enum Kind { Get, GetPut, Method };
+struct Row {
+    const wchar_t* name;
+    DISPID id;
+    Kind kind;
+    const wchar_t* help;
+};
+
+// Members from slot 7 on, as the table lists them.
+std::vector<Slot> Expand(std::initializer_list<Row> rows) {
+    std::vector<Slot> slots;
+    int slot = 7;
+    for (const Row& r : rows) {
+        const INVOKEKIND first = r.kind == Method ? INVOKE_FUNC : INVOKE_PROPERTYGET;
+        slots.push_back({slot++, r.name, r.id, first, r.help});
+        if (r.kind == GetPut) slots.push_back({slot++, r.name, r.id, INVOKE_PROPERTYPUT, r.help});
+    }
+    return slots;
+}
+
+// What the type library says of a dual interface's members, in slot order.
+std::vector<Slot> SlotsOf(ITypeLib* tl, REFIID iid) {
+    std::vector<Slot> slots;
+    ComPtr<ITypeInfo> info, vtable_view;
+    if (FAILED(tl->GetTypeInfoOfGuid(iid, &info))) return slots;
+    // A dual interface is found as its dispatch view; the vtable view holds the slots.
+    HREFTYPE href;
+    if (FAILED(info->GetRefTypeOfImplType(-1, &href)) || FAILED(info->GetRefTypeInfo(href, &vtable_view))) return slots;
+    TYPEATTR* attr = nullptr;
+    if (FAILED(vtable_view->GetTypeAttr(&attr))) return slots;
+    for (UINT i = 0; i < attr->cFuncs; ++i) {
+        FUNCDESC* f = nullptr;
+        if (FAILED(vtable_view->GetFuncDesc(i, &f))) continue;
+        vantrel::Bstr name, help;
+        vtable_view->GetDocumentation(f->memid, name.put(), help.put(), nullptr, nullptr);
+        slots.push_back({static_cast<int>(f->oVft / sizeof(void*)), name.str(), f->memid, f->invkind, help.str()});
+        vtable_view->ReleaseFuncDesc(f);
+    }
+    vtable_view->ReleaseTypeAttr(attr);
+    std::sort(slots.begin(), slots.end(), [](const Slot& a, const Slot& b) { return a.slot < b.slot; });
+    return slots;
+}
+
+TEST_F(Library, TypeLibraryKeepsSlotsDispIdsAndHelpStringsOfEveryInterface) {
+    ComPtr<ITypeLib> tl;
     const GUID libid = {0x35D78BF0, 0xD5A4, 0x11D2, {0x96, 0x79, 0x00, 0x00, 0xF8, 0x77, 0x0C, 0x8E}};
     ASSERT_EQ(::LoadRegTypeLib(libid, 1, 0, 0x409, &tl), S_OK);
     vantrel::Bstr name, doc;
@@ -219,60 +256,122 @@ TEST_F(Library, TypeLibraryKeepsSlotsDispIdsAndHelpStrings) {
     EXPECT_EQ(name.str(), L"Lorvex");
     EXPECT_EQ(doc.str(), L"Harvick Lorvex control 1.8");
 
-    ITypeInfo* info = nullptr;
-    ASSERT_EQ(tl->GetTypeInfoOfGuid(IID_IEventLog, &info), S_OK);
-    // The dual interface's vtable view starts after IUnknown and IDispatch (slot 7).
-    ITypeInfo* vtable_view = nullptr;
-    HREFTYPE href;
-    if (SUCCEEDED(info->GetRefTypeOfImplType(-1, &href))) info->GetRefTypeInfo(href, &vtable_view);
-    ITypeInfo* view = vtable_view ? vtable_view : info;
-    auto members = MembersInSlotOrder(view);
-    const Member expected[] = {
-        {L"hEventLog", 0, INVOKE_PROPERTYGET},        {L"ComputerName", 1, INVOKE_PROPERTYGET},
-        {L"ComputerName", 1, INVOKE_PROPERTYPUT},     {L"SourceName", 2, INVOKE_PROPERTYGET},
-        {L"SourceName", 2, INVOKE_PROPERTYPUT},       {L"OldestRecordNumber", 3, INVOKE_PROPERTYGET},
-        {L"RecordCount", 4, INVOKE_PROPERTYGET},      {L"ReadRecord", 5, INVOKE_FUNC},
-        {L"Backup", 6, INVOKE_FUNC},                  {L"Clear", 7, INVOKE_FUNC},
-        {L"EventLogRecords", 8, INVOKE_FUNC},         {L"MessageFileSearchOrder", 9, INVOKE_PROPERTYGET},
-        {L"MessageFileSearchOrder", 9, INVOKE_PROPERTYPUT}, {L"ChangeCheckInterval", 10, INVOKE_PROPERTYGET},
-        {L"ChangeCheckInterval", 10, INVOKE_PROPERTYPUT},   {L"CacheSize", 11, INVOKE_PROPERTYGET},
-        {L"CacheSize", 11, INVOKE_PROPERTYPUT},
+    const wchar_t* computer = L"The name of the computer whose event log is being accessed";
+    const wchar_t* log_name = L"The name of the event log";
+    const wchar_t* source = L"The name of the source of the event";
+    const wchar_t* search_order = L"The message file search order";
+    const wchar_t* cache = L"The size in bytes of the internal read cache";
+    const wchar_t* oldest = L"The oldest record number in the event log";
+    const wchar_t* count = L"The number of records in the event log";
+    const wchar_t* read = L"Read the specified event log record";
+    const wchar_t* backup = L"Backup the event log to file";
+    const wchar_t* records = L"Return the collection of event log records";
+    const std::pair<const IID*, std::vector<Slot>> interfaces[] = {
+        {&IID_IEventLogRecord,
+         Expand({{L"RecordNumber", 1, Get, L"The event log record number"},
+                 {L"ComputerName", 2, Get, L"The computer name"},
+                 {L"SourceName", 3, Get, L"The source name"},
+                 {L"UserName", 4, Get, L"The user name"},
+                 {L"Category", 5, Get, L"The event category"},
+                 {L"CategoryDescription", 6, Get, L"The category description"},
+                 {L"EventType", 7, Get, L"The event type"},
+                 {L"EventId", 8, Get, L"The event ID"},
+                 {L"EventDescription", 9, Get, L"The event description"},
+                 {L"TimeGenerated", 10, Get, L"Time the event was generated"},
+                 {L"TimeWritten", 11, Get, L"Time the event was written"},
+                 {L"Strings", 12, Get, L"The event strings"},
+                 {L"Data", 13, Get, L"The binary event data"},
+                 {L"EventCode", 14, Get, L"The event code"}})},
+        {&IID_IEventLog,
+         Expand({{L"hEventLog", 0, Get, L"The event log handle"},
+                 {L"ComputerName", 1, GetPut, computer},
+                 {L"SourceName", 2, GetPut, log_name},
+                 {L"OldestRecordNumber", 3, Get, oldest},
+                 {L"RecordCount", 4, Get, count},
+                 {L"ReadRecord", 5, Method, read},
+                 {L"Backup", 6, Method, backup},
+                 {L"Clear", 7, Method, L"Clear the event log"},
+                 {L"EventLogRecords", 8, Method, records},
+                 {L"MessageFileSearchOrder", 9, GetPut, search_order},
+                 {L"ChangeCheckInterval", 10, GetPut, L"The event log change check interval (in milliseconds)"},
+                 {L"CacheSize", 11, GetPut, cache}})},
+        {&IID_IEventLogRecordCollection,
+         Expand({{L"Count", 1, Get, L"The number of event log records in the collection"},
+                 {L"Item", 0, Get, L"The specified event log record object in the collection"},
+                 {L"_NewEnum", -4, Get, L"An enumerator for the collection"}})},
+        {&IID_IEventLogBackup,
+         Expand({{L"hEventLogBackup", 0, Get, L"The backup event log handle"},
+                 {L"ComputerName", 1, GetPut, computer},
+                 {L"FileName", 2, GetPut, L"The name of the event log file"},
+                 {L"OldestRecordNumber", 3, Get, oldest},
+                 {L"RecordCount", 4, Get, count},
+                 {L"ReadRecord", 5, Method, read},
+                 {L"Backup", 6, Method, backup},
+                 {L"EventLogRecords", 7, Method, records},
+                 {L"MessageFileSearchOrder", 8, GetPut, search_order},
+                 {L"CacheSize", 9, GetPut, cache}})},
+        {&IID_IEventSource,
+         Expand({{L"hEventSource", 0, Get, L"The event source handle"},
+                 {L"ComputerName", 1, GetPut, computer},
+                 {L"SourceName", 2, GetPut, source},
+                 {L"Category", 3, GetPut, L"The event category"},
+                 {L"UserId", 4, GetPut, L"Flag indicating whether the user ID is logged"},
+                 {L"ReportInformation", 5, Method, L"Report information"},
+                 {L"ReportWarning", 6, Method, L"Report a warning"},
+                 {L"ReportError", 7, Method, L"Report an error"}})},
+        {&IID_IEventSourceConfiguration,
+         Expand({{L"SourceName", 1, GetPut, source},
+                 {L"EventMessageFile", 2, GetPut, L"The comma separated list of event message files"},
+                 {L"CategoryMessageFile", 3, GetPut, L"The comma separated list of category message files"},
+                 {L"ParameterMessageFile", 4, GetPut, L"The comma separated list of parameter message files"},
+                 {L"CategoryCount", 5, GetPut, L"The number of supported categories"},
+                 {L"TypesSupported", 6, GetPut, L"The types supported"}})},
+        {&IID_IEventLogConfiguration,
+         Expand({{L"ComputerName", 1, GetPut, computer},
+                 {L"SourceName", 2, GetPut, log_name},
+                 {L"FileName", 3, GetPut, L"The name of the event log file"},
+                 {L"MaximumSize", 4, GetPut, L"The maximum size of the event log file"},
+                 {L"OverwriteMode", 5, GetPut, L"The overwrite mode"},
+                 {L"OverwritePeriod", 6, GetPut, L"The overwrite period"}})},
     };
-    ASSERT_EQ(members.size(), std::size(expected));
-    for (size_t i = 0; i < members.size(); ++i) {
-        EXPECT_STREQ(members[i].name, expected[i].name) << "slot " << i + 7;
-        EXPECT_EQ(members[i].id, expected[i].id) << "slot " << i + 7;
-        EXPECT_EQ(members[i].kind, expected[i].kind) << "slot " << i + 7;
+    for (const auto& [iid, expected] : interfaces) {
+        wchar_t text[40];
+        ::StringFromGUID2(*iid, text, 40);
+        EXPECT_EQ(SlotsOf(tl.Get(), *iid), expected) << std::string(text, text + 38);
     }
-    vantrel::Bstr help;
-    MEMBERID id = 0;
-    LPOLESTR want = const_cast<LPOLESTR>(L"ChangeCheckInterval");
-    ASSERT_EQ(info->GetIDsOfNames(&want, 1, &id), S_OK);
-    info->GetDocumentation(id, nullptr, help.put(), nullptr, nullptr);
-    EXPECT_EQ(help.str(), L"The event log change check interval (in milliseconds)");
-    if (vtable_view) vtable_view->Release();
-    info->Release();
 
-    // Every class is creatable except the record; the event interface is dispatch-only.
+    // The collection's interface is hidden; the event interface is dispatch-only.
+    ComPtr<ITypeInfo> info;
+    TYPEATTR* attr = nullptr;
+    ASSERT_EQ(tl->GetTypeInfoOfGuid(IID_IEventLogRecordCollection, &info), S_OK);
+    info->GetTypeAttr(&attr);
+    EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FHIDDEN);
+    EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FDUAL);
+    info->ReleaseTypeAttr(attr);
+    ASSERT_EQ(tl->GetTypeInfoOfGuid(DIID__IEventLogEvents, &info), S_OK);
+    info->GetTypeAttr(&attr);
+    EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
+    EXPECT_FALSE(attr->wTypeFlags & TYPEFLAG_FDUAL);
+    ASSERT_EQ(attr->cFuncs, 1u);
+    info->ReleaseTypeAttr(attr);
+    FUNCDESC* fired = nullptr;
+    ASSERT_EQ(info->GetFuncDesc(0, &fired), S_OK);
+    vantrel::Bstr help;
+    info->GetDocumentation(fired->memid, name.put(), help.put(), nullptr, nullptr);
+    EXPECT_EQ(name.str(), L"OnEventLogChange");
+    EXPECT_EQ(fired->memid, 1);
+    EXPECT_EQ(fired->cParams, 0);
+    EXPECT_EQ(help.str(), L"Fired when the event log changes");
+    info->ReleaseFuncDesc(fired);
+
+    // Every class is creatable except the record.
     for (const CLSID* clsid : {&CLSID_EventSource, &CLSID_EventSourceConfiguration, &CLSID_EventLog,
                                &CLSID_EventLogBackup, &CLSID_EventLogRecord, &CLSID_EventLogConfiguration}) {
         ASSERT_EQ(tl->GetTypeInfoOfGuid(*clsid, &info), S_OK);
-        TYPEATTR* attr = nullptr;
         info->GetTypeAttr(&attr);
         EXPECT_EQ((attr->wTypeFlags & TYPEFLAG_FCANCREATE) != 0, clsid != &CLSID_EventLogRecord);
         info->ReleaseTypeAttr(attr);
-        info->Release();
     }
-    ASSERT_EQ(tl->GetTypeInfoOfGuid(DIID__IEventLogEvents, &info), S_OK);
-    TYPEATTR* attr = nullptr;
-    info->GetTypeAttr(&attr);
-    EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
-    info->ReleaseTypeAttr(attr);
-    LPOLESTR fired = const_cast<LPOLESTR>(L"OnEventLogChange");
-    ASSERT_EQ(info->GetIDsOfNames(&fired, 1, &id), S_OK);
-    EXPECT_EQ(id, 1);
-    info->Release();
-    tl->Release();
 }
 
 }  // namespace

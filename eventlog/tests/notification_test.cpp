@@ -144,4 +144,24 @@ TEST_F(Notification, DestroyingTheLogReleasesItsSinks) {
     EXPECT_EQ(ThreadsOfThisProcess(), before);
 }
 
+TEST_F(Notification, OnceStoppedNothingOfTheWatcherStaysAlive) {
+    // The watching thread works on a reader of its own: it must go with the thread, or
+    // its log handle stays open and the library can never be unloaded.
+    Sink sink;
+    DWORD cookie = 0;
+    ASSERT_EQ(point_->Advise(&sink, &cookie), S_OK);
+    Pump(800);  // the thread has taken its first look at the log
+    ASSERT_TRUE(log_.Write(2));
+    EXPECT_TRUE(PumpUntil([&] { return sink.events >= 1; }));
+    ASSERT_EQ(point_->Unadvise(cookie), S_OK);
+    point_.Reset();
+    el_.Reset();
+    HMODULE lorvex = ::GetModuleHandleW(L"Lorvex.dll");
+    ASSERT_TRUE(lorvex);
+    auto can_unload = reinterpret_cast<HRESULT(WINAPI*)()>(
+        reinterpret_cast<void*>(::GetProcAddress(lorvex, "DllCanUnloadNow")));
+    ASSERT_TRUE(can_unload);
+    EXPECT_EQ(can_unload(), S_OK);
+}
+
 }  // namespace

@@ -16,13 +16,7 @@ protected:
         ASSERT_TRUE(el_);
         el_->put_SourceName(vantrel::Bstr(log_.wide_name()).get());
     }
-    long EventIdOf(long n) {
-        ComPtr<IEventLogRecord> r;
-        if (FAILED(el_->ReadRecord(n, &r))) return -1;
-        long id = 0;
-        r->get_EventId(&id);
-        return id;
-    }
+    long EventIdOf(long n) { return ::EventIdOf(el_.Get(), n); }
     ComApartment apartment_;
     TestLog log_{"VtReaderTest"};
     ComPtr<IEventLog> el_;

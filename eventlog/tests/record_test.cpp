@@ -59,6 +59,16 @@ std::wstring Text(HRESULT (STDMETHODCALLTYPE lorvex::EventLogRecord::*get)(BSTR*
     return SUCCEEDED(hr) ? s.str() : L"<failed: " + LastErrorText() + L">";
 }
 
+// Local time minus UTC, as the platform's time zone has it at this moment.
+double CurrentBiasInDays() {
+    TIME_ZONE_INFORMATION tz;
+    const DWORD which = ::GetTimeZoneInformation(&tz);
+    LONG minutes = tz.Bias;
+    if (which == TIME_ZONE_ID_DAYLIGHT) minutes += tz.DaylightBias;
+    if (which == TIME_ZONE_ID_STANDARD) minutes += tz.StandardBias;
+    return -minutes / 1440.0;
+}
+
 class Record : public ::testing::Test {
 protected:
     ComApartment apartment_;
@@ -81,12 +91,15 @@ TEST_F(Record, DecodesTypesCodesCategoriesAndTimes) {
     EXPECT_EQ(value, 5);
     d.record->get_EventId(&value);
     EXPECT_EQ(static_cast<uint32_t>(value), 0xC0000005u);
-    // The test runs with TZ=Europe/Berlin: one hour ahead of UTC in winter.
+    // Dates are shifted by the bias in force now, whatever the date of the record: one
+    // hour in winter, two in summer for the zone the test runs in.
+    const double bias = CurrentBiasInDays();
+    ASSERT_NE(bias, 0.0) << "the test needs a zone that is not UTC";
     DATE date = 0;
     d.record->get_TimeWritten(&date);
-    EXPECT_DOUBLE_EQ(date, 25569.0 + 1.0 / 24);
+    EXPECT_NEAR(date, 25569.0 + bias, 1e-9);
     d.record->get_TimeGenerated(&date);
-    EXPECT_DOUBLE_EQ(date, 25570.0 + 1.0 / 24);
+    EXPECT_NEAR(date, 25570.0 + bias, 1e-9);
 
     const std::pair<uint16_t, const wchar_t*> types[] = {
         {1, L"Error"}, {2, L"Warning"}, {4, L"Information"}, {8, L"Audit Success"}, {16, L"Audit Failure"}, {3, L""}};

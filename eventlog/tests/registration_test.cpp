@@ -5,13 +5,36 @@
 
 #include <oleauto.h>
 
-#include "core/class_table.h"
+#include <string>
+#include <vector>
+
 #include "platform/winapi/handles.h"
 #include "registry_read.h"
 
 namespace {
 
 const GUID kLibId = {0x35D78BF0, 0xD5A4, 0x11D2, {0x96, 0x79, 0x00, 0x00, 0xF8, 0x77, 0x0C, 0x8E}};
+
+// The classes a client finds in the registry, written out here rather than taken from the
+// library's own table, so that a wrong entry there shows.
+struct Class {
+    const char* name;
+    const char* clsid;
+    const char* progid;  // without ".1"
+};
+const Class kClasses[] = {
+    {"EventSource", "{35D78BFD-D5A4-11D2-9679-0000F8770C8E}", "Lorvex.EventSource"},
+    {"EventSourceConfiguration", "{2BDD82D4-D5F1-11D2-9679-0000F8770C8E}", "Lorvex.EventSourceConfiguration"},
+    {"EventLog", "{2BDD82D6-D5F1-11D2-9679-0000F8770C8E}", "Lorvex.EventLog"},
+    {"EventLogBackup", "{2BDD82D9-D5F1-11D2-9679-0000F8770C8E}", "Lorvex.EventLogBackup"},
+    {"EventLogRecord", "{2BDD82DB-D5F1-11D2-9679-0000F8770C8E}", "Lorvex.EventLogRecord"},
+    {"EventLogConfiguration", "{62391281-B05A-4816-8003-A8B30B77D13B}", "Lorvex.EventLogConfiguration"},
+};
+
+std::vector<std::string> KeysOf(const Class& c) {
+    const std::string p = c.progid;
+    return {p + ".1", p, std::string("CLSID\\") + c.clsid, std::string("AppID\\") + c.clsid};
+}
 
 class Registration : public ::testing::Test {
 protected:
@@ -36,9 +59,8 @@ protected:
 TEST_F(Registration, UnregisterRemovesEveryClassKeyButKeepsTheParents) {
     ASSERT_EQ(reg_(), S_OK);
     ASSERT_EQ(unreg_(), S_OK);
-    for (const auto& c : lorvex::RegisteredClasses()) {
-        for (const auto& key : lorvex::RegistrationKeys(c)) EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
-    }
+    for (const Class& c : kClasses)
+        for (const auto& key : KeysOf(c)) EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "CLSID"));
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "AppID"));
     EXPECT_FALSE(TypeLibRegistered());
@@ -53,27 +75,44 @@ TEST_F(Registration, RegisterWritesEveryEntryOfEveryClass) {
     char path[MAX_PATH];
     DWORD n = ::GetModuleFileNameA(dll_.get(), path, MAX_PATH);
     ASSERT_GT(n, 0u);
-    for (const auto& c : lorvex::RegisteredClasses()) {
-        for (const auto& v : lorvex::RegistrationValues(c, path)) {
-            if (v.key_only) {
-                EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, v.key)) << v.key;
-                EXPECT_EQ(ValueCount(HKEY_CLASSES_ROOT, v.key), 0u) << v.key;
-                continue;
-            }
-            auto data = ReadString(HKEY_CLASSES_ROOT, v.key, v.name.empty() ? nullptr : v.name.c_str());
-            ASSERT_TRUE(data.has_value()) << v.key << " " << v.name;
-            EXPECT_EQ(*data, v.data) << v.key << " " << v.name;
-        }
+    for (const Class& c : kClasses) {
+        SCOPED_TRACE(c.name);
+        const std::string description = std::string(c.name) + " Class";
+        const std::string p = c.progid, p1 = p + ".1";
+        const std::string clsid = std::string("CLSID\\") + c.clsid, appid = std::string("AppID\\") + c.clsid;
+        const struct {
+            std::string key;
+            const char* value;  // null: the default value
+            std::string data;
+        } entries[] = {
+            {p1, nullptr, description},
+            {p1 + "\\CLSID", nullptr, c.clsid},
+            {p, nullptr, description},
+            {p + "\\CLSID", nullptr, c.clsid},
+            {p + "\\CurVer", nullptr, p1},
+            {clsid, nullptr, description},
+            {clsid + "\\ProgID", nullptr, p1},
+            {clsid + "\\VersionIndependentProgID", nullptr, p},
+            {clsid + "\\InprocServer32", nullptr, path},
+            {clsid + "\\InprocServer32", "ThreadingModel", "Apartment"},
+            {clsid + "\\TypeLib", nullptr, "{35D78BF0-D5A4-11D2-9679-0000F8770C8E}"},
+            {clsid, "AppID", c.clsid},
+            {appid, nullptr, description},
+            {appid, "AppID", c.clsid},
+            {appid, "DllSurrogate", ""},
+        };
+        for (const auto& e : entries)
+            EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, e.key, e.value), e.data) << e.key << " " << (e.value ? e.value : "");
+        // "Programmable" is a bare key.
+        EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, clsid + "\\Programmable"));
+        EXPECT_EQ(ValueCount(HKEY_CLASSES_ROOT, clsid + "\\Programmable"), 0u);
     }
-    // The two facts a client relies on first.
-    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, "Lorvex.EventLog\\CurVer"), "Lorvex.EventLog.1");
-    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, "CLSID\\{2BDD82D6-D5F1-11D2-9679-0000F8770C8E}\\InprocServer32",
-                         "ThreadingModel"),
-              "Apartment");
     EXPECT_TRUE(TypeLibRegistered());
     // The library's description comes from the type library.
     EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, "TypeLib\\{35D78BF0-D5A4-11D2-9679-0000F8770C8E}\\1.0"),
               "Harvick Lorvex control 1.8");
+    // The collection is made only by the readers: no class of its own.
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "Lorvex.EventLogRecordCollection"));
 }
 
 }  // namespace

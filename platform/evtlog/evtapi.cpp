@@ -1,12 +1,14 @@
 // Chooses, once per process, between advapi32's event-log functions and vteventlog.dll.
 #include "platform/evtlog/evtapi.h"
 
+#include <atomic>
 #include <string>
 
 namespace vantrel::evtapi {
 namespace {
 
 DWORD g_loadError = 0;
+std::atomic<const Functions*> g_replacement{nullptr};
 
 // Stand-ins used when the substitute is missing under Wine: each fails with the reason
 // the load failed, so a caller's error text names the real cause.
@@ -117,7 +119,11 @@ const Choice& Chosen() {
 
 }  // namespace
 
-const Functions& Get() { return Chosen().functions; }
+const Functions& Get() {
+    const Functions* replacement = g_replacement.load();
+    return replacement ? *replacement : Chosen().functions;
+}
+void SetReplacement(const Functions* replacement) { g_replacement.store(replacement); }
 Backend Which() { return Chosen().backend; }
 DWORD LoadError() { Chosen(); return g_loadError; }
 

@@ -31,6 +31,11 @@ struct Functions {
 // The functions this process uses. Thread-safe; decided on the first call.
 const Functions& Get();
 
+// Tests only: while set, Get() hands out `replacement` (which must outlive the setting)
+// instead of the chosen functions; null goes back to them. Lets a test see every call
+// that reaches the event log (see evtapi_recorder.h).
+void SetReplacement(const Functions* replacement);
+
 // Which implementation Get() chose: Platform on Windows, Substitute under Wine, Unavailable
 // under Wine when vteventlog.dll could not be loaded (then LoadError() is the reason).
 enum class Backend { Platform, Substitute, Unavailable };

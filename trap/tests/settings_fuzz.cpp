@@ -11,7 +11,12 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     trap::IniText ini(text);
-    trap::TrapState s;
+    // One state for every input, with what this run fills reset: a fresh state per input
+    // (a thousand strings) cost more than the code under test.
+    static trap::TrapState& s = *new trap::TrapState;
+    s.settings = trap::TrapSettings{};
+    for (size_t k = 0; k < 8; ++k) s.call_tree[k].clear();
+    s.error_record[0] = trap::ErrorSlot{};
     trap::ReadCircularSettings(ini, "C:\\Prog", s.settings);
     trap::ReadIniSettings(ini, "C:\\Prog", s.settings);
     int16_t v = 0;

@@ -1,0 +1,142 @@
+// The reader's read cache as the event log sees it: the reads that reach the event-log
+// functions, with their direction, offset and size, and how many there are.
+#include <gtest/gtest.h>
+
+#include "classes.h"
+#include "client_support.h"
+#include "platform/evtlog/evtapi_recorder.h"
+
+namespace {
+
+using vantrel::evtapi::RecordedCall;
+using vantrel::evtapi::Recorder;
+
+constexpr DWORD kForwards = EVENTLOG_SEEK_READ | EVENTLOG_FORWARDS_READ;
+constexpr DWORD kBackwards = EVENTLOG_SEEK_READ | EVENTLOG_BACKWARDS_READ;
+
+struct Read {
+    DWORD flags, offset, size;
+    bool operator==(const Read& o) const { return flags == o.flags && offset == o.offset && size == o.size; }
+};
+std::ostream& operator<<(std::ostream& out, const Read& r) {
+    return out << (r.flags == kForwards ? "forwards" : r.flags == kBackwards ? "backwards" : "flags?") << " from "
+               << r.offset << ", " << r.size << " bytes";
+}
+
+std::vector<Read> ReadsOf(const Recorder& recorder) {
+    std::vector<Read> reads;
+    for (const RecordedCall& c : recorder.CallsOf("ReadEventLogA")) reads.push_back({c.flags, c.offset, c.size});
+    return reads;
+}
+
+class ReadCache : public ::testing::Test {
+protected:
+    static constexpr DWORD kRecords = 9;
+
+    void SetUp() override {
+        ASSERT_TRUE(log_.Clear());
+        // Records of one size, so that a cache size is a number of records.
+        for (DWORD i = 1; i <= kRecords; ++i) ASSERT_TRUE(log_.Write(1000 + i, {"text " + std::to_string(i)}));
+        record_size_ = RecordSize();
+        ASSERT_GT(record_size_, 0u);
+        // The classes linked into this test reach the log through this process's switch.
+        ASSERT_EQ(lorvex::CreateEventLog(IID_IEventLog, reinterpret_cast<void**>(el_.GetAddressOf())), S_OK);
+        el_->put_SourceName(vantrel::Bstr(log_.wide_name()).get());
+    }
+
+    // The size of each record, read straight from the log (all have the same size).
+    DWORD RecordSize() {
+        const auto& api = vantrel::evtapi::Get();
+        HANDLE h = api.OpenEventLogA(nullptr, log_.name().c_str());
+        if (!h) return 0;
+        std::vector<BYTE> buffer(0x10000);
+        DWORD read = 0, needed = 0;
+        BOOL ok = api.ReadEventLogA(h, kForwards, 1, buffer.data(), static_cast<DWORD>(buffer.size()), &read, &needed);
+        api.CloseEventLog(h);
+        if (!ok || read < 4) return 0;
+        const DWORD size = *reinterpret_cast<DWORD*>(buffer.data());
+        return read == size * kRecords ? size : 0;
+    }
+
+    long EventIdOf(long n) { return ::EventIdOf(el_.Get(), n); }
+
+    ComApartment apartment_;
+    TestLog log_{"VtReadCacheTest"};
+    DWORD record_size_ = 0;
+    ComPtr<IEventLog> el_;
+};
+
+TEST_F(ReadCache, ReadingUpwardsFillsForwardsOnceAndServesTheRestFromTheBuffer) {
+    el_->put_CacheSize(0x10000);
+    Recorder recorder;
+    for (long n = 1; n <= long(kRecords); ++n) EXPECT_EQ(EventIdOf(n), 1000 + n);
+
+    EXPECT_EQ(ReadsOf(recorder), (std::vector<Read>{{kForwards, 1, 0x10000}}));
+    ASSERT_EQ(recorder.CallsOf("ReadEventLogA").size(), 1u);
+    EXPECT_EQ(recorder.CallsOf("ReadEventLogA")[0].read, kRecords * record_size_);
+    // Each record served from the buffer was proven to be still in the log.
+    EXPECT_EQ(recorder.CallsOf("GetOldestEventLogRecord").size(), kRecords);
+    EXPECT_EQ(recorder.CallsOf("GetNumberOfEventLogRecords").size(), kRecords);
+}
+
+TEST_F(ReadCache, ReadingDownwardsBelowTheBufferFillsBackwardsFromTheRequestedNumber) {
+    const DWORD three = 3 * record_size_;
+    el_->put_CacheSize(static_cast<long>(three));
+    Recorder recorder;
+    // 7 fills 7..9; 6 lies below the buffer: 6, 5, 4 backwards; 3 again below: 3, 2, 1.
+    for (long n : {7, 6, 5, 4, 3, 2, 1}) EXPECT_EQ(EventIdOf(n), 1000 + n) << n;
+    // 8 lies above a backward buffer: forwards again.
+    EXPECT_EQ(EventIdOf(8), 1008);
+    EXPECT_EQ(ReadsOf(recorder),
+              (std::vector<Read>{{kForwards, 7, three}, {kBackwards, 6, three}, {kBackwards, 3, three},
+                                 {kForwards, 8, three}}));
+    // Each fill returned as many whole records as fit, up to the end of the log.
+    std::vector<DWORD> returned;
+    for (const RecordedCall& c : recorder.CallsOf("ReadEventLogA")) returned.push_back(c.read);
+    EXPECT_EQ(returned, (std::vector<DWORD>{three, three, three, 2 * record_size_}));
+}
+
+TEST_F(ReadCache, ARecordLargerThanTheCacheIsReadAtItsExactSize) {
+    // Each fill first asks for the nominal size, fails with 122 and reads again at the
+    // size the log says it needs. Size 0 does that for every call, even for the record
+    // just read; a nominal size just below a record serves that record from the buffer,
+    // and the next fill asks for the nominal size again.
+    for (DWORD nominal : {DWORD(0), record_size_ - 1}) {
+        el_->put_CacheSize(static_cast<long>(nominal));
+        Recorder recorder;
+        EXPECT_EQ(EventIdOf(2), 1002);
+        EXPECT_EQ(EventIdOf(2), 1002);
+        EXPECT_EQ(EventIdOf(5), 1005);
+        std::vector<Read> expected{{kForwards, 2, nominal}, {kForwards, 2, record_size_}};
+        if (nominal == 0) expected.insert(expected.end(), {{kForwards, 2, 0}, {kForwards, 2, record_size_}});
+        expected.insert(expected.end(), {{kForwards, 5, nominal}, {kForwards, 5, record_size_}});
+        EXPECT_EQ(ReadsOf(recorder), expected) << "cache size " << nominal;
+        const auto calls = recorder.CallsOf("ReadEventLogA");
+        for (size_t i = 0; i + 1 < calls.size(); i += 2) {
+            EXPECT_FALSE(calls[i].ok);
+            EXPECT_EQ(calls[i].error, DWORD(ERROR_INSUFFICIENT_BUFFER));
+            EXPECT_EQ(calls[i].needed, record_size_);
+            EXPECT_TRUE(calls[i + 1].ok);
+            EXPECT_EQ(calls[i + 1].read, record_size_);
+        }
+    }
+}
+
+TEST_F(ReadCache, AClearedAndRefilledLogIsReadAfreshNotFromTheOldBuffer) {
+    el_->put_CacheSize(0x10000);
+    EXPECT_EQ(EventIdOf(1), 1001);  // the buffer now holds 1..9
+    // Another writer clears the log and writes three records: the buffer's numbers 4..9
+    // lie beyond the log, and its 1..3 are other records now.
+    ASSERT_TRUE(log_.Clear());
+    for (DWORD i = 1; i <= 3; ++i) ASSERT_TRUE(log_.Write(2000 + i, {"text " + std::to_string(i)}));
+
+    Recorder recorder;
+    EXPECT_EQ(EventIdOf(3), 2003);
+    const auto reads = recorder.CallsOf("ReadEventLogA");
+    ASSERT_FALSE(reads.empty()) << "served from the stale buffer";
+    EXPECT_TRUE(reads.back().ok);
+    EXPECT_EQ((Read{reads.back().flags, reads.back().offset, reads.back().size}), (Read{kForwards, 3, 0x10000}));
+    EXPECT_EQ(EventIdOf(1), 2001);
+}
+
+}  // namespace
