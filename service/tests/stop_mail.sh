@@ -43,6 +43,13 @@ set_value MonitorErrorEvents 1
 set_value IncludeExclude E
 set_value SendEmail 1
 set_value SendSyslogMessage 0
+# Debug lines say when the service has handed a mail to the control: the stop must come
+# only once all three wait there, however slowly the monitor took the entries.
+set_value Debug 1
+set_value SyslogConsoleName 127.0.0.1
+set_value SyslogConsolePort "$VANTREL_SYSLOG_TCP_PORT"
+set_value SyslogProtocol TCP
+handed() { grep -c 'ShowEventDescription After SendMessage' "$VANTREL_SYSLOG_OUT" 2>/dev/null || true; }
 printf 'ops@example.org\r\n' > "$dest/To.txt"
 : > "$dest/EXCLUSIONS.TXT"
 $W sc start Quenloc >/dev/null || fail "sc start"
@@ -52,6 +59,7 @@ sleep 1.5  # the monitor's first check
 report System VtStopMail error 1 'first'
 report System VtStopMail error 2 'second'
 report System VtStopMail error 3 'third'
+wait_for handed 3 60 || fail "only $(handed) of 3 mails were handed to the mail control"
 for _ in $(seq 150); do [ -f "$slow/slow-1.busy" ] && break; sleep 0.2; done
 [ -f "$slow/slow-1.busy" ] || fail "the first mail never reached the server"
 sent() { ls "$slow"/slow-*.eml 2>/dev/null | wc -l || true; }
@@ -73,10 +81,7 @@ PY
 echo "three of three mails sent before STOPPED"
 
 set_value SMTPServer "127.0.0.1:$(cat "$slow/hung.port")"
-set_value Debug 1
-set_value SyslogConsoleName 127.0.0.1
-set_value SyslogConsolePort "$VANTREL_SYSLOG_TCP_PORT"
-set_value SyslogProtocol TCP
+before=$(handed)
 $W sc start Quenloc >/dev/null || fail "sc start (silent server)"
 wait_state RUNNING 30 || fail "the service did not start again"
 sleep 1.5
@@ -84,7 +89,7 @@ report System VtStopMail error 4 'fourth'
 report System VtStopMail error 5 'fifth'
 for _ in $(seq 150); do [ -f "$slow/hung.busy" ] && break; sleep 0.2; done
 [ -f "$slow/hung.busy" ] || fail "no mail reached the silent server"
-sleep 2  # both handed to the control
+wait_for handed $((before + 2)) 60 || fail "the two mails were not handed to the mail control"
 $W sc stop Quenloc >/dev/null || fail "sc stop (silent server)"
 wait_state STOPPED 90 || fail "the service did not stop with its mail held"
 sleep 2  # the last debug lines on their way
