@@ -211,14 +211,20 @@ HRESULT EventLogRecord::VariantToStrings(std::vector<std::string>* strings) cons
     if (FAILED(hr)) return ReportError(CLSID_EventLogRecord, hr, "Error getting array lower boundary");
     hr = ::SafeArrayGetUBound(array, 1, &upper);
     if (FAILED(hr)) return ReportError(CLSID_EventLogRecord, hr, "Error getting array upper boundary");
-    for (LONG i = lower; i <= upper; ++i) {
-        vantrel::Variant element;
-        hr = ::SafeArrayGetElement(array, &i, element.get());
-        if (FAILED(hr)) return ReportError(CLSID_EventLogRecord, hr, "Error getting array element");
-        if (element->vt == VT_BSTR && element->bstrVal)
-            strings->push_back(vantrel::AnsiFromWide(element->bstrVal, ::SysStringLen(element->bstrVal)));
-        else
-            strings->emplace_back();
+    const size_t count = upper >= lower ? static_cast<size_t>(upper - lower) + 1 : 0;
+    if (!vantrel::com::TryResize(*strings, count, "Failed to allocate memory for string array"))
+        return ReportError(CLSID_EventLogRecord, E_OUTOFMEMORY, "Failed to allocate memory for string array");
+    try {
+        for (LONG i = lower; i <= upper; ++i) {
+            vantrel::Variant element;
+            hr = ::SafeArrayGetElement(array, &i, element.get());
+            if (FAILED(hr)) return ReportError(CLSID_EventLogRecord, hr, "Error getting array element");
+            if (element->vt == VT_BSTR && element->bstrVal)
+                (*strings)[static_cast<size_t>(i - lower)] =
+                    vantrel::AnsiFromWide(element->bstrVal, ::SysStringLen(element->bstrVal));
+        }
+    } catch (const std::bad_alloc&) {
+        return ReportError(CLSID_EventLogRecord, E_OUTOFMEMORY, "Failed to allocate memory for string array");
     }
     return S_OK;
 }

@@ -1,6 +1,7 @@
 #include "variant_blocks.h"
 
 #include "errors.h"
+#include "platform/winapi/com_barrier.h"
 #include "platform/winapi/oleauto.h"
 
 namespace lorvex {
@@ -38,20 +39,27 @@ HRESULT VariantToStringBlock(REFCLSID clsid, const VARIANT& arg, std::vector<std
     LONG lower = 0, upper = -1;
     hr = Bounds(clsid, value->parray, &lower, &upper);
     if (FAILED(hr)) return hr;
-    for (LONG i = lower; i <= upper; ++i) {
-        if (value->vt == (VT_ARRAY | VT_BSTR)) {
-            BSTR s = nullptr;
-            hr = ::SafeArrayGetElement(value->parray, &i, &s);
-            if (FAILED(hr)) return ReportError(clsid, hr, "Error getting array element");
-            strings->push_back(Ansi(s));
-            ::SysFreeString(s);
-        } else {
-            vantrel::Variant element;
-            hr = ::SafeArrayGetElement(value->parray, &i, element.get());
-            if (SUCCEEDED(hr) && element->vt != VT_BSTR) hr = ::VariantChangeType(element.get(), element.get(), 0, VT_BSTR);
-            if (FAILED(hr)) return ReportError(clsid, hr, "Error getting array element");
-            strings->push_back(Ansi(element->bstrVal));
+    const size_t count = upper >= lower ? static_cast<size_t>(upper - lower) + 1 : 0;
+    if (!vantrel::com::TryResize(*strings, count, "Failed to allocate memory for string array"))
+        return ReportError(clsid, E_OUTOFMEMORY, "Failed to allocate memory for string array");
+    try {
+        for (LONG i = lower; i <= upper; ++i) {
+            std::string& text = (*strings)[static_cast<size_t>(i - lower)];
+            if (value->vt == (VT_ARRAY | VT_BSTR)) {
+                vantrel::Bstr s;
+                hr = ::SafeArrayGetElement(value->parray, &i, s.put());
+                if (FAILED(hr)) return ReportError(clsid, hr, "Error getting array element");
+                text = Ansi(s.get());
+            } else {
+                vantrel::Variant element;
+                hr = ::SafeArrayGetElement(value->parray, &i, element.get());
+                if (SUCCEEDED(hr) && element->vt != VT_BSTR) hr = ::VariantChangeType(element.get(), element.get(), 0, VT_BSTR);
+                if (FAILED(hr)) return ReportError(clsid, hr, "Error getting array element");
+                text = Ansi(element->bstrVal);
+            }
         }
+    } catch (const std::bad_alloc&) {
+        return ReportError(clsid, E_OUTOFMEMORY, "Failed to allocate memory for string array");
     }
     return S_OK;
 }

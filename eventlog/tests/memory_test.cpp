@@ -1,6 +1,8 @@
 // Running out of memory is reported like any other failure: the status E_OUTOFMEMORY and
 // a text that names what could not be allocated. Tests make one allocation fail.
 #include <gtest/gtest.h>
+#include <cstring>
+
 #include <windows.h>
 
 #include <wrl/client.h>
@@ -28,6 +30,22 @@ TEST(Memory, TheUserIdReportsEachBufferItCannotAllocate) {
     }
     vantrel::com::FailAllocationForTest(nullptr);
     EXPECT_EQ(source->put_UserId(1), S_OK);
+}
+
+TEST(Memory, AWriteWhoseStringsCannotBeHeldFailsWithTheText) {
+    ComApartment apartment;
+    ComPtr<IEventSource> source;
+    ASSERT_EQ(lorvex::CreateEventSource(IID_IEventSource, reinterpret_cast<void**>(source.GetAddressOf())), S_OK);
+    ASSERT_EQ(source->put_SourceName(vantrel::Bstr(L"VtMemoryTest").get()), S_OK);
+    vantrel::Variant strings;
+    strings->vt = VT_ARRAY | VT_VARIANT;
+    strings->parray = ::SafeArrayCreateVector(VT_VARIANT, 0, 2);
+    ASSERT_TRUE(strings->parray);
+    const char* text = "Failed to allocate memory for string array";
+    vantrel::com::FailAllocationForTest(text);
+    EXPECT_EQ(source->ReportInformation(1, *strings.get(), VARIANT{}), E_OUTOFMEMORY);
+    vantrel::com::FailAllocationForTest(nullptr);
+    EXPECT_EQ(ErrorText(), std::wstring(text, text + strlen(text)));
 }
 
 }  // namespace

@@ -298,7 +298,8 @@ TEST_F(Description, FailsWithTheTextsOfEachCause) {
 }
 
 TEST_F(Description, RunningOutOfMemoryNamesWhatCouldNotBeAllocated) {
-    for (const char* text : {"Failed to allocate memory for message file names",
+    for (const char* text : {"Failed to allocate memory for string array",
+                             "Failed to allocate memory for message file names",
                              "Failed to allocate memory for updated insertion strings",
                              "Failed to allocate memory for formatted message"}) {
         vantrel::com::FailAllocationForTest(text);
