@@ -46,7 +46,10 @@ e2e_install() {
   $W sc stop Quenloc >/dev/null 2>&1 || true
   wait_state STOPPED 20 || true
   rm -f "$dest/Nalt.INI"
-  $W cmd /c "$(winpath "$root/tools/install.cmd")" "$(winpath "$build")" || fail "install"
+  # Wine's own errors of the installation go to a file: a program that could not start
+  # (cmd's "Can't recognize ...") is explained there.
+  WINEDEBUG=err+all,warn+process $W cmd /c "$(winpath "$root/tools/install.cmd")" "$(winpath "$build")" \
+    2>"$build/e2e_install.err" || { cat "$build/e2e_install.err"; fail "install"; }
   rm -f "$dest/error.log"
   $W reg delete "$key" /f >/dev/null 2>&1 || true
 }
