@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 #include <olectl.h>
 
+#include "classes.h"
 #include "client_support.h"
+#include "platform/evtlog/evtapi_recorder.h"
 
 namespace {
 
@@ -67,10 +69,21 @@ void ExpectOnlyConnection(IConnectionPointContainer* container, IUnknown* sink, 
     got[0].pUnk->Release();
 }
 
+// The registered library's reader, as a script gets it.
+ComPtr<IEventLog> RegisteredReader() { return Create<IEventLog>(L"Lorvex.EventLog"); }
+
+// The same class built into this program, so that its calls reach this program's
+// event-log functions (and a recorder).
+ComPtr<IEventLog> LinkedReader() {
+    ComPtr<IEventLog> log;
+    lorvex::CreateEventLog(IID_IEventLog, reinterpret_cast<void**>(log.GetAddressOf()));
+    return log;
+}
+
 // One client's whole use of the change events: create, connect, wait for a check that
 // saw a change (when the log may be written), disconnect, let go.
-void FollowOnce(const std::wstring& log_name, TestLog* writable) {
-    ComPtr<IEventLog> log = Create<IEventLog>(L"Lorvex.EventLog");
+void FollowOnce(const std::wstring& log_name, TestLog* writable, ComPtr<IEventLog> (*make)() = RegisteredReader) {
+    ComPtr<IEventLog> log = make();
     ASSERT_TRUE(log);
     ASSERT_EQ(log->put_SourceName(vantrel::Bstr(log_name).get()), S_OK);
     ASSERT_EQ(log->put_ChangeCheckInterval(500), S_OK);
@@ -104,6 +117,23 @@ TEST(Lifetime, FollowingALogLeavesNoObjectBehind) {
         FollowOnce(test_log.wide_name(), &test_log);
         EXPECT_EQ(LorvexCanUnloadNow(), S_OK) << "after cycle " << cycle;
     }
+}
+
+TEST(Lifetime, FollowingALogClosesEveryLogHandleItOpened) {
+    ComApartment apartment;
+    TestLog test_log("VtLifetimeHandles");
+    vantrel::evtapi::Recorder recorder;
+    for (int cycle = 0; cycle < 2; ++cycle) FollowOnce(test_log.wide_name(), &test_log, LinkedReader);
+    // The checking thread closes its reader as it ends, which may be just after the release.
+    auto open = [&] {
+        size_t opened = 0, closed = 0;
+        for (const auto& call : recorder.CallsOf("OpenEventLogA")) opened += call.ok;
+        for (const auto& call : recorder.CallsOf("CloseEventLog")) closed += call.ok;
+        return opened - closed;
+    };
+    PumpUntil([&] { return open() == 0; }, 3000);
+    EXPECT_EQ(open(), 0u);
+    EXPECT_GE(recorder.CallsOf("OpenEventLogA").size(), 2u);  // the checking thread's reader, once per cycle
 }
 
 TEST(Lifetime, FollowingTheSecurityLogPutsThePrivilegeBack) {
