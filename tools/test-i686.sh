@@ -39,7 +39,7 @@ export -f run; export results
 
 # The portable cores and the test doubles of the service-control library, compiled for i686.
 programs=(lorvex_core_test trap_core_test common_core_test service_core_test syslogsend_core_test
-          velmsendmail_core_test mirrolan_position_test adsi_core_test dovrin_core_test
+          velmsendmail_core_test mirrolan_core_test adsi_core_test dovrin_core_test
           dovrin_base_test dovrin_service_doubles_test tallisk_core_test)
 printf '%s\n' "${programs[@]}" |
   xargs -P "$jobs" -I{} bash -c 'run {} "" "$VANTREL_WINE" "'"$bin"'/{}.exe"'
