@@ -12,7 +12,7 @@
 set -euo pipefail
 sysroot=$(realpath -m "${1:?usage: wine32.sh SYSROOT}")
 loader="$sysroot/usr/lib/wine/wine"
-if [ -f "$sysroot/.vantrel-ready" ] && [ -x "$sysroot/qemu-i386" ]; then echo "$loader"; exit 0; fi
+if [ -f "$sysroot/.vantrel-ready" ] && [ -f "$sysroot/usr/lib/vantrel-trapno.so" ]; then echo "$loader"; exit 0; fi
 
 version=$(dpkg-query -W -f='${Version}' libwine)
 work="$sysroot.apt"
@@ -29,9 +29,14 @@ apt=(-o Dir::State="$work/state" -o Dir::State::status="$work/state/status" -o D
      -o APT::Architecture=i386 -o APT::Architectures::=i386 -o APT::Architectures::=amd64
      -o APT::Sandbox::User=root)
 apt-get "${apt[@]}" update -qq >/dev/null
+# Wine's unix side finds the libraries it loads at run time only in the sysroot: freetype
+# and fontconfig for win32u (whose font set-up calls into fontconfig unchecked), gnutls for
+# Schannel.
 (cd "$work/cache/archives" &&
  apt-get "${apt[@]}" download -qq libc6:i386 libgcc-s1:i386 "libwine:i386=$version" "wine32:i386=$version" \
    libfreetype6:i386 libpng16-16:i386 zlib1g:i386 libbrotli1:i386 libfontconfig1:i386 libexpat1:i386 \
+   libgnutls30:i386 libgmp10:i386 libhogweed6:i386 libnettle8:i386 libidn2-0:i386 libp11-kit0:i386 \
+   libtasn1-6:i386 libunistring2:i386 libffi8:i386 \
    qemu-user:amd64/bookworm-backports >/dev/null)
 for deb in "$work"/cache/archives/*_i386.deb; do dpkg-deb -x "$deb" "$sysroot"; done
 dpkg-deb -x "$work"/cache/archives/qemu-user_*_amd64.deb "$work/qemu"
