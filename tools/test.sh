@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the host tests of the portable core under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the same core as 32-bit code under
-# qemu-i386, and the Windows tests under wine64. The i686 Windows build is compiled only.
+# qemu-i386, the Windows tests under wine64, and the i686 Windows build's tests under
+# emulated 32-bit Wine (tools/test-i686.sh, two at a time, as measured).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/setup.sh"
@@ -12,4 +13,5 @@ status=0
 ctest --test-dir "$out/host" --output-on-failure -j "$(nproc)" || status=1
 ctest --test-dir "$out/host32" --output-on-failure -j "$(nproc)" || status=1
 ctest --test-dir "$out/x86_64" --output-on-failure -j "$(nproc)" || status=1
+"$root/tools/test-i686.sh" 2 || status=1
 exit $status

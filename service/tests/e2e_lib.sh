@@ -6,7 +6,8 @@
 set -euo pipefail
 root=$1 build=$2
 export WINEPREFIX=$build/wineprefix WINEDEBUG=-all
-W=/usr/lib/wine/wine64
+# VANTREL_WINE names the emulated 32-bit loader for the i686 build (tools/test-i686.sh).
+W=${VANTREL_WINE:-/usr/lib/wine/wine64}
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 dest="$WINEPREFIX/drive_c/Program Files/Vantrel"
 key='HKLM\SOFTWARE\Pelorin Software\Quenloc\1.0'
