@@ -8,10 +8,36 @@ namespace trap {
 namespace {
 
 const std::string kZone(14, ' ');
-const char* const kCrLf = "\r\n";
-
 std::string Str(int64_t n) { return (n >= 0 ? " " : "") + std::to_string(n); }
-std::string Tabs(int64_t n) { return std::string(static_cast<size_t>(std::max<int64_t>(n, 0)), '\t'); }
+
+// A run of TABs, appended in place: the tree's indentation grows with the depth, so these
+// runs are most of a deep report.
+struct Tabs {
+    int64_t count;
+};
+
+// The report line by line into `out`; `flush`, when given, takes `out` over whenever it
+// holds more than a chunk, so that a deep call tree's report is never held whole.
+class ReportText {
+public:
+    ReportText(std::string& out, const ErrorLogFlush& flush) : out_(out), flush_(flush) {}
+
+    template <class... Parts>
+    void Line(const Parts&... parts) {
+        (Put(parts), ...);
+        out_ += "\r\n";
+        if (flush_ && out_.size() >= kChunk) flush_(out_);
+    }
+
+private:
+    static constexpr size_t kChunk = 64 * 1024;
+    void Put(const std::string& t) { out_ += t; }
+    void Put(const char* t) { out_ += t; }
+    void Put(Tabs t) { out_.append(static_cast<size_t>(std::max<int64_t>(t.count, 0)), '\t'); }
+
+    std::string& out_;
+    const ErrorLogFlush& flush_;
+};
 
 std::string Trimmed(const std::string& s) {
     const size_t b = s.find_first_not_of(' ');
@@ -36,9 +62,10 @@ std::string RuntimeError(const ErrorSlot& r, bool with_line) {
 
 std::string CutAtMark(const std::string& text) { return text.substr(0, text.find(" << ")); }
 
-std::string FormatErrorLog(const TrapState& s, const StampTime& start, const StampTime& stop) {
-    std::string out;
-    auto line = [&](const std::string& t) { out += t + kCrLf; };
+void AppendErrorLog(const TrapState& s, const StampTime& start, const StampTime& stop, std::string& out,
+                    const ErrorLogFlush& flush) {
+    ReportText report(out, flush);
+    auto line = [&](const auto&... parts) { report.Line(parts...); };
     const int highest = std::clamp<int>(s.hop_count, 0, kErrorSlots - 1);
     const int32_t code_pointer = s.error_level_flag;
 
@@ -58,7 +85,7 @@ std::string FormatErrorLog(const TrapState& s, const StampTime& start, const Sta
         line(kZone + HollinReportText(37) + r.description);
         if (code_pointer > 0 && static_cast<size_t>(i) < s.call_tree.size()) {
             const int64_t v = LeadingLevel(s.call_tree[i]);
-            if (v - 1 >= 0) line(kZone + Tabs(v - 1) + "Code Pointer : " + std::to_string(code_pointer));
+            if (v - 1 >= 0) line(kZone, Tabs{v - 1}, "Code Pointer : ", std::to_string(code_pointer));
         }
         line("");
     }
@@ -78,34 +105,34 @@ std::string FormatErrorLog(const TrapState& s, const StampTime& start, const Sta
         const size_t sep = e.find(" : ");
         e = Trimmed(sep == std::string::npos ? (e.size() > 1 ? e.substr(1) : "") : e.substr(sep + 2));
         ++indent;
-        line(kZone + Str(n + 1) + " : Call\t" + Tabs(indent) + e);
+        line(kZone, Str(n + 1), " : Call\t", Tabs{indent}, e);
         ++n;
         const int32_t flag = static_cast<size_t>(k) < s.level_flag.size() ? s.level_flag[k] : 0;
         if (flag > 0) {
             ++indent;
-            line(kZone + Str(n + 1) + " : Code\t" + Tabs(indent) + "Code Pointer = " + std::to_string(flag));
+            line(kZone, Str(n + 1), " : Code\t", Tabs{indent}, "Code Pointer = ", std::to_string(flag));
             ++n;
         }
         for (int r = 0; r <= highest; ++r) {
             if (e.find(match) == std::string::npos) continue;
             if (flag == 0) ++indent;
             mark = n;
-            line(kZone + Str(n + 1) + " : Trap\t" + Tabs(n) + RuntimeError(s.error_record[r], true));
+            line(kZone, Str(n + 1), " : Trap\t", Tabs{n}, RuntimeError(s.error_record[r], true));
             ++n;
         }
     }
     if (mark < n) {
-        line(kZone + Str(n + 1) + " : Error\t" + Tabs(indent) + RuntimeError(first, false));
+        line(kZone, Str(n + 1), " : Error\t", Tabs{indent}, RuntimeError(first, false));
         ++n;  // the tree's lines are one numbered sequence, the earlier errors included
     }
 
     for (int r = 1; r <= highest; ++r) {
         const ErrorSlot& rec = s.error_record[r];
         ++indent;
-        line(kZone + Str(n + 1) + " : Call\t" + Tabs(indent) + CutAtMark(rec.source) + " : " +
-             CutAtMark(rec.module) + " : " + CutAtMark(rec.procedure));
+        line(kZone, Str(n + 1), " : Call\t", Tabs{indent}, CutAtMark(rec.source), " : ", CutAtMark(rec.module), " : ",
+             CutAtMark(rec.procedure));
         ++n;
-        line(kZone + Str(n + 1) + " : Error\t" + Tabs(indent) + RuntimeError(rec, true));
+        line(kZone, Str(n + 1), " : Error\t", Tabs{indent}, RuntimeError(rec, true));
         ++n;
     }
     line("");
@@ -116,16 +143,26 @@ std::string FormatErrorLog(const TrapState& s, const StampTime& start, const Sta
     line("User Said");
     line(kZone + s.user_comment);
     line(HollinReportText(31, stop));
+    if (flush && !out.empty()) flush(out);
+}
+
+std::string FormatErrorLog(const TrapState& s, const StampTime& start, const StampTime& stop) {
+    std::string out;
+    AppendErrorLog(s, start, stop, out);
     return out;
 }
 
 void WriteErrorLog(TrapState& s, TrapPlatform& p) {
     try {
         const StampTime start = p.Now();
-        const std::string text = FormatErrorLog(s, start, p.Now());
         const std::string path = s.settings.log_file_path.empty() ? kDefaultErrorLog : s.settings.log_file_path;
         File f(std::fopen(path.c_str(), "ab"));
-        if (f) std::fwrite(text.data(), 1, text.size(), f.get());
+        if (!f) return;
+        std::string pending;
+        AppendErrorLog(s, start, p.Now(), pending, [&](std::string& text) {
+            std::fwrite(text.data(), 1, text.size(), f.get());
+            text.clear();
+        });
     } catch (...) {
         // A report that cannot be written is left out; the error entry goes on.
     }

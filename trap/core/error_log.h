@@ -1,6 +1,7 @@
 // The error log: one complete report of a trapped error, appended to a text file.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "trap_state.h"
@@ -12,6 +13,15 @@ constexpr const char* kDefaultErrorLog = "HollinError.log";
 
 // The report as it goes into the file, stamped with `start` and `stop`.
 std::string FormatErrorLog(const TrapState& s, const StampTime& start, const StampTime& stop);
+
+// Takes over the report text gathered so far (and empties it).
+using ErrorLogFlush = std::function<void(std::string& text)>;
+
+// The same report appended to `out`. With `flush`, `out` is handed on whenever it holds
+// more than a chunk and once at the end: a deep call tree's report (its indentation grows
+// with the depth, to megabytes) then never has to be held whole.
+void AppendErrorLog(const TrapState& s, const StampTime& start, const StampTime& stop, std::string& out,
+                    const ErrorLogFlush& flush = nullptr);
 
 // Appends the report to the log path of the settings. Never reports a failure.
 void WriteErrorLog(TrapState& s, TrapPlatform& p);

@@ -34,6 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     s.error_record[0].module = text.substr(0, 8);
     s.error_record[0].procedure = text.substr(size / 2);
     s.hop_count = static_cast<int16_t>(size % 12);
-    trap::FormatErrorLog(s, {}, {});
+    // One buffer for every input, handed back emptied at each chunk as a file writer
+    // would: a deep tree's report runs to megabytes, and fresh memory for each cost far
+    // more than making it.
+    static std::string& report = *new std::string;
+    report.clear();
+    trap::AppendErrorLog(s, {}, {}, report, [](std::string& text) { text.clear(); });
     return 0;
 }
