@@ -108,6 +108,21 @@ function(vantrel_winpath out path)
   set(${out} "Z:${p}" PARENT_SCOPE)
 endfunction()
 
+# vantrel_message_dll(<target> <file.mc>): a resource-only DLL holding the message table of
+# an event source, made with windmc and windres.
+function(vantrel_message_dll target mc)
+  get_filename_component(base ${mc} NAME_WE)
+  set(out ${CMAKE_CURRENT_BINARY_DIR})
+  add_custom_command(
+    OUTPUT ${out}/${base}.rc ${out}/${base}.h ${out}/MSG00409.bin
+    COMMAND ${VANTREL_MINGW_TRIPLE}-windmc -r ${out} -h ${out} ${mc}
+    DEPENDS ${mc}
+    COMMENT "windmc ${base}.mc")
+  add_library(${target} SHARED ${out}/${base}.rc)
+  set_target_properties(${target} PROPERTIES PREFIX "" LINKER_LANGUAGE C)
+  target_link_options(${target} PRIVATE -nostdlib -Wl,--entry=0)
+endfunction()
+
 # vantrel_version(<target> DESCRIPTION <text> [VERSION <x.y.z>] [COM_SERVER]): the version
 # resource of one deliverable, from the project's version unless another is given. The
 # top-level CMakeLists.txt calls it for every deliverable, so that all versions are set in

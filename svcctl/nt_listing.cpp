@@ -325,12 +325,8 @@ StringList TNTPersistent::GetAccounts(const std::string& server, DWORD mask) {
 }
 
 std::string TNTPersistent::GetEveryoneName(const std::string& system) {
-    std::unique_ptr<void, SidDeleter> everyone;
-    try {
-        everyone.reset(AllocEveryoneSid());
-    } catch (const Error&) {
-        return "everyone";
-    }
+    // A SID that cannot be made is raised; "everyone" stands only for a failed lookup.
+    std::unique_ptr<void, SidDeleter> everyone(AllocEveryoneSid());
     std::string account, domain;
     if (everyone && LookupSidCached(system, everyone.get(), account, domain)) return account;
     return "everyone";

@@ -1,5 +1,6 @@
-' What an automation client of the installed Vantrel sees: an event reported as a source
-' of the Application log, then read back and decoded.
+' What an automation client of the installed Vantrel sees: an event reported as the demo
+' source of the Application log (installed with its message file), then read back and
+' decoded, its description rendered from that message file.
 Option Explicit
 On Error Resume Next
 Main
@@ -8,7 +9,7 @@ If Err.Number <> 0 Then WScript.Echo "demo failed: " & Hex(Err.Number) & " from 
 Sub Main
     Dim src : Set src = CreateObject("Lorvex.EventSource")
     src.SourceName = "Vantrel Demo"
-    src.ReportError 1000, Array("The demo disk is full", "C:"), Array(1, 2, 3)
+    src.ReportWarning 1001, Array("\\FILES\Projects", "42"), Array(1, 2, 3)
 
     Dim log : Set log = CreateObject("Lorvex.EventLog")
     log.SourceName = "Application"
@@ -20,12 +21,6 @@ Sub Main
         text = text & " [" & strings(i) & "]"
     Next
     WScript.Echo "  strings:" & text
-
-    ' The demo source has no message file, so the description fails with the reason.
-    On Error Resume Next
-    text = rec.EventDescription
-    WScript.Echo "  description: error " & Hex(Err.Number) & " from " & Err.Source & ": " & Err.Description
-    Err.Clear
-    On Error GoTo 0
+    WScript.Echo "  description: " & Replace(rec.EventDescription, vbCrLf, "")
     WScript.Echo "demo finished"
 End Sub

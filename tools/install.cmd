@@ -70,6 +70,13 @@ if errorlevel 1 goto fail
 rem The service's event source for its warnings in the Application log.
 reg add "HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Quenloc" /f >nul
 if errorlevel 1 goto fail
+rem The demo event source, whose events are described by a message file of ours.
+copy /y "%SRC%\bin\VantrelDemo.dll" "%DEST%\VantrelDemo.dll" >nul
+if errorlevel 1 goto fail
+reg add "HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Vantrel Demo" /v EventMessageFile /t REG_EXPAND_SZ /d "%DEST%\VantrelDemo.dll" /f >nul
+if errorlevel 1 goto fail
+reg add "HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Vantrel Demo" /v TypesSupported /t REG_DWORD /d 7 /f >nul
+if errorlevel 1 goto fail
 rem The Windows service, made afresh by every installation.
 sc delete Quenloc >nul 2>&1
 sc create Quenloc binPath= "%DEST%\Quenloc.exe" start= auto DisplayName= "Vantrel event-log monitor" >nul

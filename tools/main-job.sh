@@ -2,7 +2,8 @@
 # Builds Vantrel, installs it into a Wine prefix and shows it working: the service
 # "Quenloc" runs under the SCM, error events are reported to the System and Application
 # logs, and their notifications arrive as mail at a local SMTP server (aiosmtpd) and as
-# syslog lines at a local rsyslogd, both on loopback.
+# syslog lines at a local rsyslogd, both on loopback. The mail shown is for an event of the
+# installed demo source "Vantrel Demo", its description rendered from its message file.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/setup.sh"
@@ -19,6 +20,7 @@ trap '"$root/tools/wineprefix.sh" stop "$WINEPREFIX"' EXIT
   "$root/outside/syslogsend/tests/with_rsyslog.sh" "$build/demo-rsyslog" \
   "$root/service/tests/end_to_end.sh" "$root" "$build"
 
-# And what an automation client of the installed event-log library sees.
+# And what an automation client of the installed event-log library sees: an event of the
+# demo source read back with its description.
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 /usr/lib/wine/wine64 cscript.exe //nologo "$(winpath "$root/tools/demo.vbs")"

@@ -50,6 +50,7 @@ TEST(Deliverables, EachCarriesItsNameAndVersion) {
         {"Dovrin.dll", "1.0.0", true},        {"VelmSendmail.ocx", "1.0.0", true},
         {"Mirrolan.dll", "1.0.0", true},      {"svcit.ocx", "1.0.0", true},
         {"vteventlog.dll", "1.0.0", false},   {"vtadsi.dll", "1.0.0", true},
+        {"VantrelDemo.dll", "1.0.0", false},
     };
     for (const auto& d : deliverables) {
         const Version v = ReadVersion(std::string(BIN_DIR) + "\\" + d.file);

@@ -28,9 +28,6 @@ printf 'ops@example.org\r\n' > "$dest/To.txt"
 # Entries of this source are excluded; the list also holds a line whose number is no number,
 # which excludes nothing.
 printf 'VtE2eExcluded\r\nVtE2eApp\tabc\r\n' > "$dest/EXCLUSIONS.TXT"
-# A source with a message file, so that one notification carries a description.
-$W reg add 'HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\VtE2eMsg' /v EventMessageFile \
-  /d "$(winpath "$build/bin/VtTestMessages.dll")" /f >/dev/null
 
 # The administrator starts the service from the installed manager, then closes it
 # without a restart.
@@ -52,7 +49,7 @@ report System VtE2eDisk error 11 '\Device\Harddisk0' 'bad "block"'
 report Application VtE2eApp warning 0xC0000064 'line one'
 report Application VtE2eInfo information 5            # information is switched off
 report Application VtE2eExcluded error 7               # excluded by the list
-report Application VtE2eMsg error 1000 'C:'            # "Disk %1 is full"
+report Application "Vantrel Demo" error 1000 'C:' 120  # the installed demo source and its message file
 report Security VtE2eAudit audit-failure 4625 'nobody' # audit types pass whatever the switches say
 report Security VtE2eAudit audit-success 4624 'somebody'
 wait_for mails 5 20 || fail "expected 5 mails, got $(mails)"
@@ -64,17 +61,25 @@ sleep 2  # nothing more may arrive
 # insertion string), for the exact syslog lines.
 record() { $W "$build/bin/read_events.exe" "$1" "$2" | tr -d '\r' | awk -F' [|] ' -v t="$3" '$3 == t {n = $1} END {print n}'; }
 export REC_DISK=$(record System VtE2eDisk '\Device\Harddisk0') REC_APP=$(record Application VtE2eApp 'line one')
-export REC_MSG=$(record Application VtE2eMsg C:)
+export REC_MSG=$(record Application "Vantrel Demo" C:)
 export REC_FAIL=$(record Security VtE2eAudit nobody) REC_OK=$(record Security VtE2eAudit somebody)
 system_mail=$(grep -l 'VtE2eDisk' "$VANTREL_SMTP_DIR"/plain-*.eml | head -1)
 [ -n "$system_mail" ] || fail "no mail for the System entry"
-echo "--- mail for the System entry"
-cat "$system_mail"
+demo_mail=$(grep -l 'Event Source: Vantrel Demo' "$VANTREL_SMTP_DIR"/plain-*.eml | head -1)
+[ -n "$demo_mail" ] || fail "no mail for the demo source's entry"
+echo "--- mail for the Application entry of the demo source"
+cat "$demo_mail"
 echo "--- syslog lines"
 cat "$VANTREL_SYSLOG_OUT"
-/usr/bin/python3 - "$system_mail" "$VANTREL_SYSLOG_OUT" <<'PY' || fail "notification texts"
+/usr/bin/python3 - "$system_mail" "$VANTREL_SYSLOG_OUT" "$demo_mail" <<'PY' || fail "notification texts"
 import email, re, sys
 from email import policy
+# The demo source's mail begins with the description its message file gives.
+demo = email.message_from_bytes(open(sys.argv[3], "rb").read(), policy=policy.default)
+demo_lines = demo.get_body().get_content().replace("\r\n", "\n").split("\n")
+demo_lines = [l.rstrip() for l in demo_lines]
+assert demo_lines[0] == "Disk C: is almost full: only 120 MB are free.", demo_lines[0]
+assert "Event Description: Disk C: is almost full: only 120 MB are free." in demo_lines, demo_lines
 msg = email.message_from_bytes(open(sys.argv[1], "rb").read(), policy=policy.default)
 subject = msg["Subject"]
 assert re.fullmatch(r"Computer: \S+ - Record Number: \d+ - \S+ \S+( [AP]M)?", subject), subject
@@ -96,7 +101,7 @@ import os
 expected = [
     ("27", "System Log - %s - " % os.environ["REC_DISK"]),
     ("12", "Application Log - %s - " % os.environ["REC_APP"]),
-    ("11", "Application Log - %s - Disk C: is full " % os.environ["REC_MSG"]),
+    ("11", "Application Log - %s - Disk C: is almost full: only 120 MB are free. " % os.environ["REC_MSG"]),
     ("80", "SecurityLog - %s - " % os.environ["REC_FAIL"]),
     ("80", "SecurityLog - %s - " % os.environ["REC_OK"]),
 ]

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installing over an installation keeps the administrator's trap settings in Nalt.INI and
-# only makes sure of "Silent Run=1"; removing the service leaves the ini and the logs.
+# only makes sure of "Silent Run=1"; removing the service leaves the ini and the logs and
+# takes the event sources.
 #   install_upgrade.sh ROOT BUILD_DIR
 set -euo pipefail
 . "$(dirname "$0")/e2e_lib.sh" "$@"
@@ -37,6 +38,11 @@ expect_ini "the section is added" $'[email]\nAddress=ops@example.org\n[preferenc
 printf 'an error\r\n' > "$dest/error.log"
 $W cmd /c "$(winpath "$root/tools/uninstall.cmd")" >/dev/null 2>&1 || fail "uninstall"
 [ -f "$ini" ] && [ -f "$dest/error.log" ] || fail "uninstall removed the ini or the error log"
+# It takes the event sources it installed with it.
+for source in Quenloc "Vantrel Demo"; do
+  $W reg query "HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\$source" >/dev/null 2>&1 &&
+    fail "uninstall left the event source $source"
+done
 rm -f "$dest/error.log"
 # Leaves the prefix as a fresh installation has it, for the tests that come after.
 rm -f "$ini"

@@ -1,12 +1,13 @@
 // report_event LOG SOURCE TYPE ID [STRING...]: writes one entry to an event log the way
 // any program does (ReportEvent), through the same event-log functions as the system.
 // TYPE is error, warning, information, audit-success or audit-failure. Exit 0 when the log
-// took the entry. No program may write the Security log; there the entry goes in as the
-// system's auditing does, straight into the substitute's shared log.
+// took the entry. The Security log takes no entry from any program: for it this stands in
+// for the system's auditing and appends the entry to the shared log itself.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,9 +20,10 @@ namespace {
 
 std::u16string Utf16(const std::wstring& w) { return std::u16string(w.begin(), w.end()); }
 
-int Audit(const char* source, WORD type, DWORD id, const std::vector<const char*>& strings) {
+int AppendAudit(const char* source, WORD type, DWORD id, const std::vector<const char*>& strings) {
+    using namespace vantrel;
     using namespace vantrel::evtlog;
-    vantrel::evt::Event e;
+    evt::Event e;
     e.timeGenerated = NowSeconds();
     e.eventId = id;
     e.eventType = type;
@@ -30,15 +32,15 @@ int Audit(const char* source, WORD type, DWORD id, const std::vector<const char*
     DWORD n = ARRAYSIZE(computer);
     if (::GetComputerNameW(computer, &n)) e.computer = Utf16(std::wstring(computer, n));
     for (const char* s : strings) e.strings.push_back(Utf16(Widen(s)));
-    std::vector<uint8_t> record = vantrel::evt::EncodeRecord(e);
+    std::vector<uint8_t> record = evt::EncodeRecord(e);
     std::shared_ptr<SharedLog> log;
-    DWORD r = record.empty() ? ERROR_INVALID_PARAMETER : SharedLog::Attach(L"Security", log);
+    DWORD r = record.empty() ? DWORD(ERROR_INVALID_PARAMETER) : SharedLog::Attach(L"Security", log);
+    uint32_t number = 0;
     if (!r) {
         SharedLog::Lock lock(*log);
-        uint32_t number = 0;
         r = log->Append(record, NowSeconds(), number);
     }
-    if (r) std::fprintf(stderr, "audit entry not written: %lu\n", r);
+    if (r) std::fprintf(stderr, "Security log append failed: %lu\n", r);
     return r ? 1 : 0;
 }
 
@@ -62,15 +64,15 @@ int main(int argc, char** argv) {
         ERROR_SUCCESS)
         ::RegCloseKey(k);
     std::vector<const char*> strings(argv + 5, argv + argc);
-    const DWORD id = static_cast<DWORD>(std::strtoul(argv[4], nullptr, 0));
-    if (::lstrcmpiA(argv[1], "Security") == 0) return Audit(argv[2], kind, id, strings);
+    if (::lstrcmpiA(argv[1], "Security") == 0)
+        return AppendAudit(argv[2], kind, static_cast<DWORD>(std::strtoul(argv[4], nullptr, 0)), strings);
     const auto& api = vantrel::evtapi::Get();
     HANDLE source = api.RegisterEventSourceA(nullptr, argv[2]);
     if (!source) {
         std::fprintf(stderr, "RegisterEventSource failed: %lu\n", ::GetLastError());
         return 1;
     }
-    BOOL ok = api.ReportEventA(source, kind, 0, id, nullptr,
+    BOOL ok = api.ReportEventA(source, kind, 0, static_cast<DWORD>(std::strtoul(argv[4], nullptr, 0)), nullptr,
                                static_cast<WORD>(strings.size()), 0, strings.empty() ? nullptr : strings.data(),
                                nullptr);
     DWORD error = ::GetLastError();

@@ -750,8 +750,10 @@ public:
             std::unique_ptr<StringList>* kept = KeptList(id);
             if (!kept) return E_NOTIMPL;
             return Guard([&] {
-                if (!*kept) throw Error("No property strings were asked for");
-                const std::string& text = (**kept)[int(cookie)];
+                if (!*kept && id == kMachineNameId) throw Error("No property strings were asked for");
+                // The service and group lists are empty until asked for: no cookie is in them.
+                static const StringList kNone;
+                const std::string& text = (*kept ? **kept : kNone)[int(cookie)];
                 std::wstring w = vantrel::WideFromAnsi(text);
                 value->bstrVal = ::SysAllocStringLen(w.data(), UINT(w.size()));
                 if (!value->bstrVal) throw std::bad_alloc();

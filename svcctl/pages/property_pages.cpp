@@ -124,6 +124,7 @@ public:
             FormCreated();
             // Form activated: a page that cannot be read shows why and stays usable.
             Refresh();
+            ClearSelections();
             return S_OK;
         });
     }
@@ -374,7 +375,11 @@ public:
     LogonAsPage() : Page(IDD_PAGE_LOGONAS, "LogonAs", 1102) {}
 
 protected:
-    void FormCreated() override { SetMemo(IDC_MEMO1, LogonAsDescription()); }
+    void FormCreated() override {
+        SetMemo(IDC_MEMO1, LogonAsDescription());
+        // Set, not left to the edit control: current common controls would show a dot.
+        ::SendMessageW(Item(IDC_EDTPASSWORD), EM_SETPASSWORDCHAR, L'*', 0);
+    }
     void LoadFromObject() override {
         LoadMachineRow();
         auto logon = Control().Object(L"LogonAs");
@@ -437,17 +442,20 @@ public:
     ServiceAccessPage() : Page(IDD_PAGE_SERVICEACCESS, "ServiceAccess", 8115) {}
 
 protected:
+    void FormCreated() override { SetMemo(IDC_MEMO1, ServiceAccessDescription()); }
     void LoadFromObject() override {
         LoadMachineRow();
         LoadServiceRow();
-        SetMemo(IDC_MEMO1, ServiceAccessDescription(Control().Text(L"ServiceName")));
         long access = Control().Long(L"ServiceAccess");
         if ((access & kAllAccess) == kAllAccess) {
-            SetChecked(IDC_CHBS_ALL_ACCESS, true);
+            // Checking the box acts as a click on it would; a box already checked is left alone.
+            if (!Checked(IDC_CHBS_ALL_ACCESS)) {
+                SetChecked(IDC_CHBS_ALL_ACCESS, true);
+                AllAccessClicked();
+            }
         } else {
             for (const auto& b : kServiceBoxes) SetChecked(b.id, (access & b.bit) != 0);
         }
-        AllAccessClicked();
     }
     void StoreToObject() override {
         bool touched = IsChanged(IDC_CHBS_ALL_ACCESS);
@@ -468,7 +476,6 @@ protected:
         const char* hint = nullptr;
         bool box = false;
         if (id == IDC_CHBS_ALL_ACCESS) {
-            box = true;
             hint = kAllAccessHint;
             if (code == BN_CLICKED) AllAccessClicked();
         } else if (id == IDC_CHBACTIVESERVICE) {
@@ -480,8 +487,8 @@ protected:
                 hint = b.hint;
             }
         if (box && code == BN_CLICKED) MarkChanged(id);
-        if (box || id == IDC_CHBACTIVESERVICE) {
-            if (code == BN_SETFOCUS) SetMemo(IDC_MEMO2, hint ? hint : "");
+        if (hint) {
+            if (code == BN_SETFOCUS) SetMemo(IDC_MEMO2, hint);
             else if (code == BN_KILLFOCUS) SetMemo(IDC_MEMO2, "");
         }
     }
@@ -498,6 +505,7 @@ private:
             if (all) SetChecked(b.id, false);
             ::EnableWindow(Item(b.id), !all);
         }
+        MarkChanged(IDC_CHBS_ALL_ACCESS);
     }
 };
 
@@ -561,10 +569,10 @@ std::string ManagerAccessDescription() {
                  "property ActiveManager. "});
 }
 
-std::string ServiceAccessDescription(const std::string& service_name) {
-    return Join({"The ServiceAccess ", "property ", "specifies the desired ", "access to ", "the service "}) +
-           "\"" + service_name + "\". " +
-           Join({"The value must be set ", "before ", "activating property ", "ActiveService. "});
+std::string ServiceAccessDescription() {
+    return Join({"The ServiceAccess ", "property ", "specifies the desired ", "access to ", "the service ",
+                 "\"ServiceName\". ", "The value must be set ", "before ", "activating property ",
+                 "ActiveService. "});
 }
 
 std::string DependenciesDescription() {

@@ -19,10 +19,10 @@ HRESULT CreateDependenciesPage(REFIID riid, void** ppv);
 using ErrorReporter = std::function<void(HWND page, const std::string& text, const std::string& caption)>;
 void SetErrorReporter(ErrorReporter reporter);
 
-// The joined descriptive texts of the pages (for ServiceAccess, of a service name).
+// The joined descriptive texts of the pages.
 std::string LogonAsDescription();
 std::string ManagerAccessDescription();
-std::string ServiceAccessDescription(const std::string& service_name);
+std::string ServiceAccessDescription();
 std::string DependenciesDescription();
 
 }  // namespace dovrin::pages

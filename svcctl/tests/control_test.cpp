@@ -106,10 +106,19 @@ enum : DISPID {
     kMachineName = 10, kDatabaseName = 0xB, kActiveManager = 0xE, kActiveService = 0xF,
     kManagerAccess = 0x10, kServiceAccess = 0x11, kServiceName = 0x12, kServiceType = 0x13,
     kDisplayName = 0x14, kStartType = 0x16, kErrorControl = 0x17, kTagId = 0x19,
-    kDependencies = 0x1A, kPassword = 0x1D, kManagerHandle = 0x1E, kDBLockHandle = 0x21,
+    kLoadOrder = 0x18, kDependencies = 0x1A, kPassword = 0x1D, kManagerHandle = 0x1E, kDBLockHandle = 0x21,
     kDBLocked = 0x22, kStartservice = 0x25, kControlService = 0x26,
-    kQueryServiceLockStatus = 0x2C, kLogonAs = 0x103
+    kQueryServiceLockStatus = 0x2C, kLogonAs = 0x103, kGetEveryoneName = 0x105
 };
+
+// The description of the error information the calling thread was left.
+std::wstring LastErrorText() {
+    ComPtr<IErrorInfo> info;
+    if (::GetErrorInfo(0, info.GetAddressOf()) != S_OK || !info) return L"";
+    vantrel::Bstr text;
+    info->GetDescription(text.put());
+    return text.str();
+}
 
 TEST(ControlDispatch, NamesMapToTheFixedDispids) {
     Com com;
@@ -208,6 +217,32 @@ TEST(ControlDispatch, RunningOutOfMemoryIsReportedNotThrown) {
     EXPECT_EQ(c.status, E_OUTOFMEMORY);
     EXPECT_EQ(c.description, L"Out of memory");
     EXPECT_EQ(GetText(d.Get(), kServiceName), L"VtSomeService");
+}
+
+BOOL WINAPI NoMemoryForSid(PSID_IDENTIFIER_AUTHORITY, BYTE, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD,
+                           DWORD, PSID* sid) {
+    *sid = nullptr;
+    ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return FALSE;
+}
+
+// The name "everyone" stands only for a SID that cannot be looked up; a SID that cannot be
+// made is the caller's error.
+TEST(ControlDispatch, EveryoneNameRaisesWhenItsSidCannotBeAllocated) {
+    Com com;
+    auto d = NewControl();
+    {
+        ScopedEntry no_memory(Group::Account, "AllocateAndInitializeSid", &NoMemoryForSid);
+        Call c = Invoke(d.Get(), kGetEveryoneName, DISPATCH_METHOD, {Str(L"")});
+        EXPECT_EQ(c.status, HRESULT(0x800407D0));
+        EXPECT_EQ(c.description.rfind(L"8: ", 0), 0u) << c.description;
+        EXPECT_GT(c.description.size(), 5u) << "the system's text for the code";
+        EXPECT_TRUE(c.result->vt != VT_BSTR || ::SysStringLen(c.result->bstrVal) == 0);  // no name at all
+    }
+    Call c = Invoke(d.Get(), kGetEveryoneName, DISPATCH_METHOD, {Str(L"")});
+    EXPECT_EQ(c.status, S_OK);
+    ASSERT_EQ(c.result->vt, VT_BSTR);
+    EXPECT_STREQ(c.result->bstrVal, L"Everyone");
 }
 
 TEST(ControlDispatch, LockMembersWithDoubles) {
@@ -470,6 +505,14 @@ TEST(ControlContainer, SitedControlAnswersTheBrowserAndNamesItsPages) {
     for (ULONG i = 0; i < strings.cElems; ++i) ::CoTaskMemFree(strings.pElems[i]);
     ::CoTaskMemFree(strings.pElems);
     ::CoTaskMemFree(cookies.pElems);
+
+    // A value asked for before its list: the list, empty until then, has no such index.
+    for (DISPID id : {kServiceName, kLoadOrder}) {
+        Variant none;
+        EXPECT_EQ(browse->GetPredefinedValue(id, 0, none.put()), HRESULT(0x8000FFFF)) << id;
+        EXPECT_EQ(LastErrorText(), L"List index out of bounds (0)") << id;
+        EXPECT_EQ(none->vt, VT_EMPTY);
+    }
 
     // Service names, each value found again by its cookie.
     ASSERT_EQ(browse->GetPredefinedStrings(kServiceName, &strings, &cookies), S_OK);

@@ -123,8 +123,11 @@ TEST_F(PageFrame, ServiceAccessAllAccessDisablesTheTenBoxes) {
         EXPECT_FALSE(Checked(id)) << id;
         EXPECT_FALSE(::IsWindowEnabled(Item(id))) << id;
     }
-    EXPECT_NE(Text(IDC_MEMO1).find("the service \"VtTestPaged\". The value must be set"), std::string::npos)
+    // The description is the form's own text: it names the property, not the chosen service.
+    EXPECT_NE(Text(IDC_MEMO1).find("access to the service \"ServiceName\". The value must be set before"),
+              std::string::npos)
         << Text(IDC_MEMO1);
+    EXPECT_EQ(Text(IDC_MEMO1).find("VtTestPaged"), std::string::npos);
 
     Click(IDC_CHBS_ALL_ACCESS);
     for (int id : kTenBoxes) EXPECT_TRUE(::IsWindowEnabled(Item(id))) << id;
@@ -154,6 +157,40 @@ TEST_F(PageFrame, ServiceAccessAllAccessDisablesTheTenBoxes) {
     ::CoTaskMemFree(info.pszTitle);
     ::CoTaskMemFree(info.pszHelpFile);
     ::CoTaskMemFree(info.pszDocString);
+}
+
+// The all-access box acts when its state changes, as a click on it would; a reload that
+// leaves it as it was leaves the ten boxes alone.
+TEST_F(PageFrame, ServiceAccessReloadRunsTheAllAccessBoxOnlyWhenItChanges) {
+    Open(dovrin::pages::CreateServiceAccessPage);
+    HWND names = Item(IDC_CHBSERVICENAME);
+    ASSERT_GT(::SendMessageA(names, CB_GETCOUNT, 0, 0), 1);
+    // Choosing a service reads the page again.
+    auto choose = [&](int index) {
+        ::SendMessageA(names, CB_SETCURSEL, WPARAM(index), 0);
+        ::SendMessageA(dialog_, WM_COMMAND, MAKEWPARAM(IDC_CHBSERVICENAME, CBN_SELCHANGE), LPARAM(names));
+    };
+    ASSERT_TRUE(Checked(IDC_CHBS_ALL_ACCESS));  // a new control asks for all access
+
+    Control().PutLong(L"ServiceAccess", 0x30);
+    choose(0);
+    EXPECT_TRUE(Checked(IDC_CHBS_ALL_ACCESS));  // keeps its state
+    EXPECT_TRUE(Checked(IDC_CHBS_START));
+    EXPECT_TRUE(Checked(IDC_CHBS_STOP));
+    EXPECT_FALSE(Checked(IDC_CHBS_DELETE));
+    page_->Apply();  // nothing touched, nothing written
+    EXPECT_EQ(Control().Long(L"ServiceAccess"), 0x30);
+
+    Click(IDC_CHBS_ALL_ACCESS);  // cleared by the user: the ten boxes are free again
+    for (int id : kTenBoxes) EXPECT_TRUE(::IsWindowEnabled(Item(id))) << id;
+    Control().PutLong(L"ServiceAccess", 983551);
+    choose(1);
+    EXPECT_TRUE(Checked(IDC_CHBS_ALL_ACCESS));  // changed: its handler ran
+    for (int id : kTenBoxes) {
+        EXPECT_FALSE(Checked(id)) << id;
+        EXPECT_FALSE(::IsWindowEnabled(Item(id))) << id;
+    }
+    EXPECT_EQ(errors_, "");
 }
 
 TEST_F(PageFrame, ManagerAccessWritesOnlyTouchedBoxesAndOrdersActiveManager) {
@@ -209,6 +246,39 @@ TEST_F(PageFrame, LogonAsWritesBothTexts) {
     EXPECT_EQ(LateBound(logon.Get()).Text(L"UserName"), "VtAdmin");
     EXPECT_EQ(LateBound(logon.Get()).Text(L"Password"), "VtSecret");
     EXPECT_EQ(::GetWindowLongA(Item(IDC_EDTPASSWORD), GWL_STYLE) & ES_PASSWORD, ES_PASSWORD);
+    EXPECT_EQ(::SendMessageW(Item(IDC_EDTPASSWORD), EM_GETPASSWORDCHAR, 0, 0), L'*');
+}
+
+// A container that uses the current common controls (as the manager does) gets their edit
+// control, whose own password character is another; the page still shows "*".
+TEST_F(PageFrame, LogonAsPasswordShowsStarsInAContainerWithCurrentCommonControls) {
+    char folder[MAX_PATH], path[MAX_PATH];
+    ASSERT_NE(::GetTempPathA(MAX_PATH, folder), 0u);
+    ASSERT_NE(::GetTempFileNameA(folder, "vtm", 0, path), 0u);
+    const char manifest[] =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+        "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">\r\n"
+        "<dependency><dependentAssembly><assemblyIdentity type=\"win32\" "
+        "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\" processorArchitecture=\"*\" "
+        "publicKeyToken=\"6595b64144ccf1df\" language=\"*\"/></dependentAssembly></dependency>\r\n"
+        "</assembly>\r\n";
+    HANDLE file = ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    ::WriteFile(file, manifest, sizeof manifest - 1, &written, nullptr);
+    ::CloseHandle(file);
+    ACTCTXA request{};
+    request.cbSize = sizeof request;
+    request.lpSource = path;
+    HANDLE context = ::CreateActCtxA(&request);
+    ::DeleteFileA(path);
+    ASSERT_NE(context, INVALID_HANDLE_VALUE);
+    ULONG_PTR cookie = 0;
+    ASSERT_TRUE(::ActivateActCtx(context, &cookie));
+    Open(dovrin::pages::CreateLogonAsPage);
+    ::DeactivateActCtx(0, cookie);
+    ::ReleaseActCtx(context);
+    EXPECT_EQ(::SendMessageW(Item(IDC_EDTPASSWORD), EM_GETPASSWORDCHAR, 0, 0), L'*');
 }
 
 TEST_F(PageFrame, DependenciesEditTheControlsListOfAnOpenService) {
@@ -234,6 +304,17 @@ TEST_F(PageFrame, DependenciesEditTheControlsListOfAnOpenService) {
     EXPECT_EQ(LateBound(list.Get()).Long(L"Count"), 2);
     EXPECT_EQ(LateBound(list.Get()).Text(L"Text"), "VtDepA\r\n+VtGroup\r\n");
     EXPECT_EQ(errors_, "");
+
+    // Activated again, the page shows the list with nothing selected in it.
+    page_->Deactivate();
+    RECT r{0, 0, 400, 400};
+    ASSERT_EQ(page_->Activate(frame_, &r, FALSE), S_OK);
+    dialog_ = ::GetWindow(frame_, GW_CHILD);
+    EXPECT_EQ(Text(IDC_MEMDEPENDENCIES), "VtDepA\r\n+VtGroup\r\n");
+    DWORD start = 1, end = 1;
+    ::SendMessageA(Item(IDC_MEMDEPENDENCIES), EM_GETSEL, WPARAM(&start), LPARAM(&end));
+    EXPECT_EQ(start, 0u);
+    EXPECT_EQ(end, 0u);
 }
 
 }  // namespace
