@@ -3,10 +3,10 @@
 # "sc stop" comes. Every entry the service has taken is notified before the SCM hears
 # STOPPED, so every record number of the burst arrives at rsyslogd and nothing arrives
 # after STOPPED; meanwhile STOP_PENDING's checkpoint moves.
-#  1. exclude mode: 400 System entries at once, "sc stop" 5 s later (some 25 are notified
-#     a second), so the stop waits while most of them go out;
+#  1. exclude mode: 250 System entries at once, "sc stop" 4 s later (at most some 25 are
+#     notified a second), so the stop waits while most of them go out;
 #  2. include mode whose list walk lets events through for every entry (the stop runs in
-#     the middle of a walk): 200 entries, "sc stop" 3 s later.
+#     the middle of a walk): 150 entries, "sc stop" 3 s later.
 #   stop_burst.sh ROOT BUILD_DIR   (inside with_smtpd.sh and with_rsyslog.sh)
 set -euo pipefail
 . "$(dirname "$0")/e2e_lib.sh" "$@"
@@ -67,10 +67,10 @@ PY
 
 set_value IncludeExclude E
 : > "$dest/EXCLUSIONS.TXT"
-burst exclude 400 5
+burst exclude 250 4
 
 # No list line before the burst's source matches it, so the walk yields once per entry.
 set_value IncludeExclude I
 printf 'VtOtherSource\r\nVtStopBurst\r\n' > "$dest/EXCLUSIONS.TXT"
-burst include 200 3
+burst include 150 3
 echo "quenloc_stop_burst: all checks passed"
