@@ -15,6 +15,12 @@ WINESERVER=/usr/lib/wine/wineserver64
 
 ensure() {
   [ -f "$WINEPREFIX/.vantrel-ready" ] && return 0
+  # A prefix whose set-up was cut short (or made by a Wine that could not start its
+  # programs) is not repaired by another wineboot: start it again from nothing.
+  if [ -f "$WINEPREFIX/system.reg" ] || [ -d "$WINEPREFIX/drive_c" ]; then
+    "$WINESERVER" -k 2>/dev/null || true
+    rm -rf "$WINEPREFIX"
+  fi
   mkdir -p "$WINEPREFIX"
   # No desktop integration and no Mono/Gecko prompts: they would try to reach the network.
   WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=" "$WINE" wineboot --init >/dev/null 2>&1
