@@ -55,3 +55,20 @@ e2e_install() {
   $W reg delete "$key" /f >/dev/null 2>&1 || true
 }
 
+
+# Starts the service following one log (its setting, e.g. MonitorSystemLog), sending error
+# entries as syslog over TCP only, with an empty exclusion list; returns after its first check.
+start_syslog_only() {
+  set_value "$1" 1
+  set_value MonitorErrorEvents 1
+  set_value IncludeExclude E
+  set_value SendEmail 0
+  set_value SendSyslogMessage 1
+  set_value SyslogConsoleName 127.0.0.1
+  set_value SyslogConsolePort "$VANTREL_SYSLOG_TCP_PORT"
+  set_value SyslogProtocol TCP
+  : > "$dest/EXCLUSIONS.TXT"
+  $W sc start Quenloc >/dev/null || fail "sc start"
+  wait_state RUNNING 30 || fail "the service did not reach RUNNING"
+  sleep 1.5  # the monitor's first check
+}

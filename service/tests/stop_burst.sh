@@ -8,18 +8,7 @@ set -euo pipefail
 . "$(dirname "$0")/e2e_lib.sh" "$@"
 e2e_install
 
-set_value MonitorSystemLog 1
-set_value MonitorErrorEvents 1
-set_value IncludeExclude E
-set_value SendEmail 0
-set_value SendSyslogMessage 1
-set_value SyslogConsoleName 127.0.0.1
-set_value SyslogConsolePort "$VANTREL_SYSLOG_TCP_PORT"
-set_value SyslogProtocol TCP
-: > "$dest/EXCLUSIONS.TXT"
-$W sc start Quenloc >/dev/null || fail "sc start"
-wait_state RUNNING 30 || fail "the service did not start"
-sleep 1.5  # the monitor's first check
+start_syslog_only MonitorSystemLog
 
 burst_lines() { cat "$VANTREL_SYSLOG_OUT" 2>/dev/null | grep -c 'System Log - ' || true; }
 reports=$(dirname "$VANTREL_SYSLOG_OUT")/burst.reports

@@ -10,18 +10,7 @@ e2e_install
 small_log_on
 trap '$W sc stop Quenloc >/dev/null 2>&1; wait_state STOPPED 30 || true; small_log_off' EXIT
 
-set_value MonitorDNSLog 1
-set_value MonitorErrorEvents 1
-set_value IncludeExclude E
-set_value SendEmail 0
-set_value SendSyslogMessage 1
-set_value SyslogConsoleName 127.0.0.1
-set_value SyslogConsolePort "$VANTREL_SYSLOG_TCP_PORT"
-set_value SyslogProtocol TCP
-: > "$dest/EXCLUSIONS.TXT"
-$W sc start Quenloc >/dev/null || fail "sc start"
-wait_state RUNNING 30 || fail "the service did not reach RUNNING"
-sleep 1.5  # the monitor's first check
+start_syslog_only MonitorDNSLog
 
 work=$(dirname "$VANTREL_SYSLOG_OUT")
 $W "$build/bin/report_burst.exe" "DNS Server" VtWrap 1000 10 | tr -d '\r' > "$work/reports" || fail "report_burst"
