@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/run_time_error.h"
+#include "core/start_retry.h"
 #include "core/syslog_text.h"
 #include "platform/winapi/handles.h"
 
@@ -36,9 +37,15 @@ void StartSyslogSender(const std::string& programs_folder, const std::string& ar
     si.dwFlags = STARTF_USESHOWWINDOW;
     si.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION pi{};
-    if (!::CreateProcessA(program.c_str(), buffer.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                          nullptr, &si, &pi)) {
-        DWORD code = ::GetLastError();
+    const DWORD code = StartWithRetries(
+        [&]() -> unsigned long {
+            return ::CreateProcessA(program.c_str(), buffer.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                                    nullptr, nullptr, &si, &pi)
+                       ? 0
+                       : ::GetLastError();
+        },
+        [](unsigned ms) { ::Sleep(ms); });
+    if (code != 0) {
         if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
             throw RunTimeError(kErrFileNotFound, "File not found: " + program);
         throw RunTimeError(kErrFileAccess, "Cannot start " + program + " (error " + std::to_string(code) + ")");

@@ -9,8 +9,9 @@ namespace vantrel::common {
 std::string ProgramsFolder();
 
 // Starts "syslogsend.exe" from the folder, hidden, with the one argument quoted by the
-// platform's command-line rules, and goes on at once. A start failure throws
-// RunTimeError; the sender's own outcome is never awaited.
+// platform's command-line rules, and goes on at once. A start that fails for a passing
+// reason is tried again (StartWithRetries); one that still fails throws RunTimeError. The
+// sender's own outcome is never awaited.
 void StartSyslogSender(const std::string& programs_folder, const std::string& argument);
 
 // The service's debug switch: off at program start, on once the setting "Debug" read "1".

@@ -9,6 +9,7 @@
 #include "core/procedure_frame.h"
 #include "core/run_time_error.h"
 #include "core/setting_value.h"
+#include "core/start_retry.h"
 #include "core/syslog_text.h"
 
 namespace vc = vantrel::common;
@@ -176,6 +177,39 @@ void RecordFrame(const vc::trace::Names& names, const std::function<void()>& bod
     body();
 }
 }  // namespace
+
+// A start that fails for a moment (seen under load: the new process dies while it is set
+// up) must not lose the notification; one that cannot succeed must not be retried.
+TEST(StartRetry, PassingFailuresAreTriedAgainLastingOnesAreNot) {
+    struct Run {
+        std::vector<unsigned long> results;  // what each try returns, in order
+        unsigned long expected;
+        size_t tries;
+    };
+    const Run runs[] = {
+        {{0}, 0, 1},
+        {{1359, 1359, 0}, 0, 3},              // ERROR_INTERNAL_ERROR twice, then started
+        {{8, 0}, 0, 2},                       // ERROR_NOT_ENOUGH_MEMORY once
+        {{1359, 1359, 1359, 1359, 0}, 1359, 4},  // given up after the last try
+        {{2, 0}, 2, 1},                       // the program is missing
+        {{3}, 3, 1},
+        {{5}, 5, 1},
+        {{1359, 193, 0}, 193, 2},             // a lasting error ends the tries at once
+    };
+    for (const auto& run : runs) {
+        size_t tries = 0;
+        unsigned paused = 0;
+        unsigned long got = vc::StartWithRetries([&] { return run.results[tries++]; },
+                                                 [&](unsigned ms) { paused += ms; });
+        EXPECT_EQ(got, run.expected) << "first result " << run.results[0];
+        EXPECT_EQ(tries, run.tries) << "first result " << run.results[0];
+        // Every pause lies between two tries, and all of them stay short.
+        unsigned expected_pause = 0;
+        for (size_t i = 1; i < tries; ++i) expected_pause += vc::kStartPausesMs[i - 1];
+        EXPECT_EQ(paused, expected_pause);
+        EXPECT_LE(paused, 1500u);
+    }
+}
 
 TEST(ProcedureFrame, RoutinesRunBareUntilARunnerIsInstalled) {
     g_frames.clear();
