@@ -2,6 +2,7 @@
 # Builds the x86_64 tree and runs every benchmark program under wine64; each prints its
 # own figures. Benchmarks are not tests: nothing here passes or fails on speed.
 set -euo pipefail
+. "$(dirname "$0")/fixed_layout.sh"
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/setup.sh"
 "$root/tools/build.sh" x86_64

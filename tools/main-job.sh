@@ -5,6 +5,7 @@
 # syslog lines at a local rsyslogd, both on loopback. The mail shown is for an event of the
 # installed demo source "Vantrel Demo", its description rendered from its message file.
 set -euo pipefail
+. "$(dirname "$0")/fixed_layout.sh"
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/setup.sh"
 "$root/tools/build.sh" x86_64

@@ -4,6 +4,7 @@
 # qemu-i386, the Windows tests under wine64, and the i686 Windows build's tests under
 # emulated 32-bit Wine (tools/test-i686.sh, two at a time, as measured).
 set -euo pipefail
+. "$(dirname "$0")/fixed_layout.sh"
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/setup.sh"
 "$root/tools/build.sh" host host32 x86_64 i686

@@ -4,6 +4,7 @@
 #   wineprefix.sh start PREFIX    ensure, then keep one wineserver alive for a test run
 #   wineprefix.sh stop PREFIX     stop that wineserver and every program of the prefix
 set -euo pipefail
+. "$(dirname "$0")/fixed_layout.sh"
 
 cmd=${1:?usage: wineprefix.sh ensure|start|stop PREFIX}
 export WINEPREFIX=$(realpath -m "${2:?usage: wineprefix.sh ensure|start|stop PREFIX}")

@@ -23,7 +23,8 @@ fail() {
   exit 1
 }
 # A failure inside a function ends the script without the trap above: say it here.
-set_value() { $W reg add "$key" /v "$1" /d "$2" /f >/dev/null || fail "reg add $1"; }
+# reg writes its own errors to standard output.
+set_value() { local out; out=$($W reg add "$key" /v "$1" /d "$2" /f 2>&1) || fail "reg add $1: $out"; }
 state() { $W sc query Quenloc | tr -d '\r' | awk '/STATE/ {print $4}'; }
 wait_state() {  # STATE seconds
   for _ in $(seq $((${2} * 5))); do [ "$(state)" = "$1" ] && return 0; sleep 0.2; done
