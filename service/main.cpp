@@ -1,6 +1,7 @@
 // Quenloc.exe, the monitoring service. Main loads the hidden main form and keeps the
-// program alive, pumping its thread's messages, until the form is unloaded; then the mail
-// still queued gets its chance before the form, and with it the host control, goes.
+// program alive, pumping its thread's messages, until the form is unloaded; then the
+// entries the monitors took before the stop and the mail still queued get their chance
+// before the form, and with it the host control, goes.
 #include <windows.h>
 
 #include <objbase.h>
@@ -35,6 +36,7 @@ int main() {
                 ::TranslateMessage(&msg);
                 ::DispatchMessageW(&msg);
             }
+            frame.Do([&] { quenloc::Translate([&] { form.FinishEntries(); }); });
             frame.Do([&] { quenloc::Translate([&] { form.FinishMail(); }); });
         });
     }

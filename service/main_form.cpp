@@ -5,6 +5,7 @@
 
 #include "common/core/cipher.h"
 #include "common/core/list_text.h"
+#include "core/stop_wait.h"
 #include "hollin.h"
 #include "list_files.h"
 #include "platform/winapi/late_bound.h"
@@ -88,6 +89,7 @@ void DoEvents() {
 MainForm::MainForm() = default;
 MainForm::~MainForm() {
     for (auto& m : monitors_) m.Release();
+    for (auto& m : stopping_) m.Release();
     mail_events_.Reset();
     svcit_events_.Reset();
 }
@@ -151,6 +153,7 @@ void MainForm::CreateMonitor(size_t log) {
           "Mirrolan");
     monitors_[log].Release();
     monitors_[log].object = object;
+    monitors_[log].log = log;
     auto* sink = new DispatchSink(kMirrolanEvents);
     sink->On(1, [this, log](DISPPARAMS* p) {
         if (!p || p->cArgs != 1) return;
@@ -168,11 +171,21 @@ void MainForm::CreateMonitor(size_t log) {
 void MainForm::SvcIt1_Stop() {
     trap::Frame frame("MainForm", "Sub SvcIt1_Stop");
     frame.Run([&] {
-        for (auto& m : monitors_) Statement_(frame, [&] { m.Release(); });
+        for (auto& m : monitors_) Statement_(frame, [&] { StopMonitor(m); });
         if (vantrel::common::DebugEnabled)
             Statement_(frame, [] { vantrel::common::SendDebugSyslog("Debugging Stopped In SvcIt1_Stop"); });
         Statement_(frame, [&] { Unload(); });
     });
+}
+
+// Empties the monitor's variable. A monitor stops following its log, having taken what it
+// holds now, and goes on raising those entries (FinishEntries waits for them); if it
+// cannot stop, it is released at once.
+void MainForm::StopMonitor(Monitor& m) {
+    if (!m.object) return;
+    Monitor held = std::move(m);
+    Check(held.object->StopMonitoring(), "StopMonitoring");
+    stopping_.push_back(std::move(held));
 }
 
 void MainForm::Unload() {
@@ -305,29 +318,63 @@ void MainForm::ShowEventDescription(RecordView& record, const std::string& label
     frame.Run([&] { quenloc::ShowEventDescription(record, label, hooks); });
 }
 
+namespace {
+
+// Lets the thread's messages through until done() or the bound. The host control's
+// checkpoint moves meanwhile, since its timer's messages flow.
+bool WaitLettingMessagesThrough(const std::function<bool()>& done, unsigned bound_ms) {
+    const DWORD begin = ::GetTickCount();
+    return WaitBounded(
+        done, [begin] { return static_cast<unsigned>(::GetTickCount() - begin); },
+        [](unsigned most) {
+            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, most, QS_ALLINPUT);
+            DoEvents();
+        },
+        bound_ms);
+}
+
+}  // namespace
+
+// What is left at the end is said once: a debug line and a warning in the Application log.
+void MainForm::NameOnce(const std::string& text) {
+    trap::Frame frame("MainForm", "Sub NameOnce");
+    frame.Run([&] {
+        Statement_(frame, [&] { vantrel::common::DebugLog(text); });
+        Statement_(frame, [&] {
+            if (svcit_) LogWarning(text);
+        });
+    });
+}
+
+void MainForm::FinishEntries() {
+    trap::Frame frame("MainForm", "Sub FinishEntries");
+    frame.Run([&] {
+        std::vector<WaitingEntries> left;
+        auto look = [&] {
+            left.clear();
+            for (auto& m : stopping_) {
+                WaitingEntries w;
+                w.log = kLogs[m.log].log_name;
+                if (m.object && SUCCEEDED(m.object->Waiting(&w.count, &w.first, &w.last)) && w.count > 0)
+                    left.push_back(w);
+            }
+            return left.empty();
+        };
+        WaitLettingMessagesThrough(look, kEntriesWaitAtEndMs);
+        // Released before anything is named: no entry is raised after the count.
+        for (auto& m : stopping_) m.Release();
+        stopping_.clear();
+        const std::string text = UnnotifiedText(left);
+        if (!text.empty()) NameOnce(text);
+    });
+}
+
 void MainForm::FinishMail() {
     trap::Frame frame("MainForm", "Sub FinishMail");
     frame.Run([&] {
-        // The host control's checkpoint moves while this waits, since messages flow.
-        const DWORD begin = ::GetTickCount();
-        while (!mail_ledger_.empty()) {
-            const DWORD waited = ::GetTickCount() - begin;
-            if (waited >= kMailWaitAtEndMs) break;
-            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min<DWORD>(kMailWaitAtEndMs - waited, 250),
-                                        QS_ALLINPUT);
-            DoEvents();
-        }
+        WaitLettingMessagesThrough([&] { return mail_ledger_.empty(); }, kMailWaitAtEndMs);
         const std::string unsent = mail_ledger_.UnsentText();
-        if (unsent.empty()) return;
-        Statement_(frame, [&] { vantrel::common::DebugLog(unsent); });
-        Statement_(frame, [&] {
-            vantrel::Variant text, kind;
-            text->vt = VT_BSTR;
-            text->bstrVal = ::SysAllocString(Wide(unsent).c_str());
-            kind->vt = VT_I4;
-            kind->lVal = 1;  // a warning
-            if (svcit_) CallMethod(svcit_.Get(), kLogEvent, {*text.get(), *kind.get()});
-        });
+        if (!unsent.empty()) NameOnce(unsent);
     });
 }
 
@@ -348,7 +395,7 @@ void MainForm::StartIt() {
 void MainForm::StopIt() {
     trap::Frame frame("MainForm", "Sub StopIt");
     frame.Run([&] {
-        for (auto& m : monitors_) Statement_(frame, [&] { m.Release(); });
+        for (auto& m : monitors_) Statement_(frame, [&] { StopMonitor(m); });
     });
 }
 

@@ -17,8 +17,12 @@
 namespace quenloc {
 
 // The monitor interface: StartMonitoring is the first method after the dispatch methods.
+// At a stop the monitor takes what its log holds and lets go of the log; the entries it
+// took are still raised, and Waiting says how many are left.
 struct IMirrolanMonitor : IDispatch {
     virtual HRESULT STDMETHODCALLTYPE StartMonitoring(BSTR log_name) = 0;
+    virtual HRESULT STDMETHODCALLTYPE StopMonitoring() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Waiting(long* count, long* first, long* last) = 0;
 };
 
 class MainForm {
@@ -39,8 +43,10 @@ public:
     void VelmSendmail1_Error(const std::string& text);
     void NewLogEntry(size_t log, IDispatch* record);
 
-    // Once the form has unloaded and every handler has returned: lets the mail control
-    // finish the mail it holds, within a bound, and names what it could not send.
+    // Once the form has unloaded and every handler has returned: lets the monitors raise
+    // the entries they took before the stop, then the mail control finish the mail it
+    // holds, each within a bound, and names what is left.
+    void FinishEntries();
     void FinishMail();
 
     // Not called by the program: the monitors without settings reload or debug texts.
@@ -51,6 +57,7 @@ private:
     struct Monitor {
         ComPtr<IMirrolanMonitor> object;
         Connection events;
+        size_t log = 0;
         void Release() {
             events.Reset();
             object.Reset();
@@ -61,6 +68,8 @@ private:
     void LogWarning(const std::string& text);
     static bool CheckSMTPSetup(const std::string& to, const std::string& smtp_server, const std::string& from_email);
     void CreateMonitor(size_t log);
+    void StopMonitor(Monitor& m);
+    void NameOnce(const std::string& text);
     void ShowEventDescription(RecordView& record, const std::string& label);
     void Unload();
     void Form_Unload();
@@ -71,6 +80,8 @@ private:
     Connection svcit_events_;
     Connection mail_events_;
     std::array<Monitor, 6> monitors_;
+    // Monitors let go of at a stop: out of their variables, still raising what they took.
+    std::vector<Monitor> stopping_;
     MailLedger mail_ledger_;
 
     // List1 and the settings fields.

@@ -12,6 +12,7 @@
 
 #include "idl.h"
 #include "platform/winapi/com_server.h"
+#include "platform/winapi/message_window.h"
 #include "platform/winapi/connection_point.h"
 #include "platform/winapi/oleauto.h"
 #include "send_job.h"
@@ -139,8 +140,7 @@ class MailControl : public vantrel::com::Dual<_VelmSendmail>,
                     public IProvideClassInfo {
 public:
     MailControl() : point_(this), queue_(std::make_shared<Queue>()) {
-        window_ = ::CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                    vantrel::com::ModuleHandle(), nullptr);
+        window_ = vantrel::com::CreateMessageWindow(kWindowClass);
         if (window_) ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         queue_->window = window_;
     }
@@ -306,13 +306,7 @@ LRESULT CALLBACK NotifyProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 bool RegisterWindowClass() {
-    static const bool registered = [] {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = NotifyProc;
-        wc.hInstance = vantrel::com::ModuleHandle();
-        wc.lpszClassName = kWindowClass;
-        return ::RegisterClassW(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-    }();
+    static const bool registered = vantrel::com::RegisterMessageWindowClass(kWindowClass, NotifyProc);
     return registered;
 }
 

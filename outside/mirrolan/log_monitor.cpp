@@ -2,7 +2,6 @@
 
 #include <wrl/client.h>
 
-#include <map>
 #include <string>
 
 #include "core/entry_queue.h"
@@ -12,6 +11,8 @@
 #include "lorvex.h"
 #include "mirrolan_idl.h"
 #include "platform/winapi/com_server.h"
+#include "platform/winapi/handles.h"
+#include "platform/winapi/message_window.h"
 #include "platform/winapi/oleauto.h"
 
 namespace mirrolan {
@@ -28,13 +29,26 @@ constexpr long kCheckInterval = 500;
 // so only a client far behind on a much larger log ever meets the bound.
 constexpr size_t kQueueCapacity = 10000;
 
-class LogMonitor;
-
+// Each entry is raised from a message of its own to the monitor's window, so that the
+// client's thread handles whatever else was posted (a stop request, another log's entries)
+// between two entries rather than after the whole queue. Once the monitor has stopped
+// following its log, the rest go out on a timer instead: timers come after every posted
+// message, so a stopping client's own timers, its end and its waits still get their turn.
+constexpr UINT kRaiseMessage = WM_APP + 1;
+constexpr UINT_PTR kRaiseTimer = 2;
 // Lorvex's checking thread takes its first look at the log some time after the start, so
 // an entry written in between raises no change event of its own. One check of ours after
-// the first interval catches it. Thread timers, one map per thread.
-thread_local std::map<UINT_PTR, LogMonitor*> t_catch_up;
-void CALLBACK CatchUp(HWND, UINT, UINT_PTR id, DWORD);
+// the first interval catches it.
+constexpr UINT_PTR kCatchUpTimer = 1;
+constexpr wchar_t kWindowClass[] = L"MirrolanMonitorWindow";
+
+class LogMonitor;
+
+void DestroyWindowOf(HWND w) { ::DestroyWindow(w); }
+using Window = vantrel::UniqueHandle<vantrel::HandleTraits<HWND, DestroyWindowOf>>;
+
+LRESULT CALLBACK MonitorWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+
 
 // Receives OnEventLogChange from the followed EventLog. It holds the monitor weakly: the
 // monitor owns the EventLog, which owns this sink.
@@ -93,7 +107,11 @@ public:
             if (FAILED(hr = log->put_SourceName(name.get()))) return Fail(hr, nullptr);
             if (FAILED(hr = log->put_ChangeCheckInterval(kCheckInterval))) return Fail(hr, nullptr);
             LogWindow now;
-            if (FAILED(hr = Window(log.Get(), now))) return Fail(hr, nullptr);
+            if (FAILED(hr = ReadWindow(log.Get(), now))) return Fail(hr, nullptr);
+            if (!vantrel::com::RegisterMessageWindowClass(kWindowClass, MonitorWindowProc))
+                return Fail(HRESULT_FROM_WIN32(::GetLastError()), L"Cannot register the monitor's window class");
+            Window window(vantrel::com::CreateMessageWindow(kWindowClass));
+            if (!window) return Fail(HRESULT_FROM_WIN32(::GetLastError()), L"Cannot create the monitor's window");
 
             ComPtr<IConnectionPointContainer> container;
             ComPtr<IConnectionPoint> point;
@@ -121,9 +139,32 @@ public:
             sink_ = sink;
             cookie_ = cookie;
             position_ = ReadPosition(now);
-            timer_ = ::SetTimer(nullptr, 0, 2 * kCheckInterval, CatchUp);
-            if (timer_) t_catch_up[timer_] = this;
+            window_ = std::move(window);
+            ::SetWindowLongPtrW(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+            ::SetTimer(window_.get(), kCatchUpTimer, 2 * kCheckInterval, nullptr);
             return S_OK;
+        });
+    }
+
+    // The client is stopping: whatever the log holds now is taken, and nothing after it.
+    // The entries taken go on being raised as the client's thread lets messages through.
+    STDMETHODIMP StopMonitoring() override {
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            TakeNewEntries();
+            Unfollow();
+            ScheduleRaise();
+            return S_OK;
+        });
+    }
+
+    STDMETHODIMP Waiting(long* count, long* first, long* last) override {
+        return vantrel::com::Barrier([&]() -> HRESULT {
+            if (!count || !first || !last) return E_POINTER;
+            *count = static_cast<long>(queue_.size());
+            *first = *last = 0;
+            if (queue_.empty()) return S_OK;
+            HRESULT hr = queue_.front()->get_RecordNumber(first);
+            return SUCCEEDED(hr) ? queue_.back()->get_RecordNumber(last) : hr;
         });
     }
 
@@ -140,27 +181,40 @@ public:
     }
 
     // The log changed. New entries are taken out of the log at once, before any of them is
-    // raised: a slow client must not leave them in a log that may overwrite them. A change
-    // that arrives while a handler runs (it let events through) only takes; the loop that
-    // is already raising raises them in order.
+    // raised: a slow client must not leave them in a log that may overwrite them.
     void OnChange() {
         TakeNewEntries();
+        ScheduleRaise();
+    }
+
+    // Raises the oldest entry taken. A raise message that arrives while a handler runs (it
+    // let messages through) raises nothing: the raise under way asks for the next one when
+    // its handler has returned, so entries go out one at a time in record order.
+    void RaiseOne() {
+        if (raise_scheduled_ && !log_) ::KillTimer(window_.get(), kRaiseTimer);
+        raise_scheduled_ = false;
         if (raising_) return;
         ComPtr<LogMonitor> self(this);  // a handler may drop the client's last reference
-        raising_ = true;
-        struct Lower {
-            bool& flag;
-            ~Lower() { flag = false; }
-        } lower{raising_};
-        while (log_) {
-            auto record = queue_.Next();
-            if (!record) break;
+        auto record = queue_.Next();
+        if (!record) return;
+        {
+            raising_ = true;
+            struct Lower {
+                bool& flag;
+                ~Lower() { flag = false; }
+            } lower{raising_};
             VARIANT arg;
             arg.vt = VT_DISPATCH;
             arg.pdispVal = record->Get();
             point_.Fire(kNewLogEntry, {arg});
-            TakeNewEntries();  // whatever was written while the handler ran
         }
+        TakeNewEntries();  // whatever was written while the handler ran
+        ScheduleRaise();
+    }
+
+    void OnTimer() {
+        ::KillTimer(window_.get(), kCatchUpTimer);
+        OnChange();
     }
 
 protected:
@@ -170,7 +224,7 @@ protected:
     }
 
 private:
-    static HRESULT Window(IEventLog* log, LogWindow& out) {
+    static HRESULT ReadWindow(IEventLog* log, LogWindow& out) {
         long oldest = 0, count = 0;
         HRESULT hr = log->get_OldestRecordNumber(&oldest);
         if (SUCCEEDED(hr)) hr = log->get_RecordCount(&count);
@@ -183,7 +237,7 @@ private:
     void TakeNewEntries() {
         if (!log_) return;
         LogWindow now;
-        if (FAILED(Window(log_.Get(), now))) return;
+        if (FAILED(ReadWindow(log_.Get(), now))) return;
         while (auto number = position_.Take(now)) {
             if (queue_.full()) {
                 queue_.Drop();
@@ -197,12 +251,16 @@ private:
         if (uint64_t dropped = queue_.EndRound()) WarnDropped(log_name_, dropped, queue_.capacity());
     }
 
-    void Stop() {
-        if (timer_) {
-            ::KillTimer(nullptr, timer_);
-            t_catch_up.erase(timer_);
-            timer_ = 0;
-        }
+    void ScheduleRaise() {
+        if (raise_scheduled_ || queue_.empty() || !window_) return;
+        // A full message queue refuses the post; the next change or raise asks again.
+        raise_scheduled_ = log_ ? ::PostMessageW(window_.get(), kRaiseMessage, 0, 0) != FALSE
+                                : ::SetTimer(window_.get(), kRaiseTimer, USER_TIMER_MINIMUM, nullptr) != 0;
+    }
+
+    // Lets go of the log; the entries taken stay.
+    void Unfollow() {
+        if (window_) ::KillTimer(window_.get(), kCatchUpTimer);
         if (point_of_log_) point_of_log_->Unadvise(cookie_);
         if (sink_) {
             sink_->Detach();
@@ -211,6 +269,12 @@ private:
         }
         point_of_log_.Reset();
         log_.Reset();
+    }
+
+    void Stop() {
+        Unfollow();
+        window_.reset();
+        raise_scheduled_ = false;
         if (uint64_t dropped = queue_.Clear()) WarnDropped(log_name_, dropped, queue_.capacity());
     }
 
@@ -229,19 +293,21 @@ private:
     ReadPosition position_{LogWindow{}};
     EntryQueue<ComPtr<IEventLogRecord>> queue_{kQueueCapacity};
     bool raising_ = false;
-    UINT_PTR timer_ = 0;
-
-    friend void CALLBACK CatchUp(HWND, UINT, UINT_PTR, DWORD);
+    bool raise_scheduled_ = false;
+    Window window_;
 };
 
-void CALLBACK CatchUp(HWND, UINT, UINT_PTR id, DWORD) {
-    ::KillTimer(nullptr, id);
-    auto it = t_catch_up.find(id);
-    if (it == t_catch_up.end()) return;
-    LogMonitor* monitor = it->second;
-    t_catch_up.erase(it);
-    monitor->timer_ = 0;
-    vantrel::com::Barrier([&] { monitor->OnChange(); });
+LRESULT CALLBACK MonitorWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* monitor = reinterpret_cast<LogMonitor*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (monitor && (msg == kRaiseMessage || (msg == WM_TIMER && wp == kRaiseTimer))) {
+        vantrel::com::Barrier([&] { monitor->RaiseOne(); });
+        return 0;
+    }
+    if (monitor && msg == WM_TIMER && wp == kCatchUpTimer) {
+        vantrel::com::Barrier([&] { monitor->OnTimer(); });
+        return 0;
+    }
+    return ::DefWindowProcW(hwnd, msg, wp, lp);
 }
 
 STDMETHODIMP ChangeSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) {

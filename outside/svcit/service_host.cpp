@@ -9,6 +9,7 @@
 #include "event_point.h"
 #include "lorvex.h"
 #include "platform/winapi/com_server.h"
+#include "platform/winapi/message_window.h"
 #include "platform/winapi/handles.h"
 #include "platform/winapi/oleauto.h"
 #include "svcit.h"
@@ -205,8 +206,7 @@ public:
         started_ = true;
         Shared& s = State();
         if (s.window) return S_OK;  // one service per process
-        window_ = ::CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                    vantrel::com::ModuleHandle(), nullptr);
+        window_ = vantrel::com::CreateMessageWindow(kWindowClass);
         if (!window_) return HRESULT_FROM_WIN32(::GetLastError());
         ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         s.window = window_;
@@ -278,13 +278,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 bool RegisterWindowClass() {
-    static const bool registered = [] {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = WindowProc;
-        wc.hInstance = vantrel::com::ModuleHandle();
-        wc.lpszClassName = kWindowClass;
-        return ::RegisterClassW(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-    }();
+    static const bool registered = vantrel::com::RegisterMessageWindowClass(kWindowClass, WindowProc);
     return registered;
 }
 

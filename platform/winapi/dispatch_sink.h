@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 
 namespace vantrel::com {
 
@@ -49,6 +50,17 @@ public:
     Connection() = default;
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
+    // The connection moves with its owner; the source keeps calling the same sink.
+    Connection(Connection&& other) noexcept
+        : point_(std::move(other.point_)), cookie_(std::exchange(other.cookie_, 0)) {}
+    Connection& operator=(Connection&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            point_ = std::move(other.point_);
+            cookie_ = std::exchange(other.cookie_, 0);
+        }
+        return *this;
+    }
     ~Connection() { Reset(); }
     HRESULT Connect(IUnknown* source, REFIID events, IDispatch* sink);
     void Reset();

@@ -42,6 +42,10 @@ public:
         dropped_this_round_ = true;
     }
 
+    // The oldest and the newest waiting entry; the queue must not be empty.
+    const Entry& front() const { return entries_.front(); }
+    const Entry& back() const { return entries_.back(); }
+
     // The oldest waiting entry, removed from the queue.
     std::optional<Entry> Next() {
         if (entries_.empty()) return std::nullopt;

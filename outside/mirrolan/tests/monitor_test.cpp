@@ -15,6 +15,8 @@
 // implements it.
 struct IMirrolan : IDispatch {
     virtual HRESULT STDMETHODCALLTYPE StartMonitoring(BSTR log_name) = 0;
+    virtual HRESULT STDMETHODCALLTYPE StopMonitoring() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Waiting(long* count, long* first, long* last) = 0;
 };
 
 namespace {
@@ -114,9 +116,112 @@ TEST_F(Monitor, AHandlerThatLetsEventsThroughKeepsTheOrder) {
 TEST_F(Monitor, ABurstArrivesWhole) {
     ASSERT_EQ(Start(), S_OK);
     for (DWORD id = 1; id <= 300; ++id) ASSERT_TRUE(log_.Write(id));
-    Pump(2500);
+    // Each entry is raised from a message of its own: a loaded machine needs a while.
+    PumpUntil([&] { return sink_.ids.size() >= 300; }, 20000);
+    Pump(600);  // nothing more may come
     ASSERT_EQ(sink_.ids.size(), 300u);
     for (size_t i = 0; i < sink_.ids.size(); ++i) EXPECT_EQ(sink_.ids[i], static_cast<long>(i + 1));
+}
+
+// A window of the test's own thread, and how many entries had been raised when a message
+// posted to it was handled.
+class Bystander {
+public:
+    explicit Bystander(const Sink& sink) : sink_(sink) {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = Proc;
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"MirrolanTestBystander";
+        ::RegisterClassW(&wc);
+        window_ = ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+        ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~Bystander() { ::DestroyWindow(window_); }
+    void Post() { ::PostMessageW(window_, WM_APP, 0, 0); }
+    void Timer(UINT ms) { ::SetTimer(window_, 1, ms, nullptr); }
+    long raised_when_handled = -1;
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+        auto* self = reinterpret_cast<Bystander*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (self && (msg == WM_APP || msg == WM_TIMER)) {
+            if (msg == WM_TIMER) ::KillTimer(hwnd, wp);
+            if (self->raised_when_handled < 0) self->raised_when_handled = static_cast<long>(self->sink_.ids.size());
+            return 0;
+        }
+        return ::DefWindowProcW(hwnd, msg, wp, lp);
+    }
+    const Sink& sink_;
+    HWND window_ = nullptr;
+};
+
+// A message the client's thread gets while entries wait (the service's stop request) is
+// handled after the entry being raised, not after the whole queue.
+TEST_F(Monitor, AMessagePostedWhileEntriesWaitIsHandledBetweenTwoEntries) {
+    Bystander stop(sink_);
+    ASSERT_EQ(Start(), S_OK);
+    sink_.during = [&] {
+        if (sink_.ids.size() == 1) stop.Post();
+    };
+    for (DWORD id = 1; id <= 20; ++id) ASSERT_TRUE(log_.Write(id));
+    PumpUntil([&] { return sink_.ids.size() >= 20; });
+    Pump(600);
+    EXPECT_EQ(sink_.ids.size(), 20u);
+    EXPECT_GE(stop.raised_when_handled, 1);
+    EXPECT_LE(stop.raised_when_handled, 2);
+}
+
+// At a stop the monitor takes what the log holds, even what no check has seen yet, and
+// nothing written after; the entries it took are still raised in order, one at a time,
+// while the client's own timers keep their turn; once let go, it raises nothing more.
+TEST_F(Monitor, StopMonitoringRaisesWhatItTookAndNothingAfter) {
+    Bystander tick(sink_);
+    ASSERT_EQ(Start(), S_OK);
+    Pump(1200);  // the first check has passed
+    long count = -1, first = -1, last = -1;
+    ASSERT_EQ(monitor_->Waiting(&count, &first, &last), S_OK);
+    EXPECT_EQ(count, 0);
+    for (DWORD id = 60; id < 90; ++id) ASSERT_TRUE(log_.Write(id));
+    ASSERT_EQ(monitor_->StopMonitoring(), S_OK);
+    ASSERT_EQ(monitor_->Waiting(&count, &first, &last), S_OK);
+    EXPECT_EQ(count, 30);
+    EXPECT_EQ(last - first, 29);
+    ASSERT_TRUE(log_.Write(90));
+    sink_.during = [] { ::Sleep(20); };  // a client slower than the timer
+    tick.Timer(100);
+    PumpUntil([&] { return sink_.ids.size() >= 30; });
+    Pump(1200);
+    ASSERT_EQ(sink_.ids.size(), 30u);
+    for (size_t i = 0; i < sink_.ids.size(); ++i) EXPECT_EQ(sink_.ids[i], static_cast<long>(60 + i));
+    EXPECT_EQ(sink_.numbers.front(), first);
+    EXPECT_EQ(sink_.numbers.back(), last);
+    EXPECT_GE(tick.raised_when_handled, 0);
+    EXPECT_LT(tick.raised_when_handled, 30);
+    ASSERT_EQ(monitor_->Waiting(&count, &first, &last), S_OK);
+    EXPECT_EQ(count, 0);
+
+    // Let go while entries still wait: they go with it.
+    ComPtr<IMirrolan> second;
+    ASSERT_EQ(::CoCreateInstance(kClsid, nullptr, CLSCTX_INPROC_SERVER, kIid, reinterpret_cast<void**>(second.GetAddressOf())),
+              S_OK);
+    Sink other;
+    ComPtr<IConnectionPointContainer> container;
+    ComPtr<IConnectionPoint> point;
+    DWORD cookie = 0;
+    ASSERT_EQ(second.As(&container), S_OK);
+    ASSERT_EQ(container->FindConnectionPoint(kEvents, &point), S_OK);
+    ASSERT_EQ(point->Advise(&other, &cookie), S_OK);
+    ASSERT_EQ(second->StartMonitoring(vantrel::Bstr(log_.wide_name()).get()), S_OK);
+    for (DWORD id = 100; id < 105; ++id) ASSERT_TRUE(log_.Write(id));
+    ASSERT_EQ(second->StopMonitoring(), S_OK);
+    ASSERT_EQ(second->Waiting(&count, &first, &last), S_OK);
+    EXPECT_EQ(count, 5);
+    point->Unadvise(cookie);
+    point.Reset();
+    container.Reset();
+    second.Reset();
+    Pump(600);
+    EXPECT_TRUE(other.ids.empty());
 }
 
 // Writes entries first..last, each with its number as event id and the given strings,
