@@ -25,16 +25,16 @@ struct Schedule {
 };
 
 TEST(StopWait, EndsWhenTheWorkIsDoneAndNeverOutlastsItsBound) {
-    Schedule done_at_once{0, 0};
+    Schedule done_at_once{0, 0, {}};
     EXPECT_TRUE(done_at_once.Run(1000));
     EXPECT_TRUE(done_at_once.waits.empty());  // nothing waited for: no message loop at all
 
-    Schedule quick{0, 600};
+    Schedule quick{0, 600, {}};
     EXPECT_TRUE(quick.Run(20000));
     EXPECT_EQ(quick.now, 750u);  // asked again at least every 250 ms
     for (unsigned w : quick.waits) EXPECT_LE(w, 250u);
 
-    Schedule slow{0, 5000};
+    Schedule slow{0, 5000, {}};
     EXPECT_FALSE(slow.Run(1100));
     EXPECT_EQ(slow.now, 1100u);  // the last wait is cut to what is left of the bound
     EXPECT_EQ(slow.waits.back(), 100u);

@@ -312,7 +312,9 @@ TEST_F(Monitor, AFullQueueDropsWithOneWarningThatNamesTheNumber) {
     TestLog big("VtMirrolanBig", 0x200000);
     constexpr DWORD kQueued = 10000, kDropped = 50;
     sink_.during = [&] {
-        if (sink_.ids.size() == 1) ASSERT_TRUE(WriteMany(big, 2, 1 + kQueued + kDropped));
+        if (sink_.ids.size() == 1) {
+            ASSERT_TRUE(WriteMany(big, 2, 1 + kQueued + kDropped));
+        }
     };
     const long before = NewestApplicationRecord();
     ASSERT_EQ(Start(big), S_OK);
