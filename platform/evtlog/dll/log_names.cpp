@@ -1,5 +1,6 @@
 #include "platform/evtlog/dll/log_names.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/winapi/handles.h"
@@ -27,16 +28,29 @@ bool IsLogKey(HKEY parent, const std::wstring& name) {
            HasValue(key.get(), L"Retention") || HasValue(key.get(), L"Sources");
 }
 
+// Enumeration goes by index, so a subkey that another program adds or removes meanwhile
+// can make another one be skipped: a removal below it when reading upwards, an addition
+// below it when reading downwards. The names are read both ways and merged.
 std::vector<std::wstring> Subkeys(HKEY key) {
     std::vector<std::wstring> names;
     wchar_t buf[256];
-    for (DWORD i = 0;; ++i) {
+    auto read = [&](DWORD i) {
         DWORD n = 256;
         LONG r = RegEnumKeyExW(key, i, buf, &n, nullptr, nullptr, nullptr, nullptr);
-        if (r == ERROR_NO_MORE_ITEMS) break;
-        if (r == ERROR_SUCCESS) names.emplace_back(buf, n);
-        else if (r != ERROR_MORE_DATA) break;
+        if (r != ERROR_SUCCESS) return r;
+        std::wstring name(buf, n);
+        if (std::none_of(names.begin(), names.end(), [&](const std::wstring& s) { return SameText(s, name); }))
+            names.push_back(std::move(name));
+        return r;
+    };
+    for (DWORD i = 0;; ++i) {
+        LONG r = read(i);
+        if (r != ERROR_SUCCESS && r != ERROR_MORE_DATA) break;
     }
+    DWORD count = 0;
+    if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr) == ERROR_SUCCESS)
+        for (DWORD i = count; i-- > 0;) read(i);
     return names;
 }
 
@@ -114,21 +128,30 @@ std::wstring ResolveLog(const std::wstring& name) {
     RegKey root;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEventLogKey, 0, KEY_READ, root.put()) != ERROR_SUCCESS)
         return L"Application";
-    std::vector<std::wstring> logs;
-    for (const auto& sub : Subkeys(root.get()))
-        if (IsLogKey(root.get(), sub)) logs.push_back(sub);
-    for (const auto& log : logs)
-        if (SameText(log, name)) return log;
-    if (!name.empty() && name.find(L'\\') == std::wstring::npos) {
-        for (const auto& log : logs) {
-            RegKey source;
-            if (RegOpenKeyExW(root.get(), (log + L"\\" + name).c_str(), 0, KEY_QUERY_VALUE,
-                              source.put()) == ERROR_SUCCESS)
-                return log;
+    // A log named directly is known by opening its key, which no change to other keys can
+    // disturb; the list below only gives it the spelling it was created with.
+    const bool simple = !name.empty() && name.find(L'\\') == std::wstring::npos;
+    const bool is_log = simple && IsLogKey(root.get(), name);
+    // A log or source missed by a list read while other keys came and went is looked for
+    // again before its entries go to Application.
+    for (int look = 0; look < 3; ++look) {
+        std::vector<std::wstring> logs;
+        for (const auto& sub : Subkeys(root.get()))
+            if (IsLogKey(root.get(), sub)) logs.push_back(sub);
+        for (const auto& log : logs)
+            if (SameText(log, name)) return log;
+        if (is_log) continue;
+        if (simple) {
+            for (const auto& log : logs) {
+                RegKey source;
+                if (RegOpenKeyExW(root.get(), (log + L"\\" + name).c_str(), 0, KEY_QUERY_VALUE,
+                                  source.put()) == ERROR_SUCCESS)
+                    return log;
+            }
         }
+        if (!simple) break;
     }
-    for (const auto& log : logs)
-        if (SameText(log, L"Application")) return log;
+    if (is_log) return name;
     return L"Application";
 }
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 #include "damaged_copy.h"
 #include "dll_support.h"
@@ -130,6 +132,37 @@ TEST(Names, ALogCreatedWithOnlySourceSubkeysIsALogOfItsOwn) {
     }
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, key.c_str());
     DeleteFileA(file.c_str());
+}
+
+// Other programs add and remove logs and sources while a name is looked up; the entries of
+// a log or source that stays must still reach that log, never Application. (A key that
+// goes away during an enumeration by index makes the next one skipped.)
+TEST(Names, EntriesReachTheirLogWhileOtherLogsComeAndGo) {
+    TestLog target("VtZChurnTarget", 0x80000);
+    target.AddSource("VtZChurnSource");
+    std::atomic<bool> done{false};
+    std::thread churn([&] {
+        const char key[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\VtAChurn";
+        while (!done) {
+            HKEY k = nullptr;
+            if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) ==
+                ERROR_SUCCESS)
+                RegCloseKey(k);
+            RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
+        }
+    });
+    constexpr DWORD kWrites = 200;
+    DWORD written = 0;
+    for (DWORD i = 0; i < kWrites; ++i) {
+        EvHandle src(Api().RegisterEventSourceA(nullptr, i % 2 ? "VtZChurnTarget" : "VtZChurnSource"));
+        if (src && Report(src.get(), i)) ++written;
+    }
+    done = true;
+    churn.join();
+    EXPECT_EQ(written, kWrites);
+    EvHandle reader(Api().OpenEventLogA(nullptr, "VtZChurnTarget"));
+    ASSERT_TRUE(reader);
+    EXPECT_EQ(Count(reader.get()), kWrites);
 }
 
 TEST(Security, OpeningTheSecurityLogNeedsSeSecurityPrivilege) {
