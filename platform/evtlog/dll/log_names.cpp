@@ -128,10 +128,12 @@ std::wstring ResolveLog(const std::wstring& name) {
     RegKey root;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEventLogKey, 0, KEY_READ, root.put()) != ERROR_SUCCESS)
         return L"Application";
+    // No subkey has an empty name or a backslash in it: such a name is neither a log nor
+    // a source.
+    if (name.empty() || name.find(L'\\') != std::wstring::npos) return L"Application";
     // A log named directly is known by opening its key, which no change to other keys can
     // disturb; the list below only gives it the spelling it was created with.
-    const bool simple = !name.empty() && name.find(L'\\') == std::wstring::npos;
-    const bool is_log = simple && IsLogKey(root.get(), name);
+    const bool is_log = IsLogKey(root.get(), name);
     // A log or source missed by a list read while other keys came and went is looked for
     // again before its entries go to Application.
     for (int look = 0; look < 3; ++look) {
@@ -141,18 +143,14 @@ std::wstring ResolveLog(const std::wstring& name) {
         for (const auto& log : logs)
             if (SameText(log, name)) return log;
         if (is_log) continue;
-        if (simple) {
-            for (const auto& log : logs) {
-                RegKey source;
-                if (RegOpenKeyExW(root.get(), (log + L"\\" + name).c_str(), 0, KEY_QUERY_VALUE,
-                                  source.put()) == ERROR_SUCCESS)
-                    return log;
-            }
+        for (const auto& log : logs) {
+            RegKey source;
+            if (RegOpenKeyExW(root.get(), (log + L"\\" + name).c_str(), 0, KEY_QUERY_VALUE, source.put()) ==
+                ERROR_SUCCESS)
+                return log;
         }
-        if (!simple) break;
     }
-    if (is_log) return name;
-    return L"Application";
+    return is_log ? name : L"Application";
 }
 
 LogConfig ReadLogConfig(const std::wstring& log) {
