@@ -135,13 +135,16 @@ std::wstring ResolveLog(const std::wstring& name) {
     // disturb; the list below only gives it the spelling it was created with.
     const bool is_log = IsLogKey(root.get(), name);
     // A log or source missed by a list read while other keys came and went is looked for
-    // again before its entries go to Application.
-    for (int look = 0; look < 3; ++look) {
-        std::vector<std::wstring> logs;
-        for (const auto& sub : Subkeys(root.get()))
-            if (IsLogKey(root.get(), sub)) logs.push_back(sub);
-        for (const auto& log : logs)
-            if (SameText(log, name)) return log;
+    // again, among every log seen so far, before its entries go to Application.
+    std::vector<std::wstring> logs;
+    for (int look = 0; look < 5; ++look) {
+        for (const auto& sub : Subkeys(root.get())) {
+            if (std::any_of(logs.begin(), logs.end(), [&](const std::wstring& l) { return SameText(l, sub); }) ||
+                !IsLogKey(root.get(), sub))
+                continue;
+            if (SameText(sub, name)) return sub;
+            logs.push_back(sub);
+        }
         if (is_log) continue;
         for (const auto& log : logs) {
             RegKey source;
