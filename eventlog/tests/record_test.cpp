@@ -6,8 +6,10 @@
 
 #include <oleauto.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "event_log_record.h"
 #include "platform/winapi/adopt.h"
@@ -278,6 +280,32 @@ TEST_F(Description, FindsTheSourceUnderAnyLogAndInsertsStrings) {
     // An insertion string naming a parameter message that does not exist stays as it is.
     EXPECT_EQ(Describe(Event(1000, {"%%1024"}).Get()), L"Disk %%1024 is full");
     EXPECT_EQ(Describe(Event(1000, {"%%7"}).Get()), L"Disk seven  is full");
+}
+
+// Another program adding and removing a log below the source's own must not make the source
+// unknown: the walk through the logs is made again while they change under it.
+TEST_F(Description, FindsTheSourceWhileOtherLogsComeAndGo) {
+    const std::string dll = MESSAGES_DLL_PATH;
+    SetSource("VtZDescribed", "VtTestChurned", "EventMessageFile", REG_EXPAND_SZ, dll);
+    std::atomic<bool> done{false};
+    std::thread churn([&] {
+        const std::string key = std::string(kLogKey) + "\\VtAFormatChurn";
+        while (!done) {
+            HKEY k = nullptr;
+            if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
+                                  nullptr) == ERROR_SUCCESS)
+                ::RegCloseKey(k);
+            ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
+        }
+    });
+    int described = 0;
+    constexpr int kTimes = 300;
+    for (int i = 0; i < kTimes; ++i)
+        if (Describe(Event(1000, {"C:"}, 2, "", "VtTestChurned").Get()) == L"Disk C: is full") ++described;
+    done = true;
+    churn.join();
+    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string(kLogKey) + "\\VtZDescribed").c_str());
+    EXPECT_EQ(described, kTimes);
 }
 
 TEST_F(Description, FailsWithTheTextsOfEachCause) {

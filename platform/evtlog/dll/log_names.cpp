@@ -4,11 +4,15 @@
 #include <vector>
 
 #include "platform/winapi/handles.h"
+#include "platform/winapi/subkey_watch.h"
 
 namespace vantrel::evtlog {
 namespace {
 
 const wchar_t kEventLogKey[] = L"SYSTEM\\CurrentControlSet\\Services\\EventLog";
+// Looks at a list that other programs keep changing; each one that is disturbed may miss a
+// different log, so together they find it.
+constexpr int kMostLooks = 64;
 
 bool SameText(const std::wstring& a, const std::wstring& b) {
     return CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) == CSTR_EQUAL;
@@ -134,10 +138,13 @@ std::wstring ResolveLog(const std::wstring& name) {
     // A log named directly is known by opening its key, which no change to other keys can
     // disturb; the list below only gives it the spelling it was created with.
     const bool is_log = IsLogKey(root.get(), name);
-    // A log or source missed by a list read while other keys came and went is looked for
-    // again, among every log seen so far, before its entries go to Application.
+    // A list read while other programs add or remove logs can miss one. A look the watch did
+    // not fire for saw every log; until such a look, each look adds what it saw to the logs
+    // already known.
+    SubkeyWatch watch(root.get());
     std::vector<std::wstring> logs;
-    for (int look = 0; look < 5; ++look) {
+    for (int look = 0; look < kMostLooks; ++look) {
+        watch.Arm();
         for (const auto& sub : Subkeys(root.get())) {
             if (std::any_of(logs.begin(), logs.end(), [&](const std::wstring& l) { return SameText(l, sub); }) ||
                 !IsLogKey(root.get(), sub))
@@ -145,13 +152,16 @@ std::wstring ResolveLog(const std::wstring& name) {
             if (SameText(sub, name)) return sub;
             logs.push_back(sub);
         }
-        if (is_log) continue;
-        for (const auto& log : logs) {
-            RegKey source;
-            if (RegOpenKeyExW(root.get(), (log + L"\\" + name).c_str(), 0, KEY_QUERY_VALUE, source.put()) ==
-                ERROR_SUCCESS)
-                return log;
+        if (!is_log) {
+            for (const auto& log : logs) {
+                RegKey source;
+                if (RegOpenKeyExW(root.get(), (log + L"\\" + name).c_str(), 0, KEY_QUERY_VALUE, source.put()) ==
+                    ERROR_SUCCESS)
+                    return log;
+            }
         }
+        if (watch.Whole()) break;
+        Sleep(1);  // out of step with a program that changes the logs as fast as we look
     }
     return is_log ? name : L"Application";
 }
