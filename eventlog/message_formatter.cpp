@@ -17,8 +17,6 @@ namespace {
 constexpr char kEventLogKey[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog";
 // A parameter message may name others; a chain this deep is a loop, not a message.
 constexpr int kMaxParameterDepth = 16;
-// Walks of the logs for a source while other programs keep adding or removing logs.
-constexpr int kMostWalks = 16;
 
 class ParametersOf : public ParameterSource {
 public:
@@ -138,26 +136,21 @@ HRESULT MessageFormatter::ReadFileList(const std::string& remote, const std::str
     if (rc != ERROR_SUCCESS) return ReportWin32Error(clsid_, rc, "Error opening event log base key");
 
     // The first log, in registry order, that has a subkey for the source holds it. A log that
-    // another program adds or removes meanwhile can make the walk skip one, so a walk that
-    // found nothing is made again while the logs keep changing under it.
+    // another program adds or removes meanwhile can make the walk skip one.
     vantrel::RegKey source_key;
-    vantrel::SubkeyWatch watch(base.get());
-    for (int walk = 0; walk < kMostWalks && !source_key; ++walk) {
-        watch.Arm();
+    vantrel::LookWhileSubkeysChange(base.get(), [&] {
         for (DWORD index = 0;; ++index) {
             char log[261];
             DWORD length = sizeof log;
             rc = ::RegEnumKeyExA(base.get(), index, log, &length, nullptr, nullptr, nullptr, nullptr);
-            if (rc != ERROR_SUCCESS) break;
+            if (rc != ERROR_SUCCESS) return false;
             if (source.empty()) continue;  // the log's own key is no source
             const std::string path = std::string(log, length) + "\\" + source;
             if (path.size() > 263) continue;
             if (::RegOpenKeyExA(base.get(), path.c_str(), 0, KEY_QUERY_VALUE, source_key.put()) == ERROR_SUCCESS)
-                break;
+                return true;
         }
-        if (!watch.Changed()) break;
-        ::Sleep(1);  // out of step with a program that changes the logs as fast as we walk them
-    }
+    });
     if (!source_key) {
         if (rc == ERROR_NO_MORE_ITEMS || rc == ERROR_SUCCESS)
             return ReportWin32Error(clsid_, ERROR_NO_MORE_ITEMS, "The event source isn't configured in the registry");

@@ -10,9 +10,6 @@ namespace vantrel::evtlog {
 namespace {
 
 const wchar_t kEventLogKey[] = L"SYSTEM\\CurrentControlSet\\Services\\EventLog";
-// Looks at a list that other programs keep changing; each one that is disturbed may miss a
-// different log, so together they find it.
-constexpr int kMostLooks = 64;
 
 bool SameText(const std::wstring& a, const std::wstring& b) {
     return CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) == CSTR_EQUAL;
@@ -138,31 +135,33 @@ std::wstring ResolveLog(const std::wstring& name) {
     // A log named directly is known by opening its key, which no change to other keys can
     // disturb; the list below only gives it the spelling it was created with.
     const bool is_log = IsLogKey(root.get(), name);
-    // A list read while other programs add or remove logs can miss one. A look the watch did
-    // not fire for saw every log; until such a look, each look adds what it saw to the logs
-    // already known.
-    SubkeyWatch watch(root.get());
+    // A list read while other programs add or remove logs can miss one; each look adds what
+    // it saw to the logs already known.
     std::vector<std::wstring> logs;
-    for (int look = 0; look < kMostLooks; ++look) {
-        watch.Arm();
+    std::wstring found;
+    LookWhileSubkeysChange(root.get(), [&] {
         for (const auto& sub : Subkeys(root.get())) {
             if (std::any_of(logs.begin(), logs.end(), [&](const std::wstring& l) { return SameText(l, sub); }) ||
                 !IsLogKey(root.get(), sub))
                 continue;
-            if (SameText(sub, name)) return sub;
+            if (SameText(sub, name)) {
+                found = sub;
+                return true;
+            }
             logs.push_back(sub);
         }
-        if (!is_log) {
-            for (const auto& log : logs) {
-                RegKey source;
-                if (RegOpenKeyExW(root.get(), (log + L"\\" + name).c_str(), 0, KEY_QUERY_VALUE, source.put()) ==
-                    ERROR_SUCCESS)
-                    return log;
+        if (is_log) return false;
+        for (const auto& log : logs) {
+            RegKey source;
+            if (RegOpenKeyExW(root.get(), (log + L"\\" + name).c_str(), 0, KEY_QUERY_VALUE, source.put()) ==
+                ERROR_SUCCESS) {
+                found = log;
+                return true;
             }
         }
-        if (watch.Whole()) break;
-        Sleep(1);  // out of step with a program that changes the logs as fast as we look
-    }
+        return false;
+    });
+    if (!found.empty()) return found;
     return is_log ? name : L"Application";
 }
 
