@@ -1,12 +1,11 @@
-// Enables a privilege of the process token for as long as a reader needs it, and puts
-// back the state from before the first enabling.
+// Enables a privilege of the process token for as long as a reader needs it. The token
+// belongs to the whole process, so the enabling is counted process-wide: the first holder
+// enables the privilege and keeps the state from before, and the last holder to let go
+// puts that state back, whatever the order in which holders let go. A privilege that was
+// enabled before the first holder stays enabled.
 #pragma once
 
 #include <windows.h>
-
-#include <vector>
-
-#include "platform/winapi/handles.h"
 
 namespace lorvex {
 
@@ -15,16 +14,17 @@ public:
     PrivilegeHolder() = default;
     PrivilegeHolder(const PrivilegeHolder&) = delete;
     PrivilegeHolder& operator=(const PrivilegeHolder&) = delete;
-    ~PrivilegeHolder();
+    ~PrivilegeHolder() { Restore(); }
 
-    // Returns the Windows code of a failure, 0 on success.
+    // Returns the Windows code of a failure, 0 on success. Enabling again while this
+    // holder holds the privilege changes nothing.
     DWORD Enable(const char* privilege);
+    // Lets go of the privilege; nothing when this holder holds none.
     void Restore();
 
 private:
-    vantrel::Handle token_;
-    std::vector<BYTE> saved_;  // TOKEN_PRIVILEGES from before the first enabling; empty when none
-    bool restore_ = true;
+    LUID held_{};
+    bool holding_ = false;
 };
 
 }  // namespace lorvex

@@ -42,6 +42,19 @@ bool PrivilegeEnabled(const char* name) {
     return ::PrivilegeCheck(token.get(), &set, &held) && held;
 }
 
+// Enables or disables the privilege in the process token, as other code of the program may.
+bool SetPrivilege(const char* name, bool enabled) {
+    HANDLE raw = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &raw)) return false;
+    vantrel::Handle token(raw);
+    TOKEN_PRIVILEGES change{};
+    change.PrivilegeCount = 1;
+    change.Privileges[0].Attributes = enabled ? SE_PRIVILEGE_ENABLED : 0;
+    return ::LookupPrivilegeValueA(nullptr, name, &change.Privileges[0].Luid) &&
+           ::AdjustTokenPrivileges(token.get(), FALSE, &change, 0, nullptr, nullptr) &&
+           ::GetLastError() == ERROR_SUCCESS;
+}
+
 // The container lists its one point, and the point the one sink connected to it.
 void ExpectOnlyConnection(IConnectionPointContainer* container, IUnknown* sink, DWORD cookie) {
     ComPtr<IEnumConnectionPoints> points;
@@ -137,13 +150,52 @@ TEST(Lifetime, FollowingALogClosesEveryLogHandleItOpened) {
 }
 
 TEST(Lifetime, FollowingTheSecurityLogPutsThePrivilegeBack) {
+    // The reader and its checking thread's private reader both enable the privilege, and
+    // let go in either order; the state from before either of them comes back only when
+    // both have let go, also when the privilege was enabled before.
     ComApartment apartment;
-    const bool before = PrivilegeEnabled("SeSecurityPrivilege");
-    for (int cycle = 0; cycle < 2; ++cycle) {
-        FollowOnce(L"Security", nullptr);
-        EXPECT_EQ(PrivilegeEnabled("SeSecurityPrivilege"), before) << "after cycle " << cycle;
-        EXPECT_EQ(LorvexCanUnloadNow(), S_OK) << "after cycle " << cycle;
+    const char* const security = "SeSecurityPrivilege";
+    const bool initially = PrivilegeEnabled(security);
+    for (bool before : {false, true}) {
+        for (bool reader_first : {true, false}) {
+            SCOPED_TRACE(std::string(before ? "enabled" : "disabled") + " before, " +
+                         (reader_first ? "read, follow, release" : "follow, read, stop following, release"));
+            ASSERT_TRUE(SetPrivilege(security, before));
+            ASSERT_EQ(PrivilegeEnabled(security), before);
+            vantrel::evtapi::Recorder recorder;
+            auto opened = [&] {
+                size_t n = 0;
+                for (const auto& call : recorder.CallsOf("OpenEventLogA")) n += call.ok;
+                return n;
+            };
+            Sink sink;
+            ComPtr<IEventLog> log = LinkedReader();
+            ASSERT_TRUE(log);
+            ASSERT_EQ(log->put_SourceName(vantrel::Bstr(L"Security").get()), S_OK);
+            ComPtr<IConnectionPointContainer> container;
+            ComPtr<IConnectionPoint> point;
+            ASSERT_EQ(log.As(&container), S_OK);
+            ASSERT_EQ(container->FindConnectionPoint(DIID__IEventLogEvents, &point), S_OK);
+            long count = 0;
+            if (reader_first) ASSERT_EQ(log->get_RecordCount(&count), S_OK);
+            DWORD cookie = 0;
+            ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
+            // The checking thread has opened its own reader of the log.
+            EXPECT_TRUE(PumpUntil([&] { return opened() >= (reader_first ? 2u : 1u); }, 8000));
+            EXPECT_TRUE(PrivilegeEnabled(security));
+            if (!reader_first) {
+                ASSERT_EQ(log->get_RecordCount(&count), S_OK);
+                EXPECT_EQ(point->Unadvise(cookie), S_OK);
+                EXPECT_TRUE(PrivilegeEnabled(security)) << "while the reader still reads";
+                EXPECT_EQ(log->get_RecordCount(&count), S_OK);
+            }
+            point.Reset();
+            container.Reset();
+            log.Reset();
+            EXPECT_EQ(PrivilegeEnabled(security), before) << "after the release";
+        }
     }
+    SetPrivilege(security, initially);
 }
 
 }  // namespace
