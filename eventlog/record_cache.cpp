@@ -61,16 +61,24 @@ HRESULT RecordCache::Fill(DWORD n) {
         Reset();
         return ReportWin32Error(clsid_, error, "Error reading event log");
     }
-    // The last record ends exactly at the end of the bytes read; its length is repeated
-    // in its last four bytes.
-    const DWORD last_length = read >= 4 ? U32(buffer_.get() + read - 4) : 0;
-    if (read > capacity_ || read < kRawRecordHeaderSize || last_length < kRawRecordHeaderSize || last_length > read) {
+    // Keep the records whose framing checks out, from the start of the buffer: each one's
+    // length fits the bytes read and is repeated in its last four bytes. The first record
+    // that fails ends the buffer; when that is the first one, it is the record asked for.
+    DWORD kept = 0, last_start = 0;
+    while (read <= capacity_ && kept + kRawRecordHeaderSize <= read) {
+        const DWORD length = U32(buffer_.get() + kept);
+        if (length < kRawRecordHeaderSize || length > read - kept || U32(buffer_.get() + kept + length - 4) != length)
+            break;
+        last_start = kept;
+        kept += length;
+    }
+    if (kept == 0) {
         Reset();
         return ReportWin32Error(clsid_, ERROR_EVENTLOG_FILE_CORRUPT, "Error reading event log");
     }
-    bytes_read_ = read;
+    bytes_read_ = kept;
     first_ = U32(buffer_.get() + 8);
-    last_ = U32(buffer_.get() + read - last_length + 8);
+    last_ = U32(buffer_.get() + last_start + 8);
     return S_OK;
 }
 

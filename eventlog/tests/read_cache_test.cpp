@@ -2,6 +2,9 @@
 // functions, with their direction, offset and size, and how many there are.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <functional>
+
 #include "classes.h"
 #include "client_support.h"
 #include "platform/evtlog/evtapi_recorder.h"
@@ -28,6 +31,37 @@ std::vector<Read> ReadsOf(const Recorder& recorder) {
     for (const RecordedCall& c : recorder.CallsOf("ReadEventLogA")) reads.push_back({c.flags, c.offset, c.size});
     return reads;
 }
+
+// Every event-log function as it is, except ReadEventLogA, which `read` answers for as long
+// as this lives; `read` may pass the call on to the functions that were in use.
+class ReplacedRead {
+public:
+    using Read = std::function<BOOL(const vantrel::evtapi::Functions& next, HANDLE log, DWORD flags, DWORD offset,
+                                    BYTE* buffer, DWORD size, DWORD* read, DWORD* needed)>;
+    explicit ReplacedRead(Read read) : next_(vantrel::evtapi::Get()), functions_(next_), read_(std::move(read)) {
+        functions_.ReadEventLogA = &Answer;
+        active_ = this;
+        vantrel::evtapi::SetReplacement(&functions_);
+    }
+    ~ReplacedRead() {
+        vantrel::evtapi::SetReplacement(nullptr);
+        active_ = nullptr;
+    }
+    ReplacedRead(const ReplacedRead&) = delete;
+    ReplacedRead& operator=(const ReplacedRead&) = delete;
+
+private:
+    static BOOL WINAPI Answer(HANDLE log, DWORD flags, DWORD offset, void* buffer, DWORD size, DWORD* read,
+                              DWORD* needed) {
+        return active_->read_(active_->next_, log, flags, offset, static_cast<BYTE*>(buffer), size, read, needed);
+    }
+    static inline ReplacedRead* active_ = nullptr;
+    vantrel::evtapi::Functions next_;
+    vantrel::evtapi::Functions functions_;
+    Read read_;
+};
+
+DWORD U32At(const BYTE* p) { return DWORD(p[0]) | DWORD(p[1]) << 8 | DWORD(p[2]) << 16 | DWORD(p[3]) << 24; }
 
 class ReadCache : public ::testing::Test {
 protected:
@@ -137,6 +171,32 @@ TEST_F(ReadCache, AClearedAndRefilledLogIsReadAfreshNotFromTheOldBuffer) {
     EXPECT_TRUE(reads.back().ok);
     EXPECT_EQ((Read{reads.back().flags, reads.back().offset, reads.back().size}), (Read{kForwards, 3, 0x10000}));
     EXPECT_EQ(EventIdOf(1), 2001);
+}
+
+TEST_F(ReadCache, ADamagedLengthCopyFailsOnlyItsOwnRecord) {
+    // Record 9 of 9 ends with a wrong copy of its length wherever a read returns it: one
+    // that points past the bytes read, and two that point inside the buffer.
+    long cache_size = 0x10000;
+    for (DWORD wrong : {DWORD(0xFFFFFFF0), DWORD(60), record_size_ + 8}) {
+        SCOPED_TRACE("length copy " + std::to_string(wrong));
+        ReplacedRead damaged([&](const vantrel::evtapi::Functions& next, HANDLE log, DWORD flags, DWORD offset,
+                                 BYTE* buffer, DWORD size, DWORD* read, DWORD* needed) {
+            BOOL ok = next.ReadEventLogA(log, flags, offset, buffer, size, read, needed);
+            for (DWORD pos = 0; ok && pos + 12 <= *read;) {
+                const DWORD length = U32At(buffer + pos);
+                if (length < 12 || length > *read - pos) break;
+                if (U32At(buffer + pos + 8) == kRecords) std::memcpy(buffer + pos + length - 4, &wrong, 4);
+                pos += length;
+            }
+            return ok;
+        });
+        el_->put_CacheSize(++cache_size);  // a new, empty cache
+        for (long n = 1; n < long(kRecords); ++n) EXPECT_EQ(EventIdOf(n), 1000 + n) << n;
+        ComPtr<IEventLogRecord> r;
+        EXPECT_EQ(static_cast<uint32_t>(el_->ReadRecord(kRecords, &r)), 0x800705DCu);  // ERROR_EVENTLOG_FILE_CORRUPT
+        EXPECT_TRUE(StartsWith(ErrorText(), L"Error reading event log - "));
+        EXPECT_EQ(EventIdOf(kRecords - 1), 1000 + long(kRecords) - 1);
+    }
 }
 
 }  // namespace
