@@ -18,6 +18,8 @@ namespace {
 
 constexpr UINT kChangeMessage = WM_USER + 101;
 constexpr char kWindowClass[] = "LorvexNotificationWindow";
+// How often ReadRecord opens the log afresh after it changed between reads.
+constexpr int kReadsAcrossChanges = 5;
 
 std::wstring FromBstr(BSTR s) { return s ? std::wstring(s, ::SysStringLen(s)) : std::wstring(); }
 
@@ -168,17 +170,17 @@ STDMETHODIMP EventLog::ReadRecord(long RecordNumber, IEventLogRecord** ppRecord)
     return vantrel::com::Barrier([&]() -> HRESULT {
         if (!ppRecord) return ReportNullPointer(CLSID_EventLog);
         *ppRecord = nullptr;
-        for (;;) {
-            HRESULT hr = Open();
+        // The log was cleared since this handle opened it: open it afresh and read again. A
+        // log cleared again and again fails the read with that error rather than hang here.
+        HRESULT hr = S_OK;
+        for (int attempt = 0; attempt < kReadsAcrossChanges; ++attempt) {
+            hr = Open();
             if (FAILED(hr)) return hr;
             hr = reader_.ReadRecord(RecordNumber, ppRecord);
-            // The log was cleared since this handle opened it: open it afresh and read again.
-            if (FAILED(hr) && HRESULT_CODE(hr) == ERROR_EVENTLOG_FILE_CHANGED) {
-                Close();
-                continue;
-            }
-            return hr;
+            if (SUCCEEDED(hr) || HRESULT_CODE(hr) != ERROR_EVENTLOG_FILE_CHANGED) return hr;
+            Close();
         }
+        return hr;
     });
 }
 

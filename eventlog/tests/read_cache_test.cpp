@@ -199,4 +199,20 @@ TEST_F(ReadCache, ADamagedLengthCopyFailsOnlyItsOwnRecord) {
     }
 }
 
+TEST_F(ReadCache, ALogThatKeepsChangingFailsTheReadInsteadOfRetryingForEver) {
+    // Every read answers that the log changed since the handle opened it, as a log cleared
+    // again and again would, for the first thousand reads.
+    int reads = 0;
+    ReplacedRead changing([&](const vantrel::evtapi::Functions& next, HANDLE log, DWORD flags, DWORD offset,
+                              BYTE* buffer, DWORD size, DWORD* read, DWORD* needed) {
+        if (++reads > 1000) return next.ReadEventLogA(log, flags, offset, buffer, size, read, needed);
+        ::SetLastError(ERROR_EVENTLOG_FILE_CHANGED);
+        return FALSE;
+    });
+    ComPtr<IEventLogRecord> r;
+    EXPECT_EQ(static_cast<uint32_t>(el_->ReadRecord(1, &r)), 0x800705DFu);
+    EXPECT_TRUE(StartsWith(ErrorText(), L"Error reading event log - "));
+    EXPECT_LT(reads, 20);
+}
+
 }  // namespace
