@@ -59,6 +59,9 @@ TEST_F(Reader, ReadsRecordsForwardsBackwardsAndWithAnyCacheSize) {
 
 TEST_F(Reader, ClearedAndRefilledLogIsReadAfresh) {
     el_->put_CacheSize(0x10000);
+    // Reading upwards from 1 fills the buffer with 1..5; 3 and 5 come from it.
+    EXPECT_EQ(EventIdOf(1), 1001);
+    EXPECT_EQ(EventIdOf(3), 1003);
     EXPECT_EQ(EventIdOf(5), 1005);
     // Another writer clears the log and writes fewer records: the buffered numbers now lie
     // beyond the log, and this handle was opened before the clear (1503 on its next read).
@@ -66,6 +69,8 @@ TEST_F(Reader, ClearedAndRefilledLogIsReadAfresh) {
     for (DWORD i = 1; i <= 3; ++i) ASSERT_TRUE(log_.Write(2000 + i));
     EXPECT_EQ(EventIdOf(3), 2003);
     EXPECT_EQ(EventIdOf(1), 2001);
+    ComPtr<IEventLogRecord> gone;
+    EXPECT_TRUE(FAILED(el_->ReadRecord(5, &gone)));
     long count = 0;
     el_->get_RecordCount(&count);
     EXPECT_EQ(count, 3);
