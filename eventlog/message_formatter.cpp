@@ -103,10 +103,18 @@ HRESULT MessageFormatter::Format(const std::string& remote, const std::string& s
     ParametersOf params(*this, remote, source, depth);
     std::vector<std::string> expanded;
     hr = Allocating(clsid_, "Failed to allocate memory for updated insertion strings", [&] {
-        if (!strings.empty()) expanded = ExpandInsertionStrings(strings, params);
+        expanded = strings;
         return S_OK;
     });
     if (FAILED(hr)) return hr;
+    for (std::string& s : expanded) {
+        // An insertion string whose expanded copy cannot be had is used as it stands.
+        try {
+            if (vantrel::com::AllocationFailsForTest("expanded insertion string")) throw std::bad_alloc();
+            s = std::move(ExpandInsertionStrings({s}, params).front());
+        } catch (const std::bad_alloc&) {
+        }
+    }
     ExpandResult result;
     hr = Allocating(clsid_, "Failed to allocate memory for formatted message", [&] {
         result = ExpandMessage(raw, expanded, params);
@@ -162,11 +170,18 @@ HRESULT MessageFormatter::ReadFileList(const std::string& remote, const std::str
     if (rc != ERROR_SUCCESS) return ReportWin32Error(clsid_, rc, "Error querying event source registry value");
     if (type != REG_SZ && type != REG_EXPAND_SZ)
         return ReportError(clsid_, E_FAIL, "Unexpected event source registry value type");
-    std::string value(size + 1, '\0');
-    rc = ::RegQueryValueExA(source_key.get(), value_name, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size);
+    std::vector<char> buffer;
+    if (!vantrel::com::TryResize(buffer, size + size_t(1), "message file registry value"))
+        return ReportError(clsid_, E_OUTOFMEMORY, "Failed to allocate memory for message file names");
+    rc = ::RegQueryValueExA(source_key.get(), value_name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size);
     if (rc != ERROR_SUCCESS) return ReportWin32Error(clsid_, rc, "Error querying event source registry value");
-    value.resize(std::min<size_t>(size, value.size()));
-    value.resize(value.find('\0') == std::string::npos ? value.size() : value.find('\0'));
+    buffer.resize(std::min<size_t>(size, buffer.size()));
+    std::string value;
+    HRESULT hr = Allocating(clsid_, "Failed to allocate memory for message file names", [&] {
+        value.assign(buffer.data(), std::find(buffer.begin(), buffer.end(), '\0') - buffer.begin());
+        return S_OK;
+    });
+    if (FAILED(hr)) return hr;
 
     if (remote.empty()) {
         return Allocating(clsid_, "Failed to allocate memory for message file names", [&] {

@@ -3,11 +3,14 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <new>
 #include <string>
+#include <vector>
 
 #include "classes.h"
 #include "errors.h"
 #include "lorvex.h"
+#include "platform/winapi/com_barrier.h"
 #include "platform/winapi/com_server.h"
 #include "platform/winapi/handles.h"
 #include "platform/winapi/oleauto.h"
@@ -89,9 +92,10 @@ private:
         if (FAILED(hr)) return hr;
         DWORD type = 0, size = 0;
         LONG rc = ::RegQueryValueExA(key.get(), name, nullptr, &type, nullptr, &size);
-        std::string value;
+        std::vector<char> value;
         if (rc == ERROR_SUCCESS) {
-            value.resize(size);
+            if (!vantrel::com::TryResize(value, size, "Failed to allocate memory for event source registry value"))
+                return ReportError(kClass, E_OUTOFMEMORY, "Failed to allocate memory for event source registry value");
             rc = ::RegQueryValueExA(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size);
             value.resize(std::min<size_t>(size, value.size()));
             while (!value.empty() && value.back() == '\0') value.pop_back();
@@ -101,7 +105,11 @@ private:
         } else if (rc != ERROR_SUCCESS) {
             return ReportWin32Error(kClass, rc, "Error querying event source registry value");
         }
-        *out = vantrel::Bstr(vantrel::WideFromAnsi(value)).release();
+        try {
+            *out = vantrel::Bstr(vantrel::WideFromAnsi(value.data(), value.size())).release();
+        } catch (const std::bad_alloc&) {
+            *out = nullptr;
+        }
         return *out ? S_OK : ReportError(kClass, E_OUTOFMEMORY, "Failed to allocate memory for event source registry value");
     }
 

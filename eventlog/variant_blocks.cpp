@@ -75,12 +75,14 @@ HRESULT VariantToByteBlock(REFCLSID clsid, const VARIANT& arg, std::vector<BYTE>
     LONG lower = 0, upper = -1;
     hr = Bounds(clsid, value->parray, &lower, &upper);
     if (FAILED(hr)) return hr;
+    const size_t count = upper >= lower ? static_cast<size_t>(upper - lower) + 1 : 0;
+    if (!vantrel::com::TryResize(*bytes, count, "Failed to allocate memory for binary array"))
+        return ReportError(clsid, E_OUTOFMEMORY, "Failed to allocate memory for binary array");
     for (LONG i = lower; i <= upper; ++i) {
+        BYTE& b = (*bytes)[static_cast<size_t>(i - lower)];
         if (value->vt == (VT_ARRAY | VT_UI1)) {
-            BYTE b = 0;
             hr = ::SafeArrayGetElement(value->parray, &i, &b);
             if (FAILED(hr)) return ReportError(clsid, hr, "Error getting array element");
-            bytes->push_back(b);
             continue;
         }
         vantrel::Variant element;
@@ -88,7 +90,7 @@ HRESULT VariantToByteBlock(REFCLSID clsid, const VARIANT& arg, std::vector<BYTE>
         if (FAILED(hr)) return ReportError(clsid, hr, "Error getting array element");
         hr = ::VariantChangeType(element.get(), element.get(), 0, VT_UI1);
         if (FAILED(hr)) return ReportError(clsid, hr, "Error converting to a byte value");
-        bytes->push_back(element->bVal);
+        b = element->bVal;
     }
     return S_OK;
 }

@@ -32,7 +32,7 @@ TEST(Memory, TheUserIdReportsEachBufferItCannotAllocate) {
     EXPECT_EQ(source->put_UserId(1), S_OK);
 }
 
-TEST(Memory, AWriteWhoseStringsCannotBeHeldFailsWithTheText) {
+TEST(Memory, BlocksAndValuesThatCannotBeHeldFailWithTheirText) {
     ComApartment apartment;
     ComPtr<IEventSource> source;
     ASSERT_EQ(lorvex::CreateEventSource(IID_IEventSource, reinterpret_cast<void**>(source.GetAddressOf())), S_OK);
@@ -41,11 +41,34 @@ TEST(Memory, AWriteWhoseStringsCannotBeHeldFailsWithTheText) {
     strings->vt = VT_ARRAY | VT_VARIANT;
     strings->parray = ::SafeArrayCreateVector(VT_VARIANT, 0, 2);
     ASSERT_TRUE(strings->parray);
-    const char* text = "Failed to allocate memory for string array";
-    vantrel::com::FailAllocationForTest(text);
-    EXPECT_EQ(source->ReportInformation(1, *strings.get(), VARIANT{}), E_OUTOFMEMORY);
-    vantrel::com::FailAllocationForTest(nullptr);
-    EXPECT_EQ(ErrorText(), std::wstring(text, text + strlen(text)));
+    vantrel::Variant bytes;
+    bytes->vt = VT_ARRAY | VT_UI1;
+    bytes->parray = ::SafeArrayCreateVector(VT_UI1, 0, 3);
+    ASSERT_TRUE(bytes->parray);
+    auto fails_with = [](const char* text, auto call) {
+        vantrel::com::FailAllocationForTest(text);
+        EXPECT_EQ(call(), E_OUTOFMEMORY) << text;
+        vantrel::com::FailAllocationForTest(nullptr);
+        EXPECT_EQ(ErrorText(), std::wstring(text, text + strlen(text)));
+    };
+    fails_with("Failed to allocate memory for string array",
+               [&] { return source->ReportInformation(1, *strings.get(), VARIANT{}); });
+    fails_with("Failed to allocate memory for binary array",
+               [&] { return source->ReportInformation(1, VARIANT{}, *bytes.get()); });
+
+    // A registered source's value read back.
+    ComPtr<IEventSourceConfiguration> config;
+    ASSERT_EQ(lorvex::CreateEventSourceConfiguration(IID_IEventSourceConfiguration,
+                                                     reinterpret_cast<void**>(config.GetAddressOf())),
+              S_OK);
+    ASSERT_EQ(config->put_SourceName(vantrel::Bstr(L"VtMemoryTest").get()), S_OK);
+    ASSERT_EQ(config->put_EventMessageFile(vantrel::Bstr(L"vt_memory.dll").get()), S_OK);
+    vantrel::Bstr file;
+    fails_with("Failed to allocate memory for event source registry value",
+               [&] { return config->get_EventMessageFile(file.put()); });
+    EXPECT_EQ(config->get_EventMessageFile(file.put()), S_OK);
+    EXPECT_EQ(file.str(), L"vt_memory.dll");
+    EXPECT_EQ(config->put_EventMessageFile(nullptr), S_OK);  // the source's key goes with its last value
 }
 
 }  // namespace

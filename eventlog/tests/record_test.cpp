@@ -336,6 +336,17 @@ TEST_F(Description, RunningOutOfMemoryNamesWhatCouldNotBeAllocated) {
         vantrel::com::FailAllocationForTest(nullptr);
         EXPECT_EQ(LastErrorText(), std::wstring(text, text + strlen(text)));
     }
+    // The buffer for the registry value that lists the message files.
+    vantrel::com::FailAllocationForTest("message file registry value");
+    vantrel::Bstr description;
+    EXPECT_EQ(Event(1001, {"7"})->get_EventDescription(description.put()), E_OUTOFMEMORY);
+    vantrel::com::FailAllocationForTest(nullptr);
+    EXPECT_EQ(LastErrorText(), L"Failed to allocate memory for message file names");
+    // An insertion string that cannot be expanded is used as it stands.
+    vantrel::com::FailAllocationForTest("expanded insertion string");
+    const std::wstring unexpanded = Describe(Event(1000, {"%%7"}).Get());
+    vantrel::com::FailAllocationForTest(nullptr);
+    EXPECT_EQ(unexpanded, L"Disk %%7 is full");
     EXPECT_EQ(Describe(Event(1001, {"7"}).Get()), L"Parameter seven  and nine with seven");
 }
 
