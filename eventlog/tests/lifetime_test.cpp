@@ -177,7 +177,9 @@ TEST(Lifetime, FollowingTheSecurityLogPutsThePrivilegeBack) {
             ASSERT_EQ(log.As(&container), S_OK);
             ASSERT_EQ(container->FindConnectionPoint(DIID__IEventLogEvents, &point), S_OK);
             long count = 0;
-            if (reader_first) ASSERT_EQ(log->get_RecordCount(&count), S_OK);
+            if (reader_first) {
+                ASSERT_EQ(log->get_RecordCount(&count), S_OK);
+            }
             DWORD cookie = 0;
             ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
             // The checking thread has opened its own reader of the log.
