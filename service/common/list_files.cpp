@@ -33,14 +33,57 @@ std::string SystemMessage(DWORD code) {
     return s;
 }
 
+// Shared for deletion too: the manager's replace holds the new file with delete access
+// while it moves it into place, and a read in that moment must not fail.
 HANDLE OpenForRead(const std::string& path) {
-    return ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+    return ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 HANDLE OpenForOutput(const std::string& path) {
     return ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+[[noreturn]] void ThrowWriteError(DWORD code, const std::string& path) {
+    throw RunTimeError(RunTimeNumber(code), SystemMessage(code) + ": " + path);
+}
+
+// The new list's file beside the old one; removed again unless it took the old one's place.
+class PendingFile {
+public:
+    explicit PendingFile(const std::string& path) {
+        const size_t slash = path.find_last_of("\\/");
+        const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
+        char name[MAX_PATH] = {};
+        if (!::GetTempFileNameA(folder.c_str(), "vtl", 0, name)) ThrowWriteError(::GetLastError(), path);
+        name_ = name;
+    }
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+    ~PendingFile() {
+        if (!name_.empty()) ::DeleteFileA(name_.c_str());
+    }
+    const std::string& name() const { return name_; }
+    void Placed() { name_.clear(); }
+
+private:
+    std::string name_;
+};
+
+// Replaces in one step. A file that is open cannot be replaced, and the service opens the
+// recipient file for every event, briefly: the replace is tried again for up to about two
+// seconds before it counts as failed.
+void PutInPlace(const std::string& from, const std::string& to) {
+    constexpr int kAttempts = 100;
+    constexpr DWORD kPauseMs = 20;
+    for (int attempt = 1;; ++attempt) {
+        if (::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return;
+        const DWORD code = ::GetLastError();
+        if ((code != ERROR_SHARING_VIOLATION && code != ERROR_ACCESS_DENIED) || attempt == kAttempts)
+            ThrowWriteError(code, to);
+        ::Sleep(kPauseMs);
+    }
 }
 
 }  // namespace
@@ -119,10 +162,7 @@ TextFile OpenFileOutput(const std::string& path) {
     TextFile file;
     file.path_ = path;
     file.handle_.reset(OpenForOutput(path));
-    if (!file.handle_) {
-        DWORD code = ::GetLastError();
-        throw RunTimeError(RunTimeNumber(code), SystemMessage(code) + ": " + path);
-    }
+    if (!file.handle_) ThrowWriteError(::GetLastError(), path);
     return file;
 }
 
@@ -146,10 +186,22 @@ std::string GetAddressesFromFile(const std::string& path, std::string& user_name
     return result;
 }
 
+// The service reads the recipient file for every event: the new list is written whole
+// beside the old one and then takes its place in one step, so that a reader sees the old
+// list or the new one, never a part. A failure leaves the old file as it was.
 void WriteAddressesToFile(const std::vector<std::string>& items, const std::string& path) {
-    TextFile file = OpenFileOutput(path);
-    for (const auto& item : items) file.WriteLine(item);
-    CloseFile(file);
+    PendingFile pending(path);
+    {
+        TextFile file;
+        file.path_ = path;
+        file.handle_.reset(OpenForOutput(pending.name()));
+        if (!file.handle_) ThrowWriteError(::GetLastError(), path);
+        for (const auto& item : items) file.WriteLine(item);
+        if (!::FlushFileBuffers(file.handle_.get())) ThrowWriteError(::GetLastError(), path);
+        CloseFile(file);
+    }
+    PutInPlace(pending.name(), path);
+    pending.Placed();
 }
 
 }  // namespace vantrel::common

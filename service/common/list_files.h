@@ -29,6 +29,7 @@ private:
     friend TextFile OpenFileRead(const std::string& path);
     friend TextFile OpenFileOutput(const std::string& path);
     friend void CloseFile(TextFile& file);
+    friend void WriteAddressesToFile(const std::vector<std::string>& items, const std::string& path);
     void Load();
     void Fail() const;
 
@@ -55,7 +56,7 @@ void LoadAddressesFromFile(const std::function<void(const std::string&)>& add_it
 // line is met.
 std::string GetAddressesFromFile(const std::string& path, std::string& user_name);
 
-// Writes every item as one line and closes the file.
+// Writes every item as one line into a new file that then replaces the old one whole.
 void WriteAddressesToFile(const std::vector<std::string>& items, const std::string& path);
 
 }  // namespace vantrel::common

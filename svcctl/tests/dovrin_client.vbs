@@ -100,7 +100,7 @@ Check WaitState(c, 1), "ControlService 9 stops the service"
 
 ' --- status objects ---
 Dim st: Set st = c.QueryServiceStatus
-Check st.ServiceName = "" Or st.ServiceName = name, "status name"
+Check st.ServiceName = name, "status name: " & st.ServiceName
 Check st.ServiceType = 16, "status type " & st.ServiceType
 st.CurrentState = 9
 Check st.CurrentState = 1, "CurrentState put 9 reads 1"

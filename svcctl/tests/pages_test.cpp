@@ -8,6 +8,7 @@
 #include <olectl.h>
 #include <wrl/client.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -111,6 +112,32 @@ protected:
     std::string errors_;
 };
 
+// Runs an action after each message that a window of this thread has handled, while it
+// lives: the test's stand-in for what a container or its controls do on their own.
+class AfterEachMessage {
+public:
+    explicit AfterEachMessage(std::function<void(const CWPRETSTRUCT&)> action) {
+        Action() = std::move(action);
+        hook_ = ::SetWindowsHookExW(WH_CALLWNDPROCRET, Hook, nullptr, ::GetCurrentThreadId());
+        EXPECT_NE(hook_, nullptr);
+    }
+    ~AfterEachMessage() {
+        ::UnhookWindowsHookEx(hook_);
+        Action() = nullptr;
+    }
+
+private:
+    static std::function<void(const CWPRETSTRUCT&)>& Action() {
+        static std::function<void(const CWPRETSTRUCT&)> action;
+        return action;
+    }
+    static LRESULT CALLBACK Hook(int code, WPARAM wp, LPARAM lp) {
+        if (code == HC_ACTION && Action()) Action()(*reinterpret_cast<const CWPRETSTRUCT*>(lp));
+        return ::CallNextHookEx(nullptr, code, wp, lp);
+    }
+    HHOOK hook_ = nullptr;
+};
+
 const int kTenBoxes[] = {IDC_CHBS_CHANGE_CONFIG, IDC_CHBS_ENUMERATE_DEPENDENTS, IDC_CHBS_PAUSE_CONTINUE,
                          IDC_CHBS_QUERY_CONFIG, IDC_CHBS_QUERY_STATUS, IDC_CHBS_START, IDC_CHBS_STOP,
                          IDC_CHBS_USER_DEFINED_CONTROL, IDC_CHBS_DELETE, IDC_CHBS_INTERROGATE};
@@ -180,6 +207,14 @@ TEST_F(PageFrame, ServiceAccessReloadRunsTheAllAccessBoxOnlyWhenItChanges) {
     EXPECT_FALSE(Checked(IDC_CHBS_DELETE));
     page_->Apply();  // nothing touched, nothing written
     EXPECT_EQ(Control().Long(L"ServiceAccess"), 0x30);
+    // All access read while the box is already checked: the box is left alone, so the ten
+    // boxes keep what they show.
+    Control().PutLong(L"ServiceAccess", 983551);
+    choose(1);
+    EXPECT_TRUE(Checked(IDC_CHBS_ALL_ACCESS));
+    EXPECT_TRUE(Checked(IDC_CHBS_START));
+    EXPECT_TRUE(Checked(IDC_CHBS_STOP));
+    EXPECT_EQ(page_->IsPageDirty(), S_FALSE);
 
     Click(IDC_CHBS_ALL_ACCESS);  // cleared by the user: the ten boxes are free again
     for (int id : kTenBoxes) EXPECT_TRUE(::IsWindowEnabled(Item(id))) << id;
@@ -275,7 +310,16 @@ TEST_F(PageFrame, LogonAsPasswordShowsStarsInAContainerWithCurrentCommonControls
     ASSERT_NE(context, INVALID_HANDLE_VALUE);
     ULONG_PTR cookie = 0;
     ASSERT_TRUE(::ActivateActCtx(context, &cookie));
-    Open(dovrin::pages::CreateLogonAsPage);
+    {
+        // On Windows their edit control takes a dot as it is created (Wine's takes "*").
+        AfterEachMessage dots([](const CWPRETSTRUCT& m) {
+            wchar_t name[16] = {};
+            if (m.message == WM_CREATE && (::GetWindowLongW(m.hwnd, GWL_STYLE) & ES_PASSWORD) &&
+                ::GetClassNameW(m.hwnd, name, 16) && ::lstrcmpiW(name, L"Edit") == 0)
+                ::SendMessageW(m.hwnd, EM_SETPASSWORDCHAR, 0x25CF, 0);
+        });
+        Open(dovrin::pages::CreateLogonAsPage);
+    }
     ::DeactivateActCtx(0, cookie);
     ::ReleaseActCtx(context);
     EXPECT_EQ(::SendMessageW(Item(IDC_EDTPASSWORD), EM_GETPASSWORDCHAR, 0, 0), L'*');
@@ -305,10 +349,19 @@ TEST_F(PageFrame, DependenciesEditTheControlsListOfAnOpenService) {
     EXPECT_EQ(LateBound(list.Get()).Text(L"Text"), "VtDepA\r\n+VtGroup\r\n");
     EXPECT_EQ(errors_, "");
 
-    // Activated again, the page shows the list with nothing selected in it.
+    // Activated again, the page shows the list with nothing selected in it, even where the
+    // frame's dialog manager moves the focus into the memo as the page fills it, which
+    // selects the memo's whole text.
     page_->Deactivate();
-    RECT r{0, 0, 400, 400};
-    ASSERT_EQ(page_->Activate(frame_, &r, FALSE), S_OK);
+    {
+        AfterEachMessage focus([](const CWPRETSTRUCT& m) {
+            if (m.message == WM_SETTEXT && ::GetDlgCtrlID(m.hwnd) == IDC_MEMDEPENDENCIES &&
+                ::GetWindowTextLengthW(m.hwnd) > 0)
+                ::SendMessageW(::GetParent(m.hwnd), WM_NEXTDLGCTL, WPARAM(m.hwnd), TRUE);
+        });
+        RECT r{0, 0, 400, 400};
+        ASSERT_EQ(page_->Activate(frame_, &r, FALSE), S_OK);
+    }
     dialog_ = ::GetWindow(frame_, GW_CHILD);
     EXPECT_EQ(Text(IDC_MEMDEPENDENCIES), "VtDepA\r\n+VtGroup\r\n");
     DWORD start = 1, end = 1;

@@ -35,7 +35,9 @@ bool AppendAnsiRecord(const RecordView& v, const RecordTexts& t, const AnsiConve
     // The fixed part is the stored one; offsets and length are rewritten below.
     out.append(reinterpret_cast<const char*>(v.bytes), kRecordFixedSize);
     if (!AppendText(t.source, c, out) || !AppendText(t.computer, c, out)) return false;
-    // No padding before the SID: it follows the computer name as in the stored form.
+    // The SID on a 4-byte boundary after 1 to 4 zero bytes, as the NT 5 family's ANSI read
+    // hands records out; the stored form keeps it straight after the computer name.
+    out.append(4 - (out.size() - base) % 4, '\0');
     const size_t sidOffset = out.size() - base;
     if (v.sidLength) out.append(reinterpret_cast<const char*>(v.bytes + v.sidOffset), v.sidLength);
     const size_t stringOffset = out.size() - base;

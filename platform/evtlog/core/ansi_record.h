@@ -1,6 +1,7 @@
 // The ANSI form of a stored record, as ReadEventLogA hands it to its caller: the
-// EVENTLOGRECORD fixed part, texts in the ANSI code page, the SID straight after them,
-// every offset and the trailing length copy recomputed for the converted texts.
+// EVENTLOGRECORD fixed part, texts in the ANSI code page, the SID on the next 4-byte
+// boundary after them (1 to 4 zero bytes between), every offset and the trailing length
+// copy recomputed for the converted texts.
 #pragma once
 
 #include <cstddef>

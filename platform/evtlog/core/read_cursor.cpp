@@ -5,19 +5,23 @@
 
 namespace vantrel::evt {
 
+bool ValidReadFlags(uint32_t flags) {
+    const uint32_t mode = flags & (kSequentialRead | kSeekRead);
+    const uint32_t direction = flags & (kForwardsRead | kBackwardsRead);
+    return (mode == kSequentialRead || mode == kSeekRead) && (direction == kForwardsRead || direction == kBackwardsRead);
+}
+
 ReadResult RecordReader::Read(Storage& s, const Header& h, uint32_t fileSize,
                               const RecordIndex& index, Cursor& cursor, uint32_t flags,
                               uint32_t recordNumber, uint8_t* buffer, uint32_t size,
                               const AnsiConverter& converter) {
     ReadResult r;
-    const uint32_t mode = flags & (kSequentialRead | kSeekRead);
-    const uint32_t direction = flags & (kForwardsRead | kBackwardsRead);
-    if (!buffer || (mode != kSequentialRead && mode != kSeekRead) ||
-        (direction != kForwardsRead && direction != kBackwardsRead)) {
+    if (!buffer || !ValidReadFlags(flags)) {
         r.error = err::kInvalidParameter;
         return r;
     }
-    const bool forwards = direction == kForwardsRead;
+    const uint32_t mode = flags & (kSequentialRead | kSeekRead);
+    const bool forwards = (flags & kForwardsRead) != 0;
     const uint32_t count = index.Count();
     const uint32_t oldest = index.First();
     const uint32_t newest = oldest + count - 1;

@@ -17,6 +17,9 @@ inline constexpr uint32_t kSeekRead = 0x2;
 inline constexpr uint32_t kForwardsRead = 0x4;
 inline constexpr uint32_t kBackwardsRead = 0x8;
 
+// One of sequential and seek, and one of forwards and backwards.
+bool ValidReadFlags(uint32_t flags);
+
 // A handle's reading position: the record the next sequential read starts at.
 struct Cursor {
     bool positioned = false;

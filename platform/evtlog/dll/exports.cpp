@@ -254,11 +254,11 @@ BOOL WINAPI DeregisterEventSource(HANDLE handle) { return CloseEventLog(handle);
 
 BOOL WINAPI ReadEventLogA(HANDLE handle, DWORD flags, DWORD offset, LPVOID buffer, DWORD size,
                           DWORD* bytesRead, DWORD* needed) {
-    // The counts are written only on success and with ERROR_INSUFFICIENT_BUFFER.
-    if (!bytesRead || !needed) return Fail(ERROR_INVALID_PARAMETER);
+    // The counts are written only on success and with ERROR_INSUFFICIENT_BUFFER. As on the
+    // platform, the read's own arguments are checked before the handle.
+    if (!bytesRead || !needed || !evt::ValidReadFlags(flags) || !buffer) return Fail(ERROR_INVALID_PARAMETER);
     auto h = Find(handle);
     if (!h || h->kind == Kind::Source) return Fail(ERROR_INVALID_HANDLE);
-    if (!buffer) return Fail(ERROR_INVALID_PARAMETER);
     std::lock_guard<std::mutex> guard(h->lock);
     evt::AnsiConverter converter{ToAnsi, nullptr};
     evt::ReadResult result;

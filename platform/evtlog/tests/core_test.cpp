@@ -101,7 +101,8 @@ TEST_F(Ansi, LayoutIsRecomputedForTheConvertedTexts) {
     EXPECT_STREQ(a.c_str() + 56, "Srcab\xe9");
     EXPECT_STREQ(a.c_str() + 56 + 7, "HOST");
     uint32_t sidOffset = Get32(p + 44), stringOffset = Get32(p + 36), dataOffset = Get32(p + 52);
-    EXPECT_EQ(sidOffset, 68u);  // 56 + 7 + 5
+    EXPECT_EQ(sidOffset, 72u);  // 56 + 7 + 5 ends aligned: four zero bytes all the same
+    EXPECT_EQ(Get32(p + 68), 0u);
     EXPECT_EQ(Get32(p + 40), 12u);
     EXPECT_EQ(0, std::memcmp(p + sidOffset, e.sid.data(), 12));
     EXPECT_EQ(stringOffset, sidOffset + 12);
@@ -113,17 +114,18 @@ TEST_F(Ansi, LayoutIsRecomputedForTheConvertedTexts) {
     EXPECT_EQ(Get16(p + 26), 2);
 }
 
-// As the NT 5 family writes records: the SID straight after the computer name, even where
-// that is not on a 4-byte boundary, in the stored form and in the ANSI form.
-TEST_F(Ansi, SidFollowsTheComputerNameWithoutPadding) {
+// As the NT 5 family handles records: stored, the SID straight after the computer name,
+// even where that is not on a 4-byte boundary; read in ANSI form, on the next boundary.
+TEST_F(Ansi, StoredSidFollowsTheComputerNameAndTheAnsiSidIsAligned) {
     Event e = MakeEvent(u"ab", 0, 0, true);  // source "Srcab", computer "HOST"
     std::string a = Convert(e);
     EXPECT_EQ(Get32(stored.data() + 44), 56u + 2 * 6 + 2 * 5);
     EXPECT_EQ(0, std::memcmp(stored.data() + 78, e.sid.data(), 12));
     auto* p = reinterpret_cast<const uint8_t*>(a.data());
-    EXPECT_EQ(Get32(p + 44), 56u + 6 + 5);
-    EXPECT_EQ(0, std::memcmp(p + 67, e.sid.data(), 12));
-    EXPECT_EQ(Get32(p + 36), 67u + 12);
+    EXPECT_EQ(Get32(p + 44), 68u);  // 56 + 6 + 5 = 67, one zero byte
+    EXPECT_EQ(p[67], 0);
+    EXPECT_EQ(0, std::memcmp(p + 68, e.sid.data(), 12));
+    EXPECT_EQ(Get32(p + 36), 68u + 12);
 }
 
 TEST_F(Ansi, CharactersOutsideTheCodePageGoThroughTheConverter) {

@@ -271,29 +271,34 @@ TEST(Report, HandlesOfEitherKindWriteAndCount) {
     EXPECT_EQ(all[1].source, "VtKinds");
 }
 
-// Records as the NT 5 family writes them: the SID right after the computer name, on a
-// 4-byte boundary or not.
-TEST(Report, TheSidFollowsTheComputerNameUnpadded) {
+// Records as the NT 5 family handles them: stored with the SID right after the computer
+// name, read in ANSI form with the SID on the next 4-byte boundary, after 1 to 4 zero
+// bytes even where the computer name already ends on one.
+TEST(Report, TheAnsiSidIsAlignedAfterAtLeastOneZeroByte) {
     const std::string computer = ComputerName();
-    // A source name that leaves the end of the computer name off a 4-byte boundary.
-    std::string name = "VtSidPad";
-    while ((sizeof(EVENTLOGRECORD) + name.size() + 1 + computer.size() + 1) % 4 != 1) name += "x";
-    TestLog log(name, 0x10000);
-    EvHandle src(Api().RegisterEventSourceA(nullptr, name.c_str()));
     BYTE sid[SECURITY_MAX_SID_SIZE];
     DWORD sidSize = sizeof sid;
     ASSERT_TRUE(CreateWellKnownSid(WinLocalSystemSid, nullptr, sid, &sidSize));
-    ASSERT_TRUE(Report(src.get(), 5, {"s"}, {}, sid));
-    std::vector<BYTE> b(0x1000);
-    DWORD read = 0, needed = 0;
-    EvHandle h(Api().OpenEventLogA(nullptr, name.c_str()));
-    ASSERT_TRUE(Api().ReadEventLogA(h.get(), EVENTLOG_SEEK_READ | EVENTLOG_FORWARDS_READ, 1, b.data(),
-                                    DWORD(b.size()), &read, &needed));
-    auto* r = reinterpret_cast<const EVENTLOGRECORD*>(b.data());
-    EXPECT_EQ(r->UserSidOffset, sizeof(EVENTLOGRECORD) + name.size() + 1 + computer.size() + 1);
-    EXPECT_EQ(r->UserSidLength, sidSize);
-    EXPECT_EQ(r->StringOffset, r->UserSidOffset + sidSize);
-    ASSERT_EQ(Parse(b.data(), read).at(0).sid, std::vector<BYTE>(sid, sid + sidSize));
+    for (size_t end : {1, 0}) {
+        // A source name that leaves the end of the computer name 'end' bytes past a boundary.
+        std::string name = "VtSidPad";
+        while ((sizeof(EVENTLOGRECORD) + name.size() + 1 + computer.size() + 1) % 4 != end) name += "x";
+        const size_t names = sizeof(EVENTLOGRECORD) + name.size() + 1 + computer.size() + 1;
+        TestLog log(name, 0x10000);
+        EvHandle src(Api().RegisterEventSourceA(nullptr, name.c_str()));
+        ASSERT_TRUE(Report(src.get(), 5, {"s"}, {}, sid));
+        std::vector<BYTE> b(0x1000);
+        DWORD read = 0, needed = 0;
+        EvHandle h(Api().OpenEventLogA(nullptr, name.c_str()));
+        ASSERT_TRUE(Api().ReadEventLogA(h.get(), EVENTLOG_SEEK_READ | EVENTLOG_FORWARDS_READ, 1, b.data(),
+                                        DWORD(b.size()), &read, &needed));
+        auto* r = reinterpret_cast<const EVENTLOGRECORD*>(b.data());
+        EXPECT_EQ(r->UserSidOffset, names + 4 - end) << end;
+        EXPECT_EQ(std::vector<BYTE>(b.begin() + names, b.begin() + r->UserSidOffset), std::vector<BYTE>(4 - end, 0));
+        EXPECT_EQ(r->UserSidLength, sidSize);
+        EXPECT_EQ(r->StringOffset, r->UserSidOffset + sidSize);
+        ASSERT_EQ(Parse(b.data(), read).at(0).sid, std::vector<BYTE>(sid, sid + sidSize));
+    }
 }
 
 // The platform's order of argument checks: output pointers and names before handles and
@@ -324,16 +329,24 @@ TEST(Arguments, PointersAndNamesAreCheckedFirstAndFailuresLeaveTheCountsAlone) {
     EvHandle h(Api().OpenEventLogA(nullptr, "VtArgs"));
     std::vector<BYTE> b(0x1000);
     const DWORD forwards = EVENTLOG_SEQUENTIAL_READ | EVENTLOG_FORWARDS_READ;
+    // A read's own arguments (flags, buffer) come before the handle.
     struct Case {
         HANDLE handle;
         DWORD flags;
+        BYTE* buffer;
+        DWORD size;
         DWORD error;
     };
-    for (const Case& c : {Case{nullptr, forwards, ERROR_INVALID_HANDLE}, Case{h.get(), EVENTLOG_FORWARDS_READ,
-                          ERROR_INVALID_PARAMETER}}) {
+    const DWORD size = DWORD(b.size());
+    for (const Case& c : {Case{nullptr, forwards, b.data(), size, ERROR_INVALID_HANDLE},
+                          Case{h.get(), EVENTLOG_FORWARDS_READ, b.data(), size, ERROR_INVALID_PARAMETER},
+                          Case{nullptr, 0, nullptr, 0, ERROR_INVALID_PARAMETER},
+                          Case{nullptr, forwards, nullptr, 0, ERROR_INVALID_PARAMETER},
+                          Case{nullptr, forwards, nullptr, sizeof(EVENTLOGRECORD), ERROR_INVALID_PARAMETER},
+                          Case{src.get(), forwards | EVENTLOG_BACKWARDS_READ, b.data(), size, ERROR_INVALID_PARAMETER}}) {
         DWORD read = 0xDEADBEEF, needed = 0xDEADBEEF;
-        EXPECT_FALSE(Api().ReadEventLogA(c.handle, c.flags, 0, b.data(), DWORD(b.size()), &read, &needed));
-        EXPECT_EQ(GetLastError(), c.error);
+        EXPECT_FALSE(Api().ReadEventLogA(c.handle, c.flags, 0, c.buffer, c.size, &read, &needed));
+        EXPECT_EQ(GetLastError(), c.error) << c.handle << " " << c.flags << " " << c.size;
         EXPECT_EQ(read, 0xDEADBEEFu);
         EXPECT_EQ(needed, 0xDEADBEEFu);
     }

@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "core/run_time_error.h"
 #include "list_files.h"
@@ -142,6 +145,48 @@ TEST_F(Files, ListsWriteCrLfLinesAndLoadInFileOrder) {
     EXPECT_EQ(items.size(), 2u);
 }
 
+// The service reads the recipient file for every event while the manager may rewrite it:
+// a reader sees the old list or the new one, never a part of either.
+TEST_F(Files, AListRewrittenWhileItIsReadIsSeenWhole) {
+    const std::string to = dir_ + "\\To.txt";
+    std::vector<std::string> lists[2];
+    std::string expected[2];
+    for (int k = 0; k < 2; ++k) {
+        for (int i = 0; i < 150 + 100 * k; ++i) lists[k].push_back(std::to_string(k) + "-" + std::to_string(i) + "@example.com");
+        for (const auto& item : lists[k]) expected[k] += "," + item;
+        expected[k].erase(0, 1);
+    }
+    vc::WriteAddressesToFile(lists[0], to);
+    std::atomic<bool> done{false};
+    std::string write_error;
+    std::thread writer([&] {
+        try {
+            for (int i = 0; i < 100; ++i) vc::WriteAddressesToFile(lists[i % 2], to);
+        } catch (const vc::RunTimeError& e) {
+            write_error = e.what();
+        }
+        done = true;
+    });
+    int reads = 0, partial = 0;
+    std::string sample;
+    while (!done) {
+        std::string user, got;
+        try {
+            got = vc::GetAddressesFromFile(to, user);
+        } catch (const vc::RunTimeError& e) {
+            got = std::string("error: ") + e.what();
+        }
+        ++reads;
+        if (got != expected[0] && got != expected[1] && partial++ == 0) sample = got.substr(0, 120);
+    }
+    writer.join();
+    EXPECT_EQ(write_error, "");
+    EXPECT_EQ(partial, 0) << "of " << reads << " reads, e.g. \"" << sample << "\"";
+    EXPECT_GT(reads, 0);
+    std::string user;
+    EXPECT_EQ(vc::GetAddressesFromFile(to, user), expected[1]);
+}
+
 TEST_F(Files, FilesThatCannotBeOpenedFailOnFirstUse) {
     const std::string bad = dir_ + "\\no-such-folder\\To.txt";
     vc::TextFile file = vc::OpenFileRead(bad);
@@ -155,6 +200,32 @@ TEST_F(Files, FilesThatCannotBeOpenedFailOnFirstUse) {
     EXPECT_THROW(vc::WriteAddressesToFile({"x"}, bad), vc::RunTimeError);
     std::string user;
     EXPECT_THROW(vc::GetAddressesFromFile(bad, user), vc::RunTimeError);
+
+    // A list that another program holds cannot be replaced: the write fails, naming the
+    // file, and the old list stays whole with nothing left beside it.
+    const std::string list = dir_ + "\\list.txt";
+    Write(list, "Old\r\n");
+    {
+        vantrel::FileHandle holder(
+            ::CreateFileA(list.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(holder);
+        try {
+            vc::WriteAddressesToFile({"New"}, list);
+            FAIL() << "replaced a held file";
+        } catch (const vc::RunTimeError& e) {
+            EXPECT_NE(std::string(e.what()).find(list), std::string::npos) << e.what();
+        }
+    }
+    EXPECT_EQ(Read(list), "Old\r\n");
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA((dir_ + "\\*").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    std::vector<std::string> names;
+    do {
+        if (found.cFileName[0] != '.') names.push_back(found.cFileName);
+    } while (::FindNextFileA(search, &found));
+    ::FindClose(search);
+    EXPECT_EQ(names, std::vector<std::string>{"list.txt"});
 }
 
 TEST_F(Files, SenderReceivesTheTextAsExactlyOneArgument) {
