@@ -232,18 +232,25 @@ void MainForm::LoadSettings() {
     filter_.error = read("MonitorErrorEvents");
     filter_.mode = read("IncludeExclude");
     vantrel::common::LoadAddressesFromFile([this](const std::string& item) { list1_.push_back(item); }, vantrel::common::ProgramsFolder() + "\\EXCLUSIONS.TXT");
-    // Exclusions that cannot be evaluated exclude nothing; the administrator hears of them
-    // once here rather than never.
+    // Before the warnings, so that debug lines go out whatever becomes of them.
+    if (read("Debug") == "1") vantrel::common::DebugEnabled = true;
+    warnings_.WriteBestEffort(StartWarnings());
+}
+
+// The warnings of a start: list lines that cannot be evaluated (the administrator hears
+// of them once here rather than never), and mail settings that cannot send.
+std::vector<std::string> MainForm::StartWarnings() {
+    std::vector<std::string> warnings;
     if (filter_.mode == "E") {
-        const std::string warning = UnusableLinesWarning(UnusableListLines(list1_, PlatformTextRules()));
-        if (!warning.empty()) LogWarning(warning);
+        const std::string unusable = UnusableLinesWarning(UnusableListLines(list1_, PlatformTextRules()));
+        if (!unusable.empty()) warnings.push_back(unusable);
     }
     std::string user;
     std::string recipients = vantrel::common::GetAddressesFromFile(ToPath, user);
     if (!CheckSMTPSetup(recipients, smtp_server_, from_email_))
-        LogWarning("Your SMTP settings are not fully configured.  No email notifications will be sent until these "
-                   "settings are fully configured.");
-    if (read("Debug") == "1") vantrel::common::DebugEnabled = true;
+        warnings.push_back("Your SMTP settings are not fully configured.  No email notifications will be sent until "
+                           "these settings are fully configured.");
+    return warnings;
 }
 
 // A warning in the Application log through the host control.
