@@ -241,8 +241,9 @@ void MainForm::LoadSettings() {
 // of them once here rather than never), and mail settings that cannot send.
 std::vector<std::string> MainForm::StartWarnings() {
     std::vector<std::string> warnings;
-    if (filter_.mode == "E") {
-        const std::string unusable = UnusableLinesWarning(UnusableListLines(list1_, PlatformTextRules()));
+    if (filter_.mode == "E" || filter_.mode == "I") {
+        const std::string unusable =
+            UnusableLinesWarning(UnusableListLines(list1_, PlatformTextRules()), filter_.mode == "I");
         if (!unusable.empty()) warnings.push_back(unusable);
     }
     std::string user;
