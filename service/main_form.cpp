@@ -215,6 +215,8 @@ void MainForm::SvcIt1_Message(const std::string& text) {
 
 void MainForm::VelmSendmail1_Error(const std::string& text) {
     trap::IgnoreErrors([&] { vantrel::common::DebugLog("VelmSendMail1 Error: " + text); });
+    // Without debug lines this warning is all that says mail is failing.
+    warnings_.MailFailed(text);
 }
 
 void MainForm::LoadSettings() {

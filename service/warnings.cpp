@@ -1,5 +1,7 @@
 #include "warnings.h"
 
+#include <windows.h>
+
 #include "hollin.h"
 
 namespace quenloc {
@@ -34,6 +36,14 @@ void Warnings::WriteBestEffort(const std::vector<std::string>& texts) {
     trap::IgnoreErrors([&] {
         trap::WriteErrorLogLine(OneLine("Warnings that could not be written to the Application log (" +
                                         (why.empty() ? std::string("no reason given") : why) + "): " + unwritten));
+    });
+}
+
+void Warnings::MailFailed(const std::string& error) {
+    trap::IgnoreErrors([&] {
+        if (!mail_errors_.Allow(error, ::GetTickCount64())) return;
+        WriteBestEffort({"Mail could not be sent: " + error +
+                         " (The same error is written here again at most once an hour.)"});
     });
 }
 

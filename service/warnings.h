@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "core/repeat_limit.h"
+
 namespace quenloc {
 
 class Warnings {
@@ -18,9 +20,14 @@ public:
     // Writes each text; raises nothing.
     void WriteBestEffort(const std::vector<std::string>& texts);
 
+    // The mail control's error: the first time each distinct text comes in this run, then
+    // at most once an hour for that text. Raises nothing.
+    void MailFailed(const std::string& error);
+
 private:
     std::function<void(const std::string&)> write_;
     bool named_in_error_log_ = false;
+    RepeatLimit mail_errors_{kHourMs};
 };
 
 }  // namespace quenloc
