@@ -215,6 +215,8 @@ void MainForm::SvcIt1_Message(const std::string& text) {
 
 void MainForm::VelmSendmail1_Error(const std::string& text) {
     trap::IgnoreErrors([&] { vantrel::common::DebugLog("VelmSendMail1 Error: " + text); });
+    // Without debug lines this warning is all that says mail is failing.
+    warnings_.MailFailed(text);
 }
 
 void MainForm::LoadSettings() {
@@ -232,18 +234,26 @@ void MainForm::LoadSettings() {
     filter_.error = read("MonitorErrorEvents");
     filter_.mode = read("IncludeExclude");
     vantrel::common::LoadAddressesFromFile([this](const std::string& item) { list1_.push_back(item); }, vantrel::common::ProgramsFolder() + "\\EXCLUSIONS.TXT");
-    // Exclusions that cannot be evaluated exclude nothing; the administrator hears of them
-    // once here rather than never.
-    if (filter_.mode == "E") {
-        const std::string warning = UnusableLinesWarning(UnusableListLines(list1_, PlatformTextRules()));
-        if (!warning.empty()) LogWarning(warning);
+    // Before the warnings, so that debug lines go out whatever becomes of them.
+    if (read("Debug") == "1") vantrel::common::DebugEnabled = true;
+    warnings_.WriteBestEffort(StartWarnings());
+}
+
+// The warnings of a start: list lines that cannot be evaluated (the administrator hears
+// of them once here rather than never), and mail settings that cannot send.
+std::vector<std::string> MainForm::StartWarnings() {
+    std::vector<std::string> warnings;
+    if (filter_.mode == "E" || filter_.mode == "I") {
+        const std::string unusable =
+            UnusableLinesWarning(UnusableListLines(list1_, PlatformTextRules()), filter_.mode == "I");
+        if (!unusable.empty()) warnings.push_back(unusable);
     }
     std::string user;
     std::string recipients = vantrel::common::GetAddressesFromFile(ToPath, user);
     if (!CheckSMTPSetup(recipients, smtp_server_, from_email_))
-        LogWarning("Your SMTP settings are not fully configured.  No email notifications will be sent until these "
-                   "settings are fully configured.");
-    if (read("Debug") == "1") vantrel::common::DebugEnabled = true;
+        warnings.push_back("Your SMTP settings are not fully configured.  No email notifications will be sent until "
+                           "these settings are fully configured.");
+    return warnings;
 }
 
 // A warning in the Application log through the host control.

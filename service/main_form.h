@@ -13,6 +13,7 @@
 #include "core/entry_filter.h"
 #include "core/mail_ledger.h"
 #include "core/notification.h"
+#include "warnings.h"
 
 namespace quenloc {
 
@@ -66,6 +67,7 @@ private:
 
     void LoadSettings();
     void LogWarning(const std::string& text);
+    std::vector<std::string> StartWarnings();
     static bool CheckSMTPSetup(const std::string& to, const std::string& smtp_server, const std::string& from_email);
     void CreateMonitor(size_t log);
     void StopMonitor(Monitor& m);
@@ -83,6 +85,7 @@ private:
     // Monitors let go of at a stop: out of their variables, still raising what they took.
     std::vector<Monitor> stopping_;
     MailLedger mail_ledger_;
+    Warnings warnings_{[this](const std::string& text) { LogWarning(text); }};
 
     // List1 and the settings fields.
     std::vector<std::string> list1_;

@@ -1,6 +1,7 @@
 // The trap's entry points over its process-wide state.
 #include "hollin.h"
 #include "core/error_log.h"
+#include "core/text_table.h"
 #include "core/trace.h"
 #include "win_platform.h"
 
@@ -48,5 +49,14 @@ void WriteCircularLog(const std::string& line) {
 }
 
 void WriteErrorLog() { WriteErrorLog(Globals(), Platform()); }
+
+void WriteErrorLogLine(const std::string& text) {
+    try {
+        const StampTime now = Platform().Now();
+        AppendLogLine(Globals(), StampDate(now) + " " + StampClock(now) + " - " + text);
+    } catch (...) {
+        // A line that cannot be written is left out.
+    }
+}
 
 }  // namespace trap

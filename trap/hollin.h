@@ -53,6 +53,10 @@ std::string SystemInfoReport();
 // Appends the error report to the log file of the settings.
 void WriteErrorLog();
 
+// Appends one line, stamped with the time, to the error log when the settings write one:
+// what the program has to say there without an error to trap. Never reports a failure.
+void WriteErrorLogLine(const std::string& text);
+
 // Mails the error report to the "Address" setting through the Simple MAPI client.
 void MailErrorReport();
 

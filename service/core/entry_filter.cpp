@@ -164,10 +164,12 @@ std::string Shown(const std::string& text) {
 
 }  // namespace
 
-std::string UnusableLinesWarning(const std::vector<UnusableLine>& lines) {
+std::string UnusableLinesWarning(const std::vector<UnusableLine>& lines, bool include_mode) {
     constexpr size_t kNamedLines = 10;
     if (lines.empty()) return {};
-    std::string text = "Exclusion list lines whose event number cannot be evaluated exclude nothing: ";
+    std::string text = include_mode ? "Include list lines whose event number cannot be evaluated raise an error for "
+                                      "every entry that reaches them, and such entries are not notified: "
+                                    : "Exclusion list lines whose event number cannot be evaluated exclude nothing: ";
     for (size_t n = 0; n < lines.size() && n < kNamedLines; ++n) {
         if (n) text += "; ";
         text += "line " + std::to_string(lines[n].line) + " \"" + Shown(lines[n].text) + "\" (" + lines[n].error + ")";

@@ -54,7 +54,8 @@ struct FilterHooks {
 void FilterEntry(const LogHandler& handler, const FilterSettings& settings, const std::vector<std::string>& list,
                  RecordView& record, const FilterHooks& hooks);
 
-// A list line whose event number cannot be evaluated. In exclude mode it excludes nothing.
+// A list line whose event number cannot be evaluated. In exclude mode it excludes nothing;
+// in include mode it fails for every entry that reaches it, whatever its source.
 struct UnusableLine {
     size_t line;             // from 1, in list order
     std::string text;
@@ -62,8 +63,9 @@ struct UnusableLine {
 };
 std::vector<UnusableLine> UnusableListLines(const std::vector<std::string>& list, const TextRules& text);
 
-// The warning that names those lines once per start; empty when there are none. Control
-// characters are shown ("<TAB>", "?"), long lines and long lists are cut short.
-std::string UnusableLinesWarning(const std::vector<UnusableLine>& lines);
+// The warning that names those lines once per start, saying what they do in the list's
+// mode; empty when there are none. Control characters are shown ("<TAB>", "?"), long lines
+// and long lists are cut short.
+std::string UnusableLinesWarning(const std::vector<UnusableLine>& lines, bool include_mode);
 
 }  // namespace quenloc

@@ -3,8 +3,9 @@
 # number is no number, a source in another letter case beyond ASCII, a NUL byte, a
 # 40,000-digit number and 100 KB of random bytes. Such lines never silence the service:
 # a line that cannot be evaluated excludes nothing and is named once per start in the
-# Application log; every other line still excludes. Run inside with_smtpd.sh and
-# with_rsyslog.sh:
+# Application log; every other line still excludes. In include mode such a line fails for
+# every entry that reaches it (trapped into the error log) and is named once per start
+# too. Run inside with_smtpd.sh and with_rsyslog.sh:
 #   bad_lists.sh ROOT BUILD_DIR
 set -euo pipefail
 . "$(dirname "$0")/e2e_lib.sh" "$@"
@@ -92,5 +93,23 @@ grep -aq 'line 1 "VtNul<TAB>3?" (Type mismatch); line 2 "VtHuge<TAB>9999' <<<"$l
 grep -aq '(Overflow)' <<<"$last" || fail "the warning does not say the 40,000-digit number overflows"
 [ "$(state)" = RUNNING ] || fail "the service stopped"
 [ ! -s "$dest/error.log" ] || fail "errors were trapped"
+stop
+
+echo "--- include mode: a number that is no number"
+set_value IncludeExclude I
+included() { $W "$build/bin/read_events.exe" Application Quenloc | tr -d '\r' | grep -a '^[0-9]* | 2 | Include list lines' || true; }
+before=$(included | wc -l)
+printf 'VtIncA\t5\r\nVtIncB\tabc\r\nVtIncC\r\n' > "$dest/EXCLUSIONS.TXT"
+start
+# The entry that matches before the bad line is notified; one that reaches it fails there.
+report System VtIncA error 5 included-a5
+report System VtIncC error 1 reaches-the-bad-line
+expect "VtIncA/included-a5" "VtIncC/reaches-the-bad-line"
+included | tail -1
+[ "$(included | wc -l)" -eq $((before + 1)) ] || fail "expected one include warning for the start, got: $(included)"
+included | tail -1 | grep -q 'line 2 "VtIncB<TAB>abc" (Type mismatch)\.$' || fail "the warning does not name line 2"
+for _ in $(seq 100); do grep -q 'Type mismatch' "$dest/error.log" 2>/dev/null && break; sleep 0.2; done
+grep -q 'Type mismatch' "$dest/error.log" || fail "the type mismatch was not trapped into the error log"
+[ "$(state)" = RUNNING ] || fail "the service stopped"
 stop
 echo "quenloc_bad_lists: all checks passed"

@@ -203,16 +203,16 @@ TEST(ExcludeList, UnusableLinesAreNamedOnceWithTheirError) {
     ASSERT_EQ(bad.size(), 2u);
     EXPECT_EQ(bad[0].line, 2u);
     EXPECT_EQ(bad[1].line, 5u);
-    EXPECT_EQ(UnusableLinesWarning(bad),
+    EXPECT_EQ(UnusableLinesWarning(bad, false),
               "Exclusion list lines whose event number cannot be evaluated exclude nothing: "
               "line 2 \"OtherSource<TAB>abc\" (Type mismatch); line 5 \"E<TAB>9e999<TAB>x\" (Overflow).");
-    EXPECT_EQ(UnusableLinesWarning({}), "");
+    EXPECT_EQ(UnusableLinesWarning({}, false), "");
 
     // Control characters never reach the log's text; long lines and long lists are cut.
     std::vector<std::string> noise(25, std::string("S\0\x01\t", 4) + std::string(100, '7') + "x");
     bad = UnusableListLines(noise, kRules);
     ASSERT_EQ(bad.size(), 25u);
-    const std::string warning = UnusableLinesWarning(bad);
+    const std::string warning = UnusableLinesWarning(bad, false);
     EXPECT_NE(warning.find("line 1 \"S?" "?<TAB>" + std::string(56, '7') + "...\" (Type mismatch); line 2 "),
               std::string::npos)
         << warning;

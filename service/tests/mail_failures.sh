@@ -4,8 +4,9 @@
 # still get the mail), a server that drips its reply a byte at a time (each mail is
 # given up at the session limit, and the next one follows), and a server without
 # STARTTLS while a user name is set (nothing is sent, the password least of all). Every
-# failure shows as a "VelmSendMail1 Error" debug line. Run inside with_smtpd.sh and
-# with_rsyslog.sh:
+# failure shows as a "VelmSendMail1 Error" debug line, and also, with or without debug
+# lines, as a warning in the Application log: once for each distinct error text in an
+# hour. Run inside with_smtpd.sh and with_rsyslog.sh:
 #   mail_failures.sh ROOT BUILD_DIR
 set -euo pipefail
 . "$(dirname "$0")/e2e_lib.sh" "$@"
@@ -37,6 +38,8 @@ restart_with() {  # SMTPServer
   sleep 1.5  # the monitor's first check
 }
 mail_errors() { grep -c 'VelmSendMail1 Error: ' "$VANTREL_SYSLOG_OUT" 2>/dev/null || true; }
+# The warnings in the Application log for one error text (the log keeps those of earlier runs).
+warned() { $W "$build/bin/read_events.exe" Application Quenloc | tr -d '\r' | grep -acF " | 2 | Mail could not be sent: $1 (" || true; }
 
 echo "--- a refused recipient and one with a blank"
 printf 'nobody@example.org\r\nops@example.org\r\nbad address@example.org\r\n' > "$dest/To.txt"
@@ -49,6 +52,8 @@ expected='VelmSendMail1 Error: The message was sent to the other recipients, not
 grep -qF "$expected" "$VANTREL_SYSLOG_OUT" || fail "debug line: $(grep 'VelmSendMail1' "$VANTREL_SYSLOG_OUT")"
 
 echo "--- a server that answers a byte every half second"
+session_limit='No reply from the server after connecting: the session took longer than its limit of 4 seconds'
+warned_before=$(warned "$session_limit")
 $W reg add "$limits" /v ReplyTimeoutSeconds /t REG_DWORD /d 2 /f >/dev/null
 $W reg add "$limits" /v SessionTimeoutSeconds /t REG_DWORD /d 4 /f >/dev/null
 printf 'ops@example.org\r\n' > "$dest/To.txt"
@@ -64,22 +69,30 @@ second=$(($(date +%s) - start))
 echo "given up after ${first} s and ${second} s"
 [ "$first" -le 12 ] || fail "the first mail waited ${first} s"
 [ "$second" -le 18 ] || fail "the second mail waited ${second} s"
-n=$(grep -cF 'VelmSendMail1 Error: No reply from the server after connecting: the session took longer than its limit of 4 seconds<END>' "$VANTREL_SYSLOG_OUT")
+n=$(grep -cF "VelmSendMail1 Error: $session_limit<END>" "$VANTREL_SYSLOG_OUT")
 [ "$n" -eq 2 ] || fail "expected 2 session-limit debug lines, got $n"
+# The same error twice: one warning.
+n=$(warned "$session_limit")
+[ "$n" -eq $((warned_before + 1)) ] || fail "expected one session-limit warning more, got $((n - warned_before))"
 $W reg delete "$limits" /f >/dev/null
 
-echo "--- a user name set, and a server without STARTTLS"
+echo "--- a user name set, and a server without STARTTLS; no debug lines"
+no_tls='A user name is set, but the server offers no secure connection (STARTTLS), and the password is never sent in plain text'
+set_value Debug 0
 set_value UserName alerts
 set_value Password 'cipher text'
 restart_with "127.0.0.1:$VANTREL_SMTP_AUTH_PORT"
 before=$(mail_errors)
+warned_before=$(warned "$no_tls")
 report System VtMailNoTls error 24 'credentials stay home'
-wait_for mail_errors $((before + 1)) 20 || fail "no debug line for the server without STARTTLS"
-grep -qF 'VelmSendMail1 Error: A user name is set, but the server offers no secure connection (STARTTLS), and the password is never sent in plain text<END>' \
-  "$VANTREL_SYSLOG_OUT" || fail "debug line: $(grep 'VelmSendMail1' "$VANTREL_SYSLOG_OUT" | tail -1)"
-[ ! -e "$VANTREL_SMTP_DIR/auth.auth" ] || fail "the server saw AUTH: $(cat "$VANTREL_SMTP_DIR/auth.auth")"
-! ls "$VANTREL_SMTP_DIR"/auth-*.eml >/dev/null 2>&1 || fail "the server without STARTTLS got a mail"
-
+report System VtMailNoTls error 25 'credentials stay home again'
+no_tls_warnings() { echo $(($(warned "$no_tls") - warned_before)); }
+wait_for no_tls_warnings 1 20 || fail "no warning in the Application log for the server without STARTTLS"
+# The stop waits for the outcome of the mail still queued.
 $W sc stop Quenloc >/dev/null
 wait_state STOPPED 30 || fail "the service did not stop at the end"
+[ "$(no_tls_warnings)" -eq 1 ] || fail "expected one warning for the same error twice, got $(no_tls_warnings)"
+[ "$(mail_errors)" -eq "$before" ] || fail "debug lines although Debug is off: $(grep 'VelmSendMail1' "$VANTREL_SYSLOG_OUT" | tail -1)"
+[ ! -e "$VANTREL_SMTP_DIR/auth.auth" ] || fail "the server saw AUTH: $(cat "$VANTREL_SMTP_DIR/auth.auth")"
+! ls "$VANTREL_SMTP_DIR"/auth-*.eml >/dev/null 2>&1 || fail "the server without STARTTLS got a mail"
 echo "quenloc_mail_failures: all checks passed"

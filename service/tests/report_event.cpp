@@ -3,6 +3,9 @@
 // TYPE is error, warning, information, audit-success or audit-failure. Exit 0 when the log
 // took the entry. The Security log takes no entry from any program: for it this stands in
 // for the system's auditing and appends the entry to the shared log itself.
+// report_event --until-full LOG SOURCE: writes warnings until the log refuses one, as a log
+// set never to overwrite does once it is full. Exit 0 when it refused with
+// ERROR_LOG_FILE_FULL.
 #include <windows.h>
 
 #include <cstdio>
@@ -44,9 +47,43 @@ int AppendAudit(const char* source, WORD type, DWORD id, const std::vector<const
     return r ? 1 : 0;
 }
 
+// The source must belong to the log the entries are meant for.
+void RegisterSource(const char* log, const char* source) {
+    const std::string key = std::string("SYSTEM\\CurrentControlSet\\Services\\EventLog\\") + log + "\\" + source;
+    HKEY k = nullptr;
+    if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr) ==
+        ERROR_SUCCESS)
+        ::RegCloseKey(k);
+}
+
+int FillLog(const char* log, const char* source) {
+    RegisterSource(log, source);
+    const auto& api = vantrel::evtapi::Get();
+    HANDLE handle = api.RegisterEventSourceA(nullptr, source);
+    if (!handle) {
+        std::fprintf(stderr, "RegisterEventSource failed: %lu\n", ::GetLastError());
+        return 1;
+    }
+    const char* text = "filling the log";
+    unsigned long written = 0;
+    DWORD error = 0;
+    // A bound far beyond any log size a test sets: a log that never fills is a failure.
+    while (written < 1000000) {
+        if (!api.ReportEventA(handle, EVENTLOG_WARNING_TYPE, 0, 1, nullptr, 1, 0, &text, nullptr)) {
+            error = ::GetLastError();
+            break;
+        }
+        ++written;
+    }
+    api.DeregisterEventSource(handle);
+    std::printf("%lu entries written, then error %lu\n", written, error);
+    return error == ERROR_LOG_FILE_FULL ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--until-full") return FillLog(argv[2], argv[3]);
     if (argc < 5) {
         std::fprintf(stderr, "usage: report_event LOG SOURCE TYPE ID [STRING...]\n");
         return 2;
@@ -57,12 +94,7 @@ int main(int argc, char** argv) {
               : type == "audit-success"   ? EVENTLOG_AUDIT_SUCCESS
               : type == "audit-failure"   ? EVENTLOG_AUDIT_FAILURE
                                           : EVENTLOG_ERROR_TYPE;
-    // The source must belong to the log the entry is meant for.
-    const std::string key = std::string("SYSTEM\\CurrentControlSet\\Services\\EventLog\\") + argv[1] + "\\" + argv[2];
-    HKEY k = nullptr;
-    if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr) ==
-        ERROR_SUCCESS)
-        ::RegCloseKey(k);
+    RegisterSource(argv[1], argv[2]);
     std::vector<const char*> strings(argv + 5, argv + argc);
     if (::lstrcmpiA(argv[1], "Security") == 0)
         return AppendAudit(argv[2], kind, static_cast<DWORD>(std::strtoul(argv[4], nullptr, 0)), strings);

@@ -1,0 +1,50 @@
+#include "warnings.h"
+
+#include <windows.h>
+
+#include "hollin.h"
+
+namespace quenloc {
+
+namespace {
+
+// One line in the error log: line breaks and other control characters become blanks, and
+// a system message's closing line break goes.
+std::string OneLine(std::string text) {
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
+}  // namespace
+
+void Warnings::WriteBestEffort(const std::vector<std::string>& texts) {
+    std::string why, unwritten;
+    for (const std::string& text : texts) {
+        try {
+            write_(text);
+        } catch (...) {
+            trap::IgnoreErrors([&] {
+                if (why.empty()) why = OneLine(trap::CurrentRunTimeError().description);
+                unwritten += (unwritten.empty() ? "" : " | ") + text;
+            });
+        }
+    }
+    if (unwritten.empty() || named_in_error_log_) return;
+    named_in_error_log_ = true;
+    trap::IgnoreErrors([&] {
+        trap::WriteErrorLogLine(OneLine("Warnings that could not be written to the Application log (" +
+                                        (why.empty() ? std::string("no reason given") : why) + "): " + unwritten));
+    });
+}
+
+void Warnings::MailFailed(const std::string& error) {
+    trap::IgnoreErrors([&] {
+        if (!mail_errors_.Allow(error, ::GetTickCount64())) return;
+        WriteBestEffort({"Mail could not be sent: " + error +
+                         " (The same error is written here again at most once an hour.)"});
+    });
+}
+
+}  // namespace quenloc
