@@ -1,5 +1,7 @@
 // syslogsend.exe "<PRI>text": sends one syslog message to the server that the settings
-// name, over UDP or TCP, and exits with a status that says what failed.
+// name, over UDP or TCP, and exits with a status that says what failed. A program of the
+// windows subsystem (no console host to start); run from a console, it says there what
+// failed.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
@@ -9,6 +11,7 @@
 
 #include "core/syslog_message.h"
 #include "core/syslog_text.h"
+#include "platform/winapi/handles.h"
 #include "settings_store.h"
 
 namespace {
@@ -42,6 +45,16 @@ struct AddressList {
     addrinfo* head = nullptr;
     ~AddressList() { if (head) ::freeaddrinfo(head); }
 };
+
+void Say(const std::string& text) {
+    // Wine gives a program of the windows subsystem its parent's console already.
+    if (!::AttachConsole(ATTACH_PARENT_PROCESS) && ::GetLastError() != ERROR_ACCESS_DENIED) return;
+    vantrel::FileHandle out(::CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+    const std::string line = "syslogsend: " + text + "\r\n";
+    DWORD written = 0;
+    if (out) ::WriteFile(out.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
 
 std::string Setting(const char* name) {
     std::string value;
@@ -121,9 +134,7 @@ int Send(const Destination& d, const std::string& message) {
     return kConnectFailed;
 }
 
-}  // namespace
-
-int main() {
+ExitStatus Run() {
     // The callers pass ANSI text; split the command line ourselves so that no byte of it
     // goes through another code page.
     auto args = vantrel::common::SplitCommandLine(::GetCommandLineA());
@@ -139,5 +150,14 @@ int main() {
     SYSTEMTIME now;
     ::GetLocalTime(&now);
     LocalTime t{now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
-    return Send(*destination, ComposeMessage(argument->priority, t, HostName(), argument->text));
+    return static_cast<ExitStatus>(
+        Send(*destination, ComposeMessage(argument->priority, t, HostName(), argument->text)));
+}
+
+}  // namespace
+
+int main() {
+    const ExitStatus status = Run();
+    if (status != kSent) Say(StatusText(status));
+    return status;
 }

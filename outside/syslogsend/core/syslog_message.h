@@ -19,6 +19,9 @@ enum ExitStatus {
     kNetworkDown = 7,      // the socket library could not start
 };
 
+// What the status says, for a person who ran the sender by hand.
+const char* StatusText(ExitStatus status);
+
 struct SyslogArgument {
     int priority;  // 0 to 191
     std::string text;
