@@ -14,6 +14,7 @@ const char* StatusText(ExitStatus status) {
     case kConnectFailed: return "the syslog server does not accept a connection";
     case kSendFailed: return "the message could not be sent whole";
     case kNetworkDown: return "the network cannot be used";
+    case kSpooled: return "not delivered yet: the message waits in the spool until the server answers";
     }
     return "failed";
 }

@@ -17,6 +17,7 @@ enum ExitStatus {
     kConnectFailed = 5,    // TCP: refused, unreachable or timed out
     kSendFailed = 6,       // the message could not be sent whole
     kNetworkDown = 7,      // the socket library could not start
+    kSpooled = 8,          // TCP: not delivered yet; in the spool, which a sender delivers
 };
 
 // What the status says, for a person who ran the sender by hand.
