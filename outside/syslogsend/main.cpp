@@ -1,47 +1,50 @@
 // syslogsend.exe "<PRI>text": sends one syslog message to the server that the settings
-// name, over UDP or TCP, and exits with a status that says what failed.
-#include <winsock2.h>
-#include <ws2tcpip.h>
+// name, over UDP or TCP, and exits with a status that says what failed. Over TCP a message
+// that cannot be delivered waits in the spool beside the program, behind what waits there
+// already, and one sender at a time stays behind to deliver the spool in order. A program
+// of the windows subsystem (no console host to start); run from a console, it says there
+// what failed.
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "core/spool.h"
 #include "core/syslog_message.h"
 #include "core/syslog_text.h"
 #include "settings_store.h"
+#include "spool_file.h"
+#include "syslog_sender.h"
+#include "transport.h"
 
 namespace {
 
 using namespace syslogsend;
 
-// An absent server must never keep the sender waiting long.
-constexpr int kConnectTimeoutMs = 5000;
-constexpr int kSendTimeoutMs = 5000;
+constexpr DWORD kFirstRetryMs = 1000;
+constexpr DWORD kLongestRetryMs = 60000;
+// The sender that stays behind gives up after this long without a delivery; the spool
+// then waits for the next sender.
+constexpr ULONGLONG kRetryWindowMs = 60ull * 60 * 1000;
+// Messages per connection while the spool is delivered.
+constexpr size_t kBatch = 100;
+// user.warning: the notice of dropped messages.
+constexpr int kNoticePriority = 1 * 8 + 4;
 
-class Socket {
-public:
-    explicit Socket(SOCKET s) : s_(s) {}
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-    ~Socket() { if (s_ != INVALID_SOCKET) ::closesocket(s_); }
-    SOCKET get() const { return s_; }
-    explicit operator bool() const { return s_ != INVALID_SOCKET; }
+bool said = false;
 
-private:
-    SOCKET s_;
-};
-
-struct WinsockSession {
-    bool ok;
-    WinsockSession() { WSADATA d; ok = ::WSAStartup(MAKEWORD(2, 2), &d) == 0; }
-    ~WinsockSession() { if (ok) ::WSACleanup(); }
-};
-
-struct AddressList {
-    addrinfo* head = nullptr;
-    ~AddressList() { if (head) ::freeaddrinfo(head); }
-};
+void Say(const std::string& text) {
+    said = true;
+    // Wine gives a program of the windows subsystem its parent's console already.
+    static bool attached = ::AttachConsole(ATTACH_PARENT_PROCESS) || ::GetLastError() == ERROR_ACCESS_DENIED;
+    if (!attached) return;
+    vantrel::FileHandle out(::CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+    const std::string line = "syslogsend: " + text + "\r\n";
+    DWORD written = 0;
+    if (out) ::WriteFile(out.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
 
 std::string Setting(const char* name) {
     std::string value;
@@ -49,95 +52,111 @@ std::string Setting(const char* name) {
     return value;
 }
 
-std::string HostName() {
+std::optional<Destination> ReadDestination(ExitStatus& status) {
+    return ParseDestination(Setting("SyslogConsoleName"), Setting("SyslogConsolePort"), Setting("SyslogProtocol"),
+                            status);
+}
+
+std::string Compose(int priority, const std::string& text) {
     char name[MAX_COMPUTERNAME_LENGTH + 1];
     DWORD size = sizeof(name);
-    return ::GetComputerNameA(name, &size) ? std::string(name, size) : std::string();
+    const std::string host = ::GetComputerNameA(name, &size) ? std::string(name, size) : std::string();
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    return ComposeMessage(priority, LocalTime{now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond}, host,
+                          text);
 }
 
-bool ConnectWithTimeout(SOCKET s, const addrinfo* a) {
-    u_long nonblocking = 1;
-    ::ioctlsocket(s, FIONBIO, &nonblocking);
-    if (::connect(s, a->ai_addr, static_cast<int>(a->ai_addrlen)) != 0 && ::WSAGetLastError() != WSAEWOULDBLOCK)
-        return false;
-    fd_set writable, failed;
-    FD_ZERO(&writable);
-    FD_ZERO(&failed);
-    FD_SET(s, &writable);
-    FD_SET(s, &failed);
-    timeval tv{kConnectTimeoutMs / 1000, (kConnectTimeoutMs % 1000) * 1000};
-    if (::select(0, nullptr, &writable, &failed, &tv) != 1 || !FD_ISSET(s, &writable)) return false;
-    int error = 0;
-    int len = sizeof(error);
-    ::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &len);
-    if (error) return false;
-    nonblocking = 0;
-    ::ioctlsocket(s, FIONBIO, &nonblocking);
-    return true;
-}
-
-bool SendAll(SOCKET s, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        int n = ::send(s, data.data() + done, static_cast<int>(data.size() - done), 0);
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
+// The one sender that holds the retry lock delivers the spool, oldest first, the notice of
+// dropped messages ahead, with growing pauses while the receiver stays away. It reads the
+// destination again for every try, so that a corrected setting takes effect.
+ExitStatus DeliverSpool(SpoolFile& spool, DWORD delay) {
+    ULONGLONG last_delivery = ::GetTickCount64();
+    for (;;) {
+        if (delay) ::Sleep(delay);
+        Spool pending;
+        {
+            SpoolFile::Lock lock(spool);
+            if (!lock.held()) break;
+            pending = spool.Read();
+            if (pending.messages.empty() && !pending.dropped) {
+                spool.Write(pending);
+                spool.ReleaseRetry();
+                return kSent;
+            }
+        }
+        std::vector<std::string> batch;
+        if (pending.dropped) batch.push_back(Compose(kNoticePriority, DropNoticeText(pending.dropped)));
+        uint64_t last = 0;
+        for (size_t i = 0; i < pending.messages.size() && i < kBatch; ++i) {
+            batch.push_back(pending.messages[i].message);
+            last = pending.messages[i].sequence;
+        }
+        ExitStatus status = kSent;
+        auto destination = ReadDestination(status);
+        if (destination && Deliver(*destination, batch) == kSent) {
+            SpoolFile::Lock lock(spool);
+            Spool now = spool.Read();
+            RemoveDelivered(now, last, pending.dropped);
+            // A spool that cannot be shortened would be sent again and again.
+            if (!lock.held() || !spool.Write(now)) break;
+            last_delivery = ::GetTickCount64();
+            delay = 0;
+            continue;
+        }
+        if (::GetTickCount64() - last_delivery > kRetryWindowMs) break;
+        delay = delay ? std::min(delay * 2, kLongestRetryMs) : kFirstRetryMs;
     }
-    return true;
+    spool.ReleaseRetry();
+    return kSpooled;
 }
 
-int Send(const Destination& d, const std::string& message) {
-    WinsockSession winsock;
-    if (!winsock.ok) return kNetworkDown;
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = d.udp ? SOCK_DGRAM : SOCK_STREAM;
-    hints.ai_protocol = d.udp ? IPPROTO_UDP : IPPROTO_TCP;
-    AddressList addresses;
-    if (::getaddrinfo(d.host.c_str(), std::to_string(d.port).c_str(), &hints, &addresses.head) != 0 ||
-        !addresses.head)
-        return kNameNotResolved;
-
-    if (d.udp) {
-        const addrinfo* a = addresses.head;
-        Socket s(::socket(a->ai_family, a->ai_socktype, a->ai_protocol));
-        if (!s) return kSendFailed;
-        std::string datagram = message.substr(0, kMaxDatagram);
-        int n = ::sendto(s.get(), datagram.data(), static_cast<int>(datagram.size()), 0, a->ai_addr,
-                         static_cast<int>(a->ai_addrlen));
-        return n == static_cast<int>(datagram.size()) ? kSent : kSendFailed;
+ExitStatus SendTcp(const Destination& destination, const std::string& message) {
+    SpoolFile spool(vantrel::common::ProgramsFolder());
+    if (!spool.usable()) return Deliver(destination, {message});
+    bool queued = false;
+    {
+        SpoolFile::Lock lock(spool);
+        if (!lock.held()) return Deliver(destination, {message});
+        const bool other_retrier = !spool.TakeRetry();
+        if (other_retrier || !spool.Empty()) {
+            // Behind what waits already, so that order is kept.
+            queued = spool.Append(message);
+            if (queued && other_retrier) return kSpooled;
+        }
+        if (!queued) spool.ReleaseRetry();
     }
-
-    for (const addrinfo* a = addresses.head; a; a = a->ai_next) {
-        Socket s(::socket(a->ai_family, a->ai_socktype, a->ai_protocol));
-        if (!s || !ConnectWithTimeout(s.get(), a)) continue;
-        DWORD timeout = kSendTimeoutMs;
-        ::setsockopt(s.get(), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout), sizeof(timeout));
-        if (!SendAll(s.get(), FrameOctetCounting(message))) return kSendFailed;
-        // The receiver sees the end of the stream only after all of it.
-        ::shutdown(s.get(), SD_SEND);
-        return kSent;
+    if (queued) return DeliverSpool(spool, 0);
+    const ExitStatus status = Deliver(destination, {message});
+    if (!Transient(status)) return status;
+    {
+        SpoolFile::Lock lock(spool);
+        if (!lock.held() || !spool.Append(message)) return status;
+        Say(std::string(StatusText(status)) + "; kept in the spool until the server answers");
+        queued = spool.TakeRetry();
     }
-    return kConnectFailed;
+    return queued ? DeliverSpool(spool, kFirstRetryMs) : kSpooled;
 }
 
-}  // namespace
-
-int main() {
+ExitStatus Run() {
     // The callers pass ANSI text; split the command line ourselves so that no byte of it
     // goes through another code page.
     auto args = vantrel::common::SplitCommandLine(::GetCommandLineA());
     if (args.size() != 2) return kBadArgument;
     auto argument = ParseArgument(args[1]);
     if (!argument) return kBadArgument;
-
     ExitStatus status = kSent;
-    auto destination = ParseDestination(Setting("SyslogConsoleName"), Setting("SyslogConsolePort"),
-                                        Setting("SyslogProtocol"), status);
+    auto destination = ReadDestination(status);
     if (!destination) return status;
+    const std::string message = Compose(argument->priority, argument->text);
+    if (destination->udp) return Deliver(*destination, {message});
+    return SendTcp(*destination, message);
+}
 
-    SYSTEMTIME now;
-    ::GetLocalTime(&now);
-    LocalTime t{now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
-    return Send(*destination, ComposeMessage(argument->priority, t, HostName(), argument->text));
+}  // namespace
+
+int main() {
+    const ExitStatus status = Run();
+    if (status != kSent && !said) Say(StatusText(status));
+    return status;
 }

@@ -52,7 +52,7 @@ e2e_install() {
   # (cmd's "Can't recognize ...") is explained there.
   WINEDEBUG=err+all,warn+process $W cmd /c "$(winpath "$root/tools/install.cmd")" "$(winpath "$build")" \
     2>"$build/e2e_install.err" || { cat "$build/e2e_install.err"; fail "install"; }
-  rm -f "$dest/error.log"
+  rm -f "$dest/error.log" "$dest/syslogsend.spool"
   $W reg delete "$key" /f >/dev/null 2>&1 || true
 }
 

@@ -4,6 +4,21 @@
 
 namespace syslogsend {
 
+const char* StatusText(ExitStatus status) {
+    switch (status) {
+    case kSent: return "sent";
+    case kBadArgument: return "usage: syslogsend \"<PRI>text\" (PRI from 0 to 191)";
+    case kNoServer: return "no syslog server is set (SyslogConsoleName)";
+    case kBadPort: return "SyslogConsolePort is not a port number from 1 to 65535";
+    case kNameNotResolved: return "the syslog server's name does not resolve";
+    case kConnectFailed: return "the syslog server does not accept a connection";
+    case kSendFailed: return "the message could not be sent whole";
+    case kNetworkDown: return "the network cannot be used";
+    case kSpooled: return "not delivered yet: the message waits in the spool until the server answers";
+    }
+    return "failed";
+}
+
 std::optional<SyslogArgument> ParseArgument(const std::string& argument) {
     if (argument.size() < 3 || argument[0] != '<') return std::nullopt;
     size_t close = argument.find('>');

@@ -17,7 +17,11 @@ enum ExitStatus {
     kConnectFailed = 5,    // TCP: refused, unreachable or timed out
     kSendFailed = 6,       // the message could not be sent whole
     kNetworkDown = 7,      // the socket library could not start
+    kSpooled = 8,          // TCP: not delivered yet; in the spool, which a sender delivers
 };
+
+// What the status says, for a person who ran the sender by hand.
+const char* StatusText(ExitStatus status);
 
 struct SyslogArgument {
     int priority;  // 0 to 191

@@ -1,6 +1,7 @@
-// syslogsend's portable core: argument, destination, message and framing.
+// syslogsend's portable core: argument, destination, message, framing and the spool.
 #include <gtest/gtest.h>
 
+#include "core/spool.h"
 #include "core/syslog_message.h"
 
 using namespace syslogsend;
@@ -55,3 +56,94 @@ TEST(Message, Rfc3164HeaderAndOctetCounting) {
 }
 
 }  // namespace
+
+namespace spool_tests {
+
+Spool Filled(size_t count, size_t limit = kSpoolLimit) {
+    Spool s;
+    for (size_t i = 1; i <= count; ++i) AddMessage(s, "message " + std::to_string(i), limit);
+    return s;
+}
+
+TEST(Spool, BoundDropsTheOldestAndCountsThemUntilReported) {
+    Spool s = Filled(kSpoolLimit);
+    EXPECT_EQ(s.dropped, 0u);
+    Addition a = AddMessage(s, "one too many");
+    EXPECT_TRUE(a.rewrite);
+    ASSERT_EQ(s.messages.size(), kSpoolLimit);
+    EXPECT_EQ(s.messages.front().message, "message 2");
+    EXPECT_EQ(s.messages.back().message, "one too many");
+    EXPECT_EQ(s.dropped, 1u);
+    for (int i = 0; i < 4; ++i) AddMessage(s, "more");
+    EXPECT_EQ(s.dropped, 5u);
+    // The count survives the file.
+    Spool back = ParseSpool(EncodeSpool(s));
+    EXPECT_EQ(back.dropped, 5u);
+    ASSERT_EQ(back.messages.size(), kSpoolLimit);
+    EXPECT_EQ(back.messages.front().message, "message 6");
+    // Two more dropped while the notice of five was on its way: two remain to be told.
+    AddMessage(back, "x");
+    AddMessage(back, "y");
+    RemoveDelivered(back, back.messages[9].sequence, 5);
+    EXPECT_EQ(back.dropped, 2u);
+    EXPECT_EQ(back.messages.size(), kSpoolLimit - 10);
+}
+
+TEST(Spool, AppendsKeepOrderAndOnlyTheDeliveredGo) {
+    Spool s;
+    std::string file;
+    for (int i = 1; i <= 5; ++i) {
+        Spool now = ParseSpool(file);
+        Addition a = AddMessage(now, "m" + std::to_string(i));
+        ASSERT_FALSE(a.rewrite);
+        file += a.record;
+    }
+    Spool read = ParseSpool(file);
+    ASSERT_EQ(read.messages.size(), 5u);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(read.messages[i].message, "m" + std::to_string(i + 1));
+    // Three were delivered while a sixth was appended behind them.
+    const uint64_t last = read.messages[2].sequence;
+    file += AddMessage(read, "m6").record;
+    Spool after = ParseSpool(file);
+    RemoveDelivered(after, last, 0);
+    ASSERT_EQ(after.messages.size(), 3u);
+    EXPECT_EQ(after.messages[0].message, "m4");
+    EXPECT_EQ(after.messages[2].message, "m6");
+}
+
+TEST(Spool, DamageCostsOnlyTheDamagedRecord) {
+    const std::string text = "<11>Dec  9 05:07:03 H Vantrel: System Log - 7 - line\r\nVtSp inside";
+    std::string whole;
+    Spool s;
+    for (int i = 0; i < 3; ++i) whole += AddMessage(s, text + std::to_string(i)).record;
+    const size_t third = whole.size() - s.messages.back().message.size() - 24;
+    // A sender killed while it wrote the third record, at every byte.
+    for (size_t cut = third + 1; cut < whole.size(); ++cut) {
+        Spool torn = ParseSpool(whole.substr(0, cut));
+        ASSERT_EQ(torn.messages.size(), 2u) << cut;
+        EXPECT_EQ(torn.messages[1].message, text + "1");
+        EXPECT_NE(torn.damaged, 0u);
+        // The next sender appends behind the torn record, and its message is read back.
+        Addition a = AddMessage(torn, "next");
+        EXPECT_TRUE(a.rewrite);
+        Spool appended = ParseSpool(whole.substr(0, cut) + EncodeMessageRecord(9, "next"));
+        ASSERT_EQ(appended.messages.size(), 3u) << cut;
+        EXPECT_EQ(appended.messages[2].message, "next");
+    }
+    // A changed byte in the middle record's text or length loses that record alone.
+    for (size_t at : {third - 3, third - s.messages[1].message.size() - 24 + 16}) {
+        std::string bad = whole;
+        bad[at] = static_cast<char>(bad[at] ^ 0x5A);
+        Spool read = ParseSpool(bad);
+        ASSERT_EQ(read.messages.size(), 2u) << at;
+        EXPECT_EQ(read.messages[0].message, text + "0");
+        EXPECT_EQ(read.messages[1].message, text + "2");
+    }
+    // A length field far beyond the file, and bytes that are no spool at all.
+    std::string huge = whole;
+    huge[16] = huge[17] = huge[18] = huge[19] = '\xFF';
+    EXPECT_EQ(ParseSpool(huge).messages.size(), 2u);
+    EXPECT_TRUE(ParseSpool(std::string(1000, 'V')).messages.empty());
+}
+
+}  // namespace spool_tests

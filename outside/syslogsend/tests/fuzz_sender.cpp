@@ -1,10 +1,12 @@
 // libFuzzer: any text survives quoting into a command line and splitting back as one
-// argument, and any argument parses without harm.
+// argument, any argument parses without harm, and so do any bytes read as a spool file
+// (whose messages survive being written out and read again).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
+#include "core/spool.h"
 #include "core/syslog_message.h"
 #include "core/syslog_text.h"
 
@@ -23,5 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (framed.compare(0, framed.find(' '), std::to_string(framed.size() - framed.find(' ') - 1)) != 0)
             std::abort();
     }
+    syslogsend::Spool spool = syslogsend::ParseSpool(text);
+    syslogsend::Spool again = syslogsend::ParseSpool(syslogsend::EncodeSpool(spool));
+    if (again.damaged || again.dropped != spool.dropped || again.messages.size() != spool.messages.size())
+        std::abort();
     return 0;
 }
