@@ -525,7 +525,8 @@ TEST_F(ErrorDialog, HelpGoesToTheHelpViewerOnlyInsideTheDevelopmentHost) {
         Click(d, trap::kNsHelp);
         // F1 names the control with the focus: press it once the activation has given the
         // focus to a control, as a person would, however slowly the dialog comes up.
-        GUITHREADINFO gui{sizeof gui};
+        GUITHREADINFO gui{};
+        gui.cbSize = sizeof gui;
         for (int i = 0; i < 1000; ++i) {
             if (GetGUIThreadInfo(GetWindowThreadProcessId(d, nullptr), &gui) && IsChild(d, gui.hwndFocus)) break;
             Sleep(10);
