@@ -127,7 +127,7 @@ ProgramIdentity WinPlatform::Program() {
         VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &len) && info && len >= sizeof *info) {
         id.major = HIWORD(info->dwFileVersionMS);
         id.minor = LOWORD(info->dwFileVersionMS);
-        id.revision = LOWORD(info->dwFileVersionLS);
+        id.revision = HIWORD(info->dwFileVersionLS);  // FILEVERSION major,minor,revision,0
     }
     return id;
 }

@@ -27,7 +27,7 @@ Version ReadVersion(const std::string& path) {
     if (!::VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &len) || len < sizeof *info) return v;
     v.found = true;
     v.number = std::to_string(HIWORD(info->dwFileVersionMS)) + "." + std::to_string(LOWORD(info->dwFileVersionMS)) +
-               "." + std::to_string(LOWORD(info->dwFileVersionLS));
+               "." + std::to_string(HIWORD(info->dwFileVersionLS));
     char* text = nullptr;
     if (::VerQueryValueA(data.data(), "\\StringFileInfo\\040904B0\\OriginalFilename", reinterpret_cast<void**>(&text),
                          &len) &&

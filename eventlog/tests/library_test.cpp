@@ -15,6 +15,7 @@
 #include "lorvex.h"
 #include "platform/winapi/com_server.h"
 #include "platform/winapi/oleauto.h"
+#include "platform/winapi/proc_address.h"
 
 // The reporter is linked into this test directly; it needs a module of its own.
 namespace vantrel::com {
@@ -163,7 +164,7 @@ TEST_F(Library, DllCannotUnloadWhileARecordIsHeld) {
     ASSERT_NE(r, nullptr);
     HMODULE dll = ::GetModuleHandleA("Lorvex.dll");
     ASSERT_NE(dll, nullptr);
-    auto can_unload = reinterpret_cast<HRESULT(WINAPI*)()>(::GetProcAddress(dll, "DllCanUnloadNow"));
+    auto can_unload = vantrel::ProcAddress<HRESULT(WINAPI*)()>(dll, "DllCanUnloadNow");
     ASSERT_NE(can_unload, nullptr);
     EXPECT_EQ(can_unload(), S_FALSE);
     r->Release();

@@ -8,6 +8,7 @@
 #include "classes.h"
 #include "client_support.h"
 #include "platform/evtlog/evtapi_recorder.h"
+#include "platform/winapi/proc_address.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ protected:
 HRESULT LorvexCanUnloadNow() {
     HMODULE lorvex = ::GetModuleHandleW(L"Lorvex.dll");
     if (!lorvex) return E_FAIL;
-    auto can_unload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(::GetProcAddress(lorvex, "DllCanUnloadNow"));
+    auto can_unload = vantrel::ProcAddress<HRESULT(STDAPICALLTYPE*)()>(lorvex, "DllCanUnloadNow");
     return can_unload ? can_unload() : E_FAIL;
 }
 

@@ -36,7 +36,8 @@ struct Stranger final : IUnknown {
 
 size_t ThreadsOfThisProcess() {
     vantrel::FileHandle snap(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
-    THREADENTRY32 te{sizeof te};
+    THREADENTRY32 te{};
+    te.dwSize = sizeof te;
     size_t n = 0;
     for (BOOL ok = ::Thread32First(snap.get(), &te); ok; ok = ::Thread32Next(snap.get(), &te))
         if (te.th32OwnerProcessID == ::GetCurrentProcessId()) ++n;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/winapi/handles.h"
+#include "platform/winapi/proc_address.h"
 #include "registry_read.h"
 
 namespace {
@@ -41,8 +42,8 @@ protected:
     void SetUp() override {
         dll_.reset(::LoadLibraryA(LORVEX_DLL_PATH));
         ASSERT_TRUE(dll_) << "cannot load " << LORVEX_DLL_PATH << ": " << ::GetLastError();
-        reg_ = reinterpret_cast<HRESULT(WINAPI*)()>(::GetProcAddress(dll_.get(), "DllRegisterServer"));
-        unreg_ = reinterpret_cast<HRESULT(WINAPI*)()>(::GetProcAddress(dll_.get(), "DllUnregisterServer"));
+        reg_ = vantrel::ProcAddress<HRESULT(WINAPI*)()>(dll_.get(), "DllRegisterServer");
+        unreg_ = vantrel::ProcAddress<HRESULT(WINAPI*)()>(dll_.get(), "DllUnregisterServer");
         ASSERT_TRUE(reg_ && unreg_);
     }
     bool TypeLibRegistered() {

@@ -342,7 +342,9 @@ TEST_F(Forms, EverySwitchIsWrittenWhenClicked) {
         ::SendMessageA(Item(id), BM_CLICK, 0, 0);
         EXPECT_EQ(Setting(setting), was ? "1" : "0") << setting;
         for (const auto& [other_id, other] : switches) {
-            if (other_id > id) EXPECT_EQ(Setting(other), std::nullopt) << other << " after " << setting;
+            if (other_id > id) {
+                EXPECT_EQ(Setting(other), std::nullopt) << other << " after " << setting;
+            }
         }
     }
     ::SendMessageA(Item(IDC_OPTINCLUDE), BM_CLICK, 0, 0);

@@ -2,9 +2,15 @@
 
 #include <cstring>
 
+#include "platform/winapi/com_server.h"
+
 namespace vantrel::com {
 namespace {
 const char* g_failing = nullptr;
+}
+
+void ReportCaughtFailure(HRESULT status) noexcept {
+    SetErrorInfo(nullptr, status == E_OUTOFMEMORY ? L"Out of memory" : L"Unexpected failure");
 }
 
 void FailAllocationForTest(const char* what) { g_failing = what; }

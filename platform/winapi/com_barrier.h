@@ -1,7 +1,7 @@
 // The barrier between COM and our C++: every method that COM calls runs its body through
 // Barrier, so no C++ exception unwinds into the caller (that would end the host process
 // in std::terminate). std::bad_alloc becomes E_OUTOFMEMORY, any other exception E_FAIL,
-// unless the class turns them into its own error information first.
+// each with error information of its own, unless the class reports them its own way.
 #pragma once
 
 #include <windows.h>
@@ -13,8 +13,14 @@
 
 namespace vantrel::com {
 
+// Sets the thread's error information to a plain text for a status that an exception
+// became: "Out of memory" or "Unexpected failure". Without it the caller would read
+// whatever an earlier failure left there.
+void ReportCaughtFailure(HRESULT status) noexcept;
+
 // Runs body (returning an HRESULT or nothing, which means S_OK). On an exception,
-// fail(status) may report it in the class's own way and returns the final status.
+// fail(status) may report it in the class's own way, over the plain text, and returns
+// the final status.
 template <class Body, class Fail>
 HRESULT Barrier(Body&& body, Fail&& fail) noexcept {
     HRESULT status;
@@ -30,6 +36,7 @@ HRESULT Barrier(Body&& body, Fail&& fail) noexcept {
     } catch (...) {
         status = E_FAIL;
     }
+    ReportCaughtFailure(status);
     try {
         return fail(status);
     } catch (...) {

@@ -10,6 +10,7 @@
 
 #include "platform/winapi/handles.h"
 #include "platform/winapi/oleauto.h"
+#include "platform/winapi/proc_address.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ bool Registered(REFGUID lib, LCID lcid) {
 
 struct Library {
     explicit Library(const std::string& path) : dll(::LoadLibraryA(path.c_str())) {}
-    Entry Get(const char* name) { return reinterpret_cast<Entry>(::GetProcAddress(dll.get(), name)); }
+    Entry Get(const char* name) { return vantrel::ProcAddress<Entry>(dll.get(), name); }
     vantrel::Module dll;
 };
 

@@ -191,43 +191,77 @@ bool RecordError(TrapState& s, TrapPlatform& p, const std::string& module, const
     return true;
 }
 
+namespace {
+
+// What this entry's record holds once filled. The system report and the mail let pending
+// messages through, as the dialog does: a handler that fails there runs an error entry of
+// its own, which fills the record again. The dialog, the mail and the log must still
+// report this error.
+struct KeptRecord {
+    std::array<ErrorSlot, kErrorSlots> record;
+    std::vector<std::string> tree;
+    int16_t hops = 0, code_pointer = 0;
+    std::string report;
+
+    explicit KeptRecord(const TrapState& s)
+        : record(s.error_record), tree(s.call_tree), hops(s.hop_count), code_pointer(s.error_level_flag),
+          report(s.system_report_text) {}
+    void RestoreInto(TrapState& s) const {
+        s.error_record = record;
+        s.call_tree = tree;
+        s.hop_count = hops;
+        s.error_level_flag = code_pointer;
+        s.system_report_text = report;
+    }
+};
+
+}  // namespace
+
 Answer RunErrorEntry(TrapState& s, TrapPlatform& p, ErrorEntrySteps& steps, const std::string& module,
                      const std::string& procedure, const RunTimeError& error) {
     Answer answer;
     const uint32_t entry = ++s.error_entries;
     if (RecordError(s, p, module, procedure, error)) {
+        std::optional<KeptRecord> kept;
+        try {
+            kept.emplace(s);
+        } catch (...) {
+            // Without memory for the copy the record is reported as it stands.
+        }
+        const auto restore = [&] {
+            if (!kept || s.error_entries == entry) return;
+            try {
+                kept->RestoreInto(s);
+            } catch (...) {
+            }
+        };
         if (s.settings.display_mode != 0) {
             try {
                 s.system_report_text = steps.SystemInfoReport();
+                if (kept) kept->report = s.system_report_text;
             } catch (...) {
             }
         }
         // Only "1" silences the dialog.
         if (s.settings.silent_run != -1) {
-            // An error of a handler that ran while the dialog was up has its own entry,
-            // which fills the record again: mail and log this error, not that one.
-            auto record = s.error_record;
-            auto tree = s.call_tree;
-            const int16_t hops = s.hop_count, code_pointer = s.error_level_flag;
+            restore();
             try {
                 answer = steps.ShowDialog();
+                // The dialog hands back the report as its box holds it.
+                if (kept) kept->report = s.system_report_text;
             } catch (...) {
                 answer.reset();
             }
-            if (s.error_entries != entry) {
-                s.error_record = std::move(record);
-                s.call_tree = std::move(tree);
-                s.hop_count = hops;
-                s.error_level_flag = code_pointer;
-            }
         }
         if (!s.settings.email_address.empty()) {
+            restore();
             try {
                 steps.MailReport();
             } catch (...) {
             }
         }
         if (s.settings.write_to_disk) {
+            restore();
             try {
                 steps.WriteErrorLog();
             } catch (...) {

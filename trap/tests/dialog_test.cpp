@@ -525,7 +525,8 @@ TEST_F(ErrorDialog, HelpGoesToTheHelpViewerOnlyInsideTheDevelopmentHost) {
         Click(d, trap::kNsHelp);
         // F1 names the control with the focus: press it once the activation has given the
         // focus to a control, as a person would, however slowly the dialog comes up.
-        GUITHREADINFO gui{sizeof gui};
+        GUITHREADINFO gui{};
+        gui.cbSize = sizeof gui;
         for (int i = 0; i < 1000; ++i) {
             if (GetGUIThreadInfo(GetWindowThreadProcessId(d, nullptr), &gui) && IsChild(d, gui.hwndFocus)) break;
             Sleep(10);
@@ -547,17 +548,42 @@ TEST_F(ErrorDialog, HelpGoesToTheHelpViewerOnlyInsideTheDevelopmentHost) {
     EXPECT_TRUE(requests[1].data == trap::kText1 || requests[1].data == trap::kNsCtrlContinue) << requests[1].data;
 }
 
+// The help engine's ProgID for as long as it lives, naming a class every prefix can
+// create (the system's standard font object): the dialog only asks whether one is made.
+class HelpEngineClass {
+public:
+    HelpEngineClass() {
+        HKEY key = nullptr;
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+            static const char kStdFont[] = "{0BE35203-8F91-11CE-9DE3-00AA004BB851}";
+            RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kStdFont), sizeof kStdFont);
+            RegCloseKey(key);
+        }
+    }
+    ~HelpEngineClass() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Classes\\HollinHelp.chelpengine"); }
+    HelpEngineClass(const HelpEngineClass&) = delete;
+    HelpEngineClass& operator=(const HelpEngineClass&) = delete;
+
+private:
+    static constexpr const char* kKey = "Software\\Classes\\HollinHelp.chelpengine\\CLSID";
+};
+
 TEST_F(ErrorDialog, HelpEngineHostDisablesHelpWithoutTheEngine) {
     trap::Globals().in_development_host = true;
     trap::Globals().host_module_name = trap::kHelpEngineHost;
-    bool enabled = true;
-    DialogDriver driver([&](HWND d) {
-        enabled = IsWindowEnabled(GetDlgItem(d, trap::kNsHelp)) != FALSE;
-        Click(d, trap::kNsHelp);  // no engine: nothing is shown, the dialog stays
-    });
-    Error(53);
-    ASSERT_TRUE(driver.Found());
-    EXPECT_FALSE(enabled);
+    auto help_enabled = [&] {
+        int enabled = -1;
+        DialogDriver driver([&](HWND d) {
+            enabled = IsWindowEnabled(GetDlgItem(d, trap::kNsHelp)) != FALSE;
+            Click(d, trap::kNsHelp);  // nothing to show: the dialog stays
+        });
+        Error(53);
+        EXPECT_TRUE(driver.Found());
+        return enabled;
+    };
+    EXPECT_EQ(help_enabled(), 0);
+    HelpEngineClass engine;
+    EXPECT_EQ(help_enabled(), 1);
 }
 
 TEST_F(ErrorDialog, KnowledgeBaseLookupInsideTheDevelopmentHost) {
@@ -612,9 +638,15 @@ TEST(ErrorEntryWin, ErrorLogOfASilentRunHoldsTheRecord) {
     error.line = 42;
     EXPECT_EQ(trap::HollinERROR("MainForm", "Sub LoadSettings", error), trap::Answer());
     const std::string text = trap_test::ReadFile(log);
-    EXPECT_NE(text.find(trap::StandardMessage(53).text), std::string::npos) << text;
-    EXPECT_NE(text.find("Sub LoadSettings"), std::string::npos) << text;
-    EXPECT_NE(text.find("42"), std::string::npos) << text;
+    // The record's own lines, each whole: digits elsewhere (the time stamps) prove nothing.
+    const std::string zone(14, ' '), description = trap::StandardMessage(53).text;
+    const std::string record = "\r\nError Information\r\n\t*Error 1\r\n" + zone +
+                               "Category File System (disk, directory or file) access error\r\n" + zone + "Source " +
+                               trap_test::ProgramName() + " (local)\r\n" + zone + "Module MainForm\r\n" + zone +
+                               "Procedure Sub LoadSettings\r\n" + zone + "Line Number 42\r\n" + zone +
+                               "Error No. 53\r\n" + zone + "Description " + description + "\r\n";
+    EXPECT_NE(text.find(record), std::string::npos) << text;
+    EXPECT_NE(text.find(" : Trap\t\tRuntime error 53, " + description + " on line 42\r\n"), std::string::npos) << text;
 }
 
 }  // namespace

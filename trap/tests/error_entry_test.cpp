@@ -180,18 +180,36 @@ TEST(ErrorClasses, EdgesOfTheTable) {
 struct ScriptedSteps : trap::ErrorEntrySteps {
     std::vector<std::string> calls;
     trap::Answer answer;
-    std::function<void()> during_dialog;
+    std::string report = "the report";
+    std::function<void()> during_report, during_dialog, during_mail;
+    // What the dialog, the mail and the log read: the error number and the call tree's top.
+    const trap::TrapState* state = nullptr;
+    std::vector<std::string> read;
     std::string SystemInfoReport() override {
         calls.push_back("report");
-        return "the report";
+        if (during_report) during_report();
+        return report;
     }
     trap::Answer ShowDialog() override {
         calls.push_back("dialog");
+        Read("dialog");
         if (during_dialog) during_dialog();
         return answer;
     }
-    void MailReport() override { calls.push_back("mail"); }
-    void WriteErrorLog() override { calls.push_back("log"); }
+    void MailReport() override {
+        calls.push_back("mail");
+        Read("mail");
+        if (during_mail) during_mail();
+    }
+    void WriteErrorLog() override {
+        calls.push_back("log");
+        Read("log");
+    }
+    void Read(const std::string& step) {
+        if (!state) return;
+        read.push_back(step + " " + std::to_string(state->error_record[0].number) + state->call_tree[0] + " " +
+                       state->error_record[0].procedure + " " + state->system_report_text);
+    }
 };
 
 TEST_F(ErrorEntry, StepsFollowTheSettings) {
@@ -232,6 +250,30 @@ TEST_F(ErrorEntry, AnErrorInsideTheDialogDoesNotReplaceTheRecordOfTheFirst) {
     trap::RunErrorEntry(s_, platform_, outer, "MainForm", "Sub SvcIt1_Start", Error(53));
     EXPECT_EQ(Slot(0).number, 53);
     EXPECT_EQ(Slot(0).procedure, "Sub SvcIt1_Start");
+
+    // The system report and the mail let pending messages through too: a handler that
+    // fails there, one level deeper, leaves the dialog, the mail and the log to this error.
+    s_.settings.display_mode = -1;
+    s_.settings.email_address = "ops@example.org";
+    for (const int16_t silent : {int16_t{-1}, int16_t{0}}) {
+        SCOPED_TRACE(silent);
+        s_.settings.silent_run = silent;
+        ScriptedSteps first;
+        first.state = &s_;
+        auto handler_fails = [&] {
+            Push("MainForm", "Sub Timer1_Timer");
+            ScriptedSteps handler;
+            handler.report = "the handler's report";
+            trap::RunErrorEntry(s_, platform_, handler, "MainForm", "Sub Timer1_Timer", Error(11));
+            trap::Pop(s_, platform_, "MainForm", "Sub Timer1_Timer", "");
+        };
+        first.during_report = handler_fails;
+        first.during_mail = handler_fails;
+        trap::RunErrorEntry(s_, platform_, first, "MainForm", "Sub SvcIt1_Start", Error(53));
+        std::vector<std::string> expected{"mail 53 1 Sub SvcIt1_Start the report", "log 53 1 Sub SvcIt1_Start the report"};
+        if (silent == 0) expected.insert(expected.begin(), "dialog 53 1 Sub SvcIt1_Start the report");
+        EXPECT_EQ(first.read, expected);
+    }
 }
 
 // A pump that fails while the entry waits for another dialog.

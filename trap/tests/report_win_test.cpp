@@ -25,7 +25,7 @@ TEST(SystemReport, ReportsTheRunningSystem) {
     const std::string r = trap::SystemInfoReport();
     EXPECT_EQ(r.rfind("Application running on computer ", 0), 0u) << r;
     EXPECT_TRUE(Contains(r, "\r\n   Title..............." + ProgramName() + "\r\n   Path................" +
-                                ProgramFolder() + "\r\n   Project Version.....0.0.0\r\n   OLE Server..........NO\r\n"
+                                ProgramFolder() + "\r\n   Project Version.....3.1.7\r\n   OLE Server..........NO\r\n"
                                 "   Previous Instance...False\r\n  EXE Name............" + ProgramName() + "\r\n"));
     EXPECT_TRUE(Contains(r, "\r\n  EXE Size............1,234 bytes\r\n\r\nOperating System\r\n")) << r;
     // Wine reports Windows 7 SP1.
@@ -89,7 +89,7 @@ TEST(ErrorLog, EmptyLogPathWritesHollinErrorLogInTheCurrentDirectory) {
     const std::string one = trap::FormatErrorLog(trap::Globals(), {}, {});
     ASSERT_EQ(log.size(), 2 * one.size());
     EXPECT_EQ(WithoutStamps(log.substr(0, one.size())), WithoutStamps(one));
-    EXPECT_TRUE(Contains(log, "\r\n" + ProgramFolder() + "\\" + ProgramName() + " ver 0.0.0\r\nError Information\r\n"));
+    EXPECT_TRUE(Contains(log, "\r\n" + ProgramFolder() + "\\" + ProgramName() + " ver 3.1.7\r\nError Information\r\n"));
 }
 
 // A default Simple MAPI client named for the machine (HKLM) or for the user (HKCU); the

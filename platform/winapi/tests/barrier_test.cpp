@@ -12,6 +12,22 @@
 
 namespace {
 
+// The description of the thread's error information, as a client reads it after a
+// failed call (reading takes it off the thread); "(none)" when there is none.
+std::wstring ErrorText() {
+    IErrorInfo* info = nullptr;
+    if (::GetErrorInfo(0, &info) != S_OK || !info) return L"(none)";
+    BSTR text = nullptr;
+    info->GetDescription(&text);
+    info->Release();
+    std::wstring result = text ? text : L"";
+    ::SysFreeString(text);
+    return result;
+}
+
+// A failure whose error information its caller never read.
+void EarlierFailure() { vantrel::com::SetErrorInfo(L"Earlier.Source", L"Earlier failure"); }
+
 TEST(Barrier, ExceptionsBecomeResults) {
     using vantrel::com::Barrier;
     EXPECT_EQ(Barrier([] {}), S_OK);
@@ -19,6 +35,13 @@ TEST(Barrier, ExceptionsBecomeResults) {
     EXPECT_EQ(Barrier([]() -> HRESULT { throw std::bad_alloc(); }), E_OUTOFMEMORY);
     EXPECT_EQ(Barrier([]() -> HRESULT { throw std::runtime_error("x"); }), E_FAIL);
     EXPECT_EQ(Barrier([]() -> HRESULT { throw 5; }), E_FAIL);
+    // Each failure carries its own text, never one an earlier failure left behind.
+    EarlierFailure();
+    EXPECT_EQ(Barrier([]() -> HRESULT { throw std::bad_alloc(); }), E_OUTOFMEMORY);
+    EXPECT_EQ(ErrorText(), L"Out of memory");
+    EarlierFailure();
+    EXPECT_EQ(Barrier([]() -> HRESULT { throw std::runtime_error("x"); }), E_FAIL);
+    EXPECT_EQ(ErrorText(), L"Unexpected failure");
     // The class's own reporting decides the final status; if it throws too, the status stands.
     HRESULT seen = S_OK;
     EXPECT_EQ(Barrier([]() -> HRESULT { throw std::bad_alloc(); },
@@ -31,6 +54,14 @@ TEST(Barrier, ExceptionsBecomeResults) {
     EXPECT_EQ(Barrier([]() -> HRESULT { throw std::bad_alloc(); },
                       [](HRESULT) -> HRESULT { throw std::runtime_error("y"); }),
               E_OUTOFMEMORY);
+    EXPECT_EQ(ErrorText(), L"Out of memory");
+    EXPECT_EQ(Barrier([]() -> HRESULT { throw std::bad_alloc(); },
+                      [](HRESULT status) {
+                          vantrel::com::SetErrorInfo(L"Own.Source", L"Failed to allocate memory for user name");
+                          return status;
+                      }),
+              E_OUTOFMEMORY);
+    EXPECT_EQ(ErrorText(), L"Failed to allocate memory for user name");
 }
 
 TEST(Barrier, TestsCanMakeANamedAllocationFail) {
@@ -64,7 +95,9 @@ TEST(Barrier, FactoriesAndDispatchAnswerInsteadOfThrowing) {
 
     IClassFactory* factory = nullptr;
     ASSERT_EQ(vantrel::com::GetClassFactory(CreateFailing, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    EarlierFailure();
     EXPECT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, &object), E_FAIL);
+    EXPECT_EQ(ErrorText(), L"Unexpected failure");
     factory->Release();
 
     IDispatch* d = nullptr;
@@ -75,7 +108,9 @@ TEST(Barrier, FactoriesAndDispatchAnswerInsteadOfThrowing) {
     ITypeInfo* info = nullptr;
     EXPECT_EQ(d->GetTypeInfo(0, 0, &info), E_OUTOFMEMORY);
     DISPPARAMS none{};
+    EarlierFailure();
     EXPECT_EQ(d->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), E_OUTOFMEMORY);
+    EXPECT_EQ(ErrorText(), L"Out of memory");
     d->Release();
     EXPECT_TRUE(vantrel::com::Counts().CanUnload());
 }
