@@ -76,6 +76,7 @@ void Statement_(trap::Frame& frame, Statement&& s) {
 }  // namespace
 
 void DoEvents() {
+    const DWORD begin = ::GetTickCount();
     MSG msg;
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
@@ -84,6 +85,7 @@ void DoEvents() {
         }
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
+        if (::GetTickCount() - begin >= kDoEventsSliceMs) return;
     }
 }
 
@@ -379,7 +381,9 @@ void MainForm::FinishEntries() {
             }
             return left.empty();
         };
-        WaitLettingMessagesThrough(look, kEntriesWaitAtEndMs);
+        std::string shorter;
+        vantrel::common::GetKeyValue(HKEY_LOCAL_MACHINE, vantrel::common::kSettingsKey, "EntriesWaitAtEndMs", shorter);
+        WaitLettingMessagesThrough(look, EntriesWaitBound(shorter));
         // Released before anything is named: no entry is raised after the count.
         for (auto& m : stopping_) m.Release();
         stopping_.clear();

@@ -98,8 +98,12 @@ private:
     FilterSettings filter_;
 };
 
-// Lets pending window messages and events through once. A quit request met on the way
-// is posted again for the program's own loop.
+// Lets pending window messages and events through once, for kDoEventsSliceMs at most: a
+// monitor that raises its entries on a timer always has one more due by the time a handler
+// returns, so "until none is left" could be never, and the caller (a stop's bounded wait,
+// an include walk) must get its turn back. A quit request met on the way is posted again
+// for the program's own loop.
+constexpr DWORD kDoEventsSliceMs = 250;
 void DoEvents();
 
 extern std::string ToPath;
