@@ -24,6 +24,7 @@ namespace {
 const CLSID kMirrolanClass = {0x462F967A, 0xBAF6, 0x4F9C, {0xB3, 0x47, 0xE4, 0x98, 0x0B, 0x5F, 0xE3, 0xC6}};
 const IID kMirrolanInterface = {0x463152C8, 0xA7E0, 0x40FC, {0x95, 0x07, 0xAC, 0x75, 0x32, 0x76, 0xBF, 0x47}};
 const IID kMirrolanEvents = {0x522FCCCE, 0x2058, 0x4A9C, {0xBE, 0x25, 0xEB, 0x81, 0x53, 0x56, 0xDC, 0xDE}};
+const IID kMirrolanDrain = {0x614416C2, 0x8F8B, 0x4E3D, {0xB3, 0x63, 0xEA, 0x8D, 0x0B, 0x83, 0xB7, 0x08}};
 const IID kSvcItEvents = {0x7C3B5E23, 0x4A8D, 0x4F6B, {0x9E, 0x12, 0x3D, 0x5A, 0x7B, 0x9C, 0x0E, 0x41}};
 const IID kMailEvents = {0xB82DBCB3, 0x20F0, 0x4A31, {0xA1, 0x52, 0x26, 0x50, 0x23, 0x8B, 0x6C, 0x3F}};
 
@@ -75,6 +76,7 @@ void Statement_(trap::Frame& frame, Statement&& s) {
 }  // namespace
 
 void DoEvents() {
+    const DWORD begin = ::GetTickCount();
     MSG msg;
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
@@ -83,6 +85,7 @@ void DoEvents() {
         }
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
+        if (::GetTickCount() - begin >= kDoEventsSliceMs) return;
     }
 }
 
@@ -169,23 +172,41 @@ void MainForm::CreateMonitor(size_t log) {
 }
 
 void MainForm::SvcIt1_Stop() {
-    trap::Frame frame("MainForm", "Sub SvcIt1_Stop");
-    frame.Run([&] {
-        for (auto& m : monitors_) Statement_(frame, [&] { StopMonitor(m); });
-        if (vantrel::common::DebugEnabled)
-            Statement_(frame, [] { vantrel::common::SendDebugSyslog("Debugging Stopped In SvcIt1_Stop"); });
-        Statement_(frame, [&] { Unload(); });
-    });
+    {
+        trap::Frame frame("MainForm", "Sub SvcIt1_Stop");
+        frame.Run([&] {
+            for (auto& m : monitors_) Statement_(frame, [&] { StopMonitor(m); });
+            if (vantrel::common::DebugEnabled)
+                Statement_(frame, [] { vantrel::common::SendDebugSyslog("Debugging Stopped In SvcIt1_Stop"); });
+            Statement_(frame, [&] { Unload(); });
+        });
+    }
+    // A tail that left early still ends in a stopped service: one that stays pending for
+    // ever watches nothing and cannot be started again.
+    for (auto& m : monitors_) m.Release();
+    Unload();
 }
 
-// Empties the monitor's variable. A monitor stops following its log, having taken what it
-// holds now, and goes on raising those entries (FinishEntries waits for them); if it
-// cannot stop, it is released at once.
+// Empties the monitor's variable. A monitor of ours stops following its log, having taken
+// what it holds now, and goes on raising those entries (FinishEntries waits for them); any
+// other monitor, or one whose stop fails, is released at once, and the failure goes to the
+// tail of a frame of its own, so the rest of the stop goes on whatever the answer.
 void MainForm::StopMonitor(Monitor& m) {
     if (!m.object) return;
     Monitor held = std::move(m);
-    Check(held.object->StopMonitoring(), "StopMonitoring");
-    stopping_.push_back(std::move(held));
+    if (FAILED(held.object->QueryInterface(kMirrolanDrain, reinterpret_cast<void**>(held.drain.GetAddressOf()))) ||
+        !held.drain) {
+        held.Release();
+        return;
+    }
+    const HRESULT hr = held.drain->StopMonitoring();
+    if (SUCCEEDED(hr)) {
+        stopping_.push_back(std::move(held));
+        return;
+    }
+    held.Release();
+    trap::Frame frame("MainForm", "Sub StopMonitor");
+    frame.Run([&] { Statement_(frame, [&] { Check(hr, "StopMonitoring"); }); });
 }
 
 void MainForm::Unload() {
@@ -365,12 +386,14 @@ void MainForm::FinishEntries() {
             for (auto& m : stopping_) {
                 WaitingEntries w;
                 w.log = kLogs[m.log].log_name;
-                if (m.object && SUCCEEDED(m.object->Waiting(&w.count, &w.first, &w.last)) && w.count > 0)
+                if (m.drain && SUCCEEDED(m.drain->Waiting(&w.count, &w.first, &w.last)) && w.count > 0)
                     left.push_back(w);
             }
             return left.empty();
         };
-        WaitLettingMessagesThrough(look, kEntriesWaitAtEndMs);
+        std::string shorter;
+        vantrel::common::GetKeyValue(HKEY_LOCAL_MACHINE, vantrel::common::kSettingsKey, "EntriesWaitAtEndMs", shorter);
+        WaitLettingMessagesThrough(look, EntriesWaitBound(shorter));
         // Released before anything is named: no entry is raised after the count.
         for (auto& m : stopping_) m.Release();
         stopping_.clear();

@@ -17,11 +17,16 @@
 
 namespace quenloc {
 
-// The monitor interface: StartMonitoring is the first method after the dispatch methods.
-// At a stop the monitor takes what its log holds and lets go of the log; the entries it
-// took are still raised, and Waiting says how many are left.
+// The monitor interface: StartMonitoring is the first method after the dispatch methods,
+// and nothing else of it is used.
 struct IMirrolanMonitor : IDispatch {
     virtual HRESULT STDMETHODCALLTYPE StartMonitoring(BSTR log_name) = 0;
+};
+
+// Our own monitor's stop, found with QueryInterface: the monitor takes what its log holds
+// and lets go of the log; the entries it took are still raised, and Waiting says how many
+// are left. A monitor without it is simply released at a stop.
+struct IMirrolanDrain : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE StopMonitoring() = 0;
     virtual HRESULT STDMETHODCALLTYPE Waiting(long* count, long* first, long* last) = 0;
 };
@@ -57,10 +62,12 @@ public:
 private:
     struct Monitor {
         ComPtr<IMirrolanMonitor> object;
+        ComPtr<IMirrolanDrain> drain;  // once it drains after a stop
         Connection events;
         size_t log = 0;
         void Release() {
             events.Reset();
+            drain.Reset();
             object.Reset();
         }
     };
@@ -94,8 +101,12 @@ private:
     FilterSettings filter_;
 };
 
-// Lets pending window messages and events through once. A quit request met on the way
-// is posted again for the program's own loop.
+// Lets pending window messages and events through once, for kDoEventsSliceMs at most: a
+// monitor that raises its entries on a timer always has one more due by the time a handler
+// returns, so "until none is left" could be never, and the caller (a stop's bounded wait,
+// an include walk) must get its turn back. A quit request met on the way is posted again
+// for the program's own loop.
+constexpr DWORD kDoEventsSliceMs = 250;
 void DoEvents();
 
 extern std::string ToPath;

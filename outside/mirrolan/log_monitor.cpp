@@ -87,7 +87,7 @@ private:
     LogMonitor* owner_;
 };
 
-class LogMonitor final : public vantrel::com::Dual<_Mirrolan>, public IConnectionPointContainer {
+class LogMonitor final : public vantrel::com::Dual<_Mirrolan>, public IConnectionPointContainer, public IMirrolanDrain {
 public:
     LogMonitor() : point_(this, DIID___Mirrolan) {}
     ~LogMonitor() override { Stop(); }
@@ -220,6 +220,7 @@ public:
 protected:
     void* QueryOther(REFIID riid) override {
         if (riid == IID_IConnectionPointContainer) return static_cast<IConnectionPointContainer*>(this);
+        if (riid == IID_IMirrolanDrain) return static_cast<IMirrolanDrain*>(this);
         return nullptr;
     }
 

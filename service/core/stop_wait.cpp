@@ -21,6 +21,16 @@ bool WaitBounded(const std::function<bool()>& done, const std::function<unsigned
     return true;
 }
 
+unsigned EntriesWaitBound(const std::string& configured_ms) {
+    if (configured_ms.empty() || configured_ms.size() > 9) return kEntriesWaitAtEndMs;
+    unsigned value = 0;
+    for (char c : configured_ms) {
+        if (c < '0' || c > '9') return kEntriesWaitAtEndMs;
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    return std::min(value, kEntriesWaitAtEndMs);
+}
+
 std::string UnnotifiedText(const std::vector<WaitingEntries>& left) {
     long total = 0;
     std::string parts;

@@ -16,6 +16,11 @@ namespace quenloc {
 // log) may not hold the stop for ever.
 constexpr unsigned kEntriesWaitAtEndMs = 300000;
 
+// The bound that wait keeps: kEntriesWaitAtEndMs, or a shorter one given in milliseconds
+// (the settings value "EntriesWaitAtEndMs", which tests set so as not to wait minutes);
+// anything else, a longer bound included, leaves kEntriesWaitAtEndMs.
+unsigned EntriesWaitBound(const std::string& configured_ms);
+
 // Lets messages through (let_through is told the longest it may wait for one) until
 // done() holds or bound_ms have passed by elapsed_ms(); returns done().
 bool WaitBounded(const std::function<bool()>& done, const std::function<unsigned()>& elapsed_ms,

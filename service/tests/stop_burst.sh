@@ -7,6 +7,10 @@
 #     notified a second), so the stop waits while most of them go out;
 #  2. include mode whose list walk lets events through for every entry (the stop runs in
 #     the middle of a walk): 150 entries, "sc stop" 3 s later.
+# Then a stop that keeps its bound: two logs with far more entries queued than the bound
+# lets out (the bound shortened to 15 s for the test): STOPPED comes within the bound and
+# a little, the entries left are named by log and record numbers, and every entry of the
+# two bursts is either notified or named.
 #   stop_burst.sh ROOT BUILD_DIR   (inside with_smtpd.sh and with_rsyslog.sh)
 set -euo pipefail
 . "$(dirname "$0")/e2e_lib.sh" "$@"
@@ -73,4 +77,53 @@ burst exclude 250 4
 set_value IncludeExclude I
 printf 'VtOtherSource\r\nVtStopBurst\r\n' > "$dest/EXCLUSIONS.TXT"
 burst include 150 3
+
+echo "--- two logs with more queued than the bound lets out"
+bound=15
+set_value IncludeExclude E
+: > "$dest/EXCLUSIONS.TXT"
+set_value MonitorAppLog 1
+set_value EntriesWaitAtEndMs $((bound * 1000))
+$W sc start Quenloc >/dev/null || fail "two logs: sc start"
+wait_state RUNNING 30 || fail "two logs: the service did not start"
+sleep 1.5  # the monitors' first check
+# A source of its own per log: a source writes to the first log that has it.
+$W "$build/bin/report_burst.exe" System VtStopTwoSys 1000 0 | tr -d '\r' > "$work/two.System" &
+$W "$build/bin/report_burst.exe" Application VtStopTwoApp 1000 0 | tr -d '\r' > "$work/two.Application" &
+wait %1 %2 || fail "two logs: report_burst"
+$W sc stop Quenloc >/dev/null || fail "two logs: sc stop"
+since=$SECONDS
+for _ in $(seq 900); do [ "$(state)" = STOPPED ] && break; sleep 0.2; done
+took=$((SECONDS - since))
+[ "$(state)" = STOPPED ] || fail "two logs: the service did not stop within $took s"
+echo "two logs: STOPPED after $took s"
+# The entries taken at the stop, then the bound, then what is left is named: a few seconds
+# beyond the bound on a loaded machine, never the minutes the whole queue would take.
+[ "$took" -le $((bound + 25)) ] || fail "two logs: the stop took $took s, its bound is $bound s"
+sleep 3  # a sender started before STOPPED may still be on its way
+$W "$build/bin/read_events.exe" Application Quenloc | tr -d '\r' | grep 'Service stopped before' | tail -1 \
+  > "$work/two.named" || true
+echo "two logs: $(cat "$work/two.named")"
+/usr/bin/python3 - "$work" "$VANTREL_SYSLOG_OUT" <<'PY' || fail "two logs: notified and named entries"
+import re, sys
+work, out = sys.argv[1], sys.argv[2]
+named_line = open(work + "/two.named").read()
+named = {log: (int(n), int(a), int(b or a)) for n, log, a, b in
+         re.findall(r"(\d+) of the (\w+) log \(records? (\d+)(?: to (\d+))?\)", named_line)}
+syslog = open(out, errors="replace").read()
+assert named, "nothing named: %r" % named_line
+for log in ("System", "Application"):
+    sent = [int(l.split()[0]) for l in open("%s/two.%s" % (work, log)) if l.strip()]
+    assert len(sent) == 1000, (log, len(sent))
+    got = {int(n) for n in re.findall(r"%s Log - (\d+) - " % log, syslog)} & set(sent)
+    left = sorted(set(sent) - got)
+    if not left:
+        continue
+    assert log in named, "%s: %d entries neither notified nor named: %s" % (log, len(left), named_line)
+    count, first, last = named[log]
+    assert first <= left[0] and left[-1] <= last, (log, left[:5], left[-5:], first, last)
+    assert not [n for n in got if first <= n <= last], (log, "notified entries named as left")
+    assert count >= len(left), (log, count, len(left))
+    print("%s: %d notified, %d named (records %d to %d)" % (log, len(got), count, first, last))
+PY
 echo "quenloc_stop_burst: all checks passed"

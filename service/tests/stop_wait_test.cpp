@@ -40,6 +40,16 @@ TEST(StopWait, EndsWhenTheWorkIsDoneAndNeverOutlastsItsBound) {
     EXPECT_EQ(slow.waits.back(), 100u);
 }
 
+// Tests may shorten the wait for entries; nothing lengthens it.
+TEST(StopWait, TheEntriesBoundCanOnlyBeShortened) {
+    EXPECT_EQ(EntriesWaitBound(""), kEntriesWaitAtEndMs);
+    EXPECT_EQ(EntriesWaitBound("15000"), 15000u);
+    EXPECT_EQ(EntriesWaitBound("900000"), kEntriesWaitAtEndMs);
+    EXPECT_EQ(EntriesWaitBound("99999999999"), kEntriesWaitAtEndMs);
+    EXPECT_EQ(EntriesWaitBound("15 s"), kEntriesWaitAtEndMs);
+    EXPECT_EQ(EntriesWaitBound("-1"), kEntriesWaitAtEndMs);
+}
+
 TEST(StopWait, NamesTheEntriesLeftByLogAndRecordNumbers) {
     EXPECT_EQ(UnnotifiedText({}), "");
     EXPECT_EQ(UnnotifiedText({{"System", 0, 0, 0}, {"Application", 0, 0, 0}}), "");
