@@ -26,7 +26,8 @@ constexpr DISPID kOnEventLogChange = 1;
 // The shortest interval Lorvex allows between two checks of a log.
 constexpr long kCheckInterval = 500;
 // Entries taken and not raised yet. More than a log of the default size (512 KB) can hold,
-// so only a client far behind on a much larger log ever meets the bound.
+// so only a client far behind on a much larger log ever meets the bound; then the rest
+// wait in the log.
 constexpr size_t kQueueCapacity = 10000;
 
 // Each entry is raised from a message of its own to the monitor's window, so that the
@@ -40,6 +41,8 @@ constexpr UINT_PTR kRaiseTimer = 2;
 // an entry written in between raises no change event of its own. One check of ours after
 // the first interval catches it.
 constexpr UINT_PTR kCatchUpTimer = 1;
+// Tells a loss once the looks that follow it have lost nothing more.
+constexpr UINT_PTR kLossTimer = 3;
 constexpr wchar_t kWindowClass[] = L"MirrolanMonitorWindow";
 
 class LogMonitor;
@@ -147,10 +150,12 @@ public:
     }
 
     // The client is stopping: whatever the log holds now is taken, and nothing after it.
-    // The entries taken go on being raised as the client's thread lets messages through.
+    // The entries taken go on being raised as the client's thread lets messages through;
+    // those a full queue could not take are lost, and told.
     STDMETHODIMP StopMonitoring() override {
         return vantrel::com::Barrier([&]() -> HRESULT {
             TakeNewEntries();
+            CountUntaken();
             Unfollow();
             ScheduleRaise();
             return S_OK;
@@ -212,8 +217,8 @@ public:
         ScheduleRaise();
     }
 
-    void OnTimer() {
-        ::KillTimer(window_.get(), kCatchUpTimer);
+    void OnTimer(UINT_PTR id) {
+        ::KillTimer(window_.get(), id);
         OnChange();
     }
 
@@ -235,20 +240,33 @@ private:
     }
 
     void TakeNewEntries() {
-        if (!log_) return;
-        LogWindow now;
-        if (FAILED(ReadWindow(log_.Get(), now))) return;
-        while (auto number = position_.Take(now)) {
-            if (queue_.full()) {
-                queue_.Drop();
-                continue;
+        if (log_) {
+            LogWindow now;
+            if (FAILED(ReadWindow(log_.Get(), now))) return;
+            const Gap gap = position_.Sync(now);
+            if (gap.size()) queue_.Drop(gap.size() - OwnWarningsIn(log_name_, gap.first, gap.end));
+            // A full queue takes nothing more: what the log still holds stays there, and is
+            // taken as raising makes room.
+            while (!queue_.full()) {
+                auto number = position_.Take(now);
+                if (!number) break;
+                ComPtr<IEventLogRecord> record;
+                // An entry that went away between the check and the read is lost with it.
+                if (FAILED(log_->ReadRecord(static_cast<long>(*number), record.GetAddressOf())) || !record) {
+                    if (!IsOwnWarning(log_name_, *number)) queue_.Drop();
+                    continue;
+                }
+                queue_.Offer(std::move(record));
             }
-            ComPtr<IEventLogRecord> record;
-            // An entry that went away between the check and the read is lost with it.
-            if (FAILED(log_->ReadRecord(static_cast<long>(*number), record.GetAddressOf())) || !record) continue;
-            queue_.Offer(std::move(record));
         }
-        if (uint64_t dropped = queue_.EndRound()) WarnDropped(log_name_, dropped, queue_.capacity());
+        EndLook();
+    }
+
+    // At most one warning per interval. A loss not told yet is told once a later look
+    // loses nothing, even if the log stays quiet.
+    void EndLook() {
+        if (uint64_t lost = queue_.EndRound(::GetTickCount64(), kCheckInterval)) WarnLost(log_name_, lost);
+        if (queue_.pending() && window_) ::SetTimer(window_.get(), kLossTimer, kCheckInterval, nullptr);
     }
 
     void ScheduleRaise() {
@@ -256,6 +274,14 @@ private:
         // A full message queue refuses the post; the next change or raise asks again.
         raise_scheduled_ = log_ ? ::PostMessageW(window_.get(), kRaiseMessage, 0, 0) != FALSE
                                 : ::SetTimer(window_.get(), kRaiseTimer, USER_TIMER_MINIMUM, nullptr) != 0;
+    }
+
+    void CountUntaken() {
+        LogWindow now;
+        if (!log_ || FAILED(ReadWindow(log_.Get(), now))) return;
+        position_.Sync(now);
+        const uint64_t end = now.count ? uint64_t{now.oldest} + now.count : 0;
+        if (end > position_.next()) queue_.Drop(end - position_.next());
     }
 
     // Lets go of the log; the entries taken stay.
@@ -275,7 +301,7 @@ private:
         Unfollow();
         window_.reset();
         raise_scheduled_ = false;
-        if (uint64_t dropped = queue_.Clear()) WarnDropped(log_name_, dropped, queue_.capacity());
+        if (uint64_t lost = queue_.Clear()) WarnLost(log_name_, lost);
     }
 
     HRESULT Fail(HRESULT hr, const wchar_t* text) {
@@ -303,8 +329,8 @@ LRESULT CALLBACK MonitorWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         vantrel::com::Barrier([&] { monitor->RaiseOne(); });
         return 0;
     }
-    if (monitor && msg == WM_TIMER && wp == kCatchUpTimer) {
-        vantrel::com::Barrier([&] { monitor->OnTimer(); });
+    if (monitor && msg == WM_TIMER && (wp == kCatchUpTimer || wp == kLossTimer)) {
+        vantrel::com::Barrier([&] { monitor->OnTimer(wp); });
         return 0;
     }
     return ::DefWindowProcW(hwnd, msg, wp, lp);
