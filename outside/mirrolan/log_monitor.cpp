@@ -2,11 +2,13 @@
 
 #include <wrl/client.h>
 
+#include <memory>
 #include <string>
 
 #include "core/entry_queue.h"
 #include "core/read_position.h"
 #include "drop_warning.h"
+#include "resume_mark.h"
 #include "event_point.h"
 #include "lorvex.h"
 #include "mirrolan_idl.h"
@@ -43,6 +45,9 @@ constexpr UINT_PTR kRaiseTimer = 2;
 constexpr UINT_PTR kCatchUpTimer = 1;
 // Tells a loss once the looks that follow it have lost nothing more.
 constexpr UINT_PTR kLossTimer = 3;
+// The last entry raised is kept at most this often (and at a clean stop).
+constexpr UINT_PTR kSaveTimer = 4;
+constexpr ULONGLONG kSaveSpacing = 1000;
 constexpr wchar_t kWindowClass[] = L"MirrolanMonitorWindow";
 
 class LogMonitor;
@@ -111,6 +116,14 @@ public:
             if (FAILED(hr = log->put_ChangeCheckInterval(kCheckInterval))) return Fail(hr, nullptr);
             LogWindow now;
             if (FAILED(hr = ReadWindow(log.Get(), now))) return Fail(hr, nullptr);
+            // After an end that was not clean, the entries after the last one raised come
+            // first, if the log still holds it; else only what is written from now on.
+            auto mark = std::make_unique<ResumeMark>(name.str());
+            ReadPosition position(now);
+            const auto last = mark->UncleanEnd();
+            const bool resume = last && now.count && *last >= now.oldest &&
+                                uint64_t{*last} < uint64_t{now.oldest} + now.count;
+            if (resume) position = ReadPosition::After(*last);
             if (!vantrel::com::RegisterMessageWindowClass(kWindowClass, MonitorWindowProc))
                 return Fail(HRESULT_FROM_WIN32(::GetLastError()), L"Cannot register the monitor's window class");
             Window window(vantrel::com::CreateMessageWindow(kWindowClass));
@@ -141,10 +154,15 @@ public:
             point_of_log_ = point;
             sink_ = sink;
             cookie_ = cookie;
-            position_ = ReadPosition(now);
+            position_ = position;
             window_ = std::move(window);
             ::SetWindowLongPtrW(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
             ::SetTimer(window_.get(), kCatchUpTimer, 2 * kCheckInterval, nullptr);
+            last_raised_ = static_cast<uint32_t>(position_.next() - 1);
+            mark_ = std::move(mark);
+            mark_->Save(last_raised_, false);
+            last_save_ = ::GetTickCount64();
+            if (resume) OnChange();
             return S_OK;
         });
     }
@@ -213,12 +231,18 @@ public:
             arg.pdispVal = record->Get();
             point_.Fire(kNewLogEntry, {arg});
         }
+        long number = 0;
+        if (SUCCEEDED((*record)->get_RecordNumber(&number))) NoteRaised(static_cast<uint32_t>(number));
         TakeNewEntries();  // whatever was written while the handler ran
         ScheduleRaise();
     }
 
     void OnTimer(UINT_PTR id) {
         ::KillTimer(window_.get(), id);
+        if (id == kSaveTimer) {
+            SaveMark();
+            return;
+        }
         OnChange();
     }
 
@@ -284,6 +308,24 @@ private:
         if (end > position_.next()) queue_.Drop(end - position_.next());
     }
 
+    void NoteRaised(uint32_t number) {
+        last_raised_ = number;
+        if (!mark_ || save_due_) return;
+        const ULONGLONG since = ::GetTickCount64() - last_save_;
+        if (since >= kSaveSpacing) {
+            SaveMark();
+        } else if (window_ && ::SetTimer(window_.get(), kSaveTimer, static_cast<UINT>(kSaveSpacing - since), nullptr)) {
+            save_due_ = true;
+        }
+    }
+
+    void SaveMark() {
+        save_due_ = false;
+        if (!mark_) return;
+        mark_->Save(last_raised_, false);
+        last_save_ = ::GetTickCount64();
+    }
+
     // Lets go of the log; the entries taken stay.
     void Unfollow() {
         if (window_) ::KillTimer(window_.get(), kCatchUpTimer);
@@ -301,6 +343,9 @@ private:
         Unfollow();
         window_.reset();
         raise_scheduled_ = false;
+        save_due_ = false;
+        if (mark_) mark_->Save(last_raised_, true);
+        mark_.reset();
         if (uint64_t lost = queue_.Clear()) WarnLost(log_name_, lost);
     }
 
@@ -320,6 +365,10 @@ private:
     EntryQueue<ComPtr<IEventLogRecord>> queue_{kQueueCapacity};
     bool raising_ = false;
     bool raise_scheduled_ = false;
+    std::unique_ptr<ResumeMark> mark_;
+    uint32_t last_raised_ = 0;
+    ULONGLONG last_save_ = 0;
+    bool save_due_ = false;
     Window window_;
 };
 
@@ -329,7 +378,7 @@ LRESULT CALLBACK MonitorWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         vantrel::com::Barrier([&] { monitor->RaiseOne(); });
         return 0;
     }
-    if (monitor && msg == WM_TIMER && (wp == kCatchUpTimer || wp == kLossTimer)) {
+    if (monitor && msg == WM_TIMER && (wp == kCatchUpTimer || wp == kLossTimer || wp == kSaveTimer)) {
         vantrel::com::Barrier([&] { monitor->OnTimer(wp); });
         return 0;
     }
