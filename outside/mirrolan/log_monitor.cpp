@@ -7,6 +7,7 @@
 
 #include "core/entry_queue.h"
 #include "core/read_position.h"
+#include "change_wake.h"
 #include "drop_warning.h"
 #include "resume_mark.h"
 #include "event_point.h"
@@ -39,6 +40,8 @@ constexpr size_t kQueueCapacity = 10000;
 // message, so a stopping client's own timers, its end and its waits still get their turn.
 constexpr UINT kRaiseMessage = WM_APP + 1;
 constexpr UINT_PTR kRaiseTimer = 2;
+// The platform's change notification for the log arrived (see ChangeWake).
+constexpr UINT kChangeMessage = WM_APP + 2;
 // Lorvex's checking thread takes its first look at the log some time after the start, so
 // an entry written in between raises no change event of its own. One check of ours after
 // the first interval catches it.
@@ -158,6 +161,8 @@ public:
             window_ = std::move(window);
             ::SetWindowLongPtrW(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
             ::SetTimer(window_.get(), kCatchUpTimer, 2 * kCheckInterval, nullptr);
+            // Without the platform's notification the interval alone finds each change.
+            wake_.Start(log_name_, window_.get(), kChangeMessage);
             last_raised_ = static_cast<uint32_t>(position_.next() - 1);
             mark_ = std::move(mark);
             mark_->Save(last_raised_, false);
@@ -328,6 +333,7 @@ private:
 
     // Lets go of the log; the entries taken stay.
     void Unfollow() {
+        wake_.Stop();
         if (window_) ::KillTimer(window_.get(), kCatchUpTimer);
         if (point_of_log_) point_of_log_->Unadvise(cookie_);
         if (sink_) {
@@ -365,6 +371,7 @@ private:
     EntryQueue<ComPtr<IEventLogRecord>> queue_{kQueueCapacity};
     bool raising_ = false;
     bool raise_scheduled_ = false;
+    ChangeWake wake_;
     std::unique_ptr<ResumeMark> mark_;
     uint32_t last_raised_ = 0;
     ULONGLONG last_save_ = 0;
@@ -376,6 +383,10 @@ LRESULT CALLBACK MonitorWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     auto* monitor = reinterpret_cast<LogMonitor*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (monitor && (msg == kRaiseMessage || (msg == WM_TIMER && wp == kRaiseTimer))) {
         vantrel::com::Barrier([&] { monitor->RaiseOne(); });
+        return 0;
+    }
+    if (monitor && msg == kChangeMessage) {
+        vantrel::com::Barrier([&] { monitor->OnChange(); });
         return 0;
     }
     if (monitor && msg == WM_TIMER && (wp == kCatchUpTimer || wp == kLossTimer || wp == kSaveTimer)) {
