@@ -62,6 +62,8 @@ e2e_install() {
     2>"$build/e2e_install.err" || { cat "$build/e2e_install.err"; fail "install"; }
   rm -f "$dest/error.log"
   $W reg delete "$key" /f >/dev/null 2>&1 || true
+  # A service that an earlier run left to be ended with the prefix would resume here.
+  $W reg delete 'HKLM\SOFTWARE\Mirrolan\Resume' /f >/dev/null 2>&1 || true
 }
 
 
