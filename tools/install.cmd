@@ -81,6 +81,14 @@ rem The Windows service, made afresh by every installation.
 sc delete Quenloc >nul 2>&1
 sc create Quenloc binPath= "%DEST%\Quenloc.exe" start= auto DisplayName= "Vantrel event-log monitor" >nul
 if errorlevel 1 goto fail
+rem Recovery: the service manager starts the service again one minute after its process
+rem ended without a stop (killed, crashed). Wine's accepts the setting but neither keeps
+rem nor carries it out (3).
+"%SRC%\bin\svcrecovery.exe" Quenloc >nul
+if errorlevel 4 goto fail
+if errorlevel 3 goto recovery_done
+if errorlevel 1 goto fail
+:recovery_done
 rem The "WinNT:" directory provider substitute, only where the platform has none (Wine);
 rem a provider of ours from an earlier installation is updated.
 reg query "HKCR\CLSID\{6A27423F-BB5F-4FA3-917B-3832380EBDEE}" >nul 2>&1

@@ -1,8 +1,7 @@
-// The one warning a monitor writes when its queue overflowed: how many new entries of
-// which log were never raised.
+// The one warning a monitor writes when new entries of its log were lost before it could
+// raise them: how many, of which log.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -10,6 +9,14 @@ namespace mirrolan {
 
 // Writes a warning into the Application log under the source "Mirrolan"; a failure to
 // write it is not reported further (there is nowhere left to report it).
-void WarnDropped(const std::wstring& log_name, uint64_t dropped, size_t capacity);
+void WarnLost(const std::wstring& log_name, uint64_t lost);
+
+// How many of the entries first..end-1 of a log are warnings this process wrote there:
+// a monitor of the Application log does not count its own warnings among its losses
+// (which would make each warning the cause of the next). Forgets those up to end.
+uint64_t OwnWarningsIn(const std::wstring& log_name, uint64_t first, uint64_t end);
+
+// Whether the entry `number` of a log is a warning this process wrote there.
+bool IsOwnWarning(const std::wstring& log_name, uint64_t number);
 
 }  // namespace mirrolan

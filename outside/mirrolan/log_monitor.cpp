@@ -2,11 +2,14 @@
 
 #include <wrl/client.h>
 
+#include <memory>
 #include <string>
 
 #include "core/entry_queue.h"
 #include "core/read_position.h"
+#include "change_wake.h"
 #include "drop_warning.h"
+#include "resume_mark.h"
 #include "event_point.h"
 #include "lorvex.h"
 #include "mirrolan_idl.h"
@@ -26,7 +29,8 @@ constexpr DISPID kOnEventLogChange = 1;
 // The shortest interval Lorvex allows between two checks of a log.
 constexpr long kCheckInterval = 500;
 // Entries taken and not raised yet. More than a log of the default size (512 KB) can hold,
-// so only a client far behind on a much larger log ever meets the bound.
+// so only a client far behind on a much larger log ever meets the bound; then the rest
+// wait in the log.
 constexpr size_t kQueueCapacity = 10000;
 
 // Each entry is raised from a message of its own to the monitor's window, so that the
@@ -36,10 +40,17 @@ constexpr size_t kQueueCapacity = 10000;
 // message, so a stopping client's own timers, its end and its waits still get their turn.
 constexpr UINT kRaiseMessage = WM_APP + 1;
 constexpr UINT_PTR kRaiseTimer = 2;
+// The platform's change notification for the log arrived (see ChangeWake).
+constexpr UINT kChangeMessage = WM_APP + 2;
 // Lorvex's checking thread takes its first look at the log some time after the start, so
 // an entry written in between raises no change event of its own. One check of ours after
 // the first interval catches it.
 constexpr UINT_PTR kCatchUpTimer = 1;
+// Tells a loss once the looks that follow it have lost nothing more.
+constexpr UINT_PTR kLossTimer = 3;
+// The last entry raised is kept at most this often (and at a clean stop).
+constexpr UINT_PTR kSaveTimer = 4;
+constexpr ULONGLONG kSaveSpacing = 1000;
 constexpr wchar_t kWindowClass[] = L"MirrolanMonitorWindow";
 
 class LogMonitor;
@@ -108,6 +119,14 @@ public:
             if (FAILED(hr = log->put_ChangeCheckInterval(kCheckInterval))) return Fail(hr, nullptr);
             LogWindow now;
             if (FAILED(hr = ReadWindow(log.Get(), now))) return Fail(hr, nullptr);
+            // After an end that was not clean, the entries after the last one raised come
+            // first, if the log still holds it; else only what is written from now on.
+            auto mark = std::make_unique<ResumeMark>(name.str());
+            ReadPosition position(now);
+            const auto last = mark->UncleanEnd();
+            const bool resume = last && now.count && *last >= now.oldest &&
+                                uint64_t{*last} < uint64_t{now.oldest} + now.count;
+            if (resume) position = ReadPosition::After(*last);
             if (!vantrel::com::RegisterMessageWindowClass(kWindowClass, MonitorWindowProc))
                 return Fail(HRESULT_FROM_WIN32(::GetLastError()), L"Cannot register the monitor's window class");
             Window window(vantrel::com::CreateMessageWindow(kWindowClass));
@@ -138,19 +157,28 @@ public:
             point_of_log_ = point;
             sink_ = sink;
             cookie_ = cookie;
-            position_ = ReadPosition(now);
+            position_ = position;
             window_ = std::move(window);
             ::SetWindowLongPtrW(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
             ::SetTimer(window_.get(), kCatchUpTimer, 2 * kCheckInterval, nullptr);
+            // Without the platform's notification the interval alone finds each change.
+            wake_.Start(log_name_, window_.get(), kChangeMessage);
+            last_raised_ = static_cast<uint32_t>(position_.next() - 1);
+            mark_ = std::move(mark);
+            mark_->Save(last_raised_, false);
+            last_save_ = ::GetTickCount64();
+            if (resume) OnChange();
             return S_OK;
         });
     }
 
     // The client is stopping: whatever the log holds now is taken, and nothing after it.
-    // The entries taken go on being raised as the client's thread lets messages through.
+    // The entries taken go on being raised as the client's thread lets messages through;
+    // those a full queue could not take are lost, and told.
     STDMETHODIMP StopMonitoring() override {
         return vantrel::com::Barrier([&]() -> HRESULT {
             TakeNewEntries();
+            CountUntaken();
             Unfollow();
             ScheduleRaise();
             return S_OK;
@@ -208,12 +236,18 @@ public:
             arg.pdispVal = record->Get();
             point_.Fire(kNewLogEntry, {arg});
         }
+        long number = 0;
+        if (SUCCEEDED((*record)->get_RecordNumber(&number))) NoteRaised(static_cast<uint32_t>(number));
         TakeNewEntries();  // whatever was written while the handler ran
         ScheduleRaise();
     }
 
-    void OnTimer() {
-        ::KillTimer(window_.get(), kCatchUpTimer);
+    void OnTimer(UINT_PTR id) {
+        ::KillTimer(window_.get(), id);
+        if (id == kSaveTimer) {
+            SaveMark();
+            return;
+        }
         OnChange();
     }
 
@@ -236,20 +270,33 @@ private:
     }
 
     void TakeNewEntries() {
-        if (!log_) return;
-        LogWindow now;
-        if (FAILED(ReadWindow(log_.Get(), now))) return;
-        while (auto number = position_.Take(now)) {
-            if (queue_.full()) {
-                queue_.Drop();
-                continue;
+        if (log_) {
+            LogWindow now;
+            if (FAILED(ReadWindow(log_.Get(), now))) return;
+            const Gap gap = position_.Sync(now);
+            if (gap.size()) queue_.Drop(gap.size() - OwnWarningsIn(log_name_, gap.first, gap.end));
+            // A full queue takes nothing more: what the log still holds stays there, and is
+            // taken as raising makes room.
+            while (!queue_.full()) {
+                auto number = position_.Take(now);
+                if (!number) break;
+                ComPtr<IEventLogRecord> record;
+                // An entry that went away between the check and the read is lost with it.
+                if (FAILED(log_->ReadRecord(static_cast<long>(*number), record.GetAddressOf())) || !record) {
+                    if (!IsOwnWarning(log_name_, *number)) queue_.Drop();
+                    continue;
+                }
+                queue_.Offer(std::move(record));
             }
-            ComPtr<IEventLogRecord> record;
-            // An entry that went away between the check and the read is lost with it.
-            if (FAILED(log_->ReadRecord(static_cast<long>(*number), record.GetAddressOf())) || !record) continue;
-            queue_.Offer(std::move(record));
         }
-        if (uint64_t dropped = queue_.EndRound()) WarnDropped(log_name_, dropped, queue_.capacity());
+        EndLook();
+    }
+
+    // At most one warning per interval. A loss not told yet is told once a later look
+    // loses nothing, even if the log stays quiet.
+    void EndLook() {
+        if (uint64_t lost = queue_.EndRound(::GetTickCount64(), kCheckInterval)) WarnLost(log_name_, lost);
+        if (queue_.pending() && window_) ::SetTimer(window_.get(), kLossTimer, kCheckInterval, nullptr);
     }
 
     void ScheduleRaise() {
@@ -259,8 +306,35 @@ private:
                                 : ::SetTimer(window_.get(), kRaiseTimer, USER_TIMER_MINIMUM, nullptr) != 0;
     }
 
+    void CountUntaken() {
+        LogWindow now;
+        if (!log_ || FAILED(ReadWindow(log_.Get(), now))) return;
+        position_.Sync(now);
+        const uint64_t end = now.count ? uint64_t{now.oldest} + now.count : 0;
+        if (end > position_.next()) queue_.Drop(end - position_.next());
+    }
+
+    void NoteRaised(uint32_t number) {
+        last_raised_ = number;
+        if (!mark_ || save_due_) return;
+        const ULONGLONG since = ::GetTickCount64() - last_save_;
+        if (since >= kSaveSpacing) {
+            SaveMark();
+        } else if (window_ && ::SetTimer(window_.get(), kSaveTimer, static_cast<UINT>(kSaveSpacing - since), nullptr)) {
+            save_due_ = true;
+        }
+    }
+
+    void SaveMark() {
+        save_due_ = false;
+        if (!mark_) return;
+        mark_->Save(last_raised_, false);
+        last_save_ = ::GetTickCount64();
+    }
+
     // Lets go of the log; the entries taken stay.
     void Unfollow() {
+        wake_.Stop();
         if (window_) ::KillTimer(window_.get(), kCatchUpTimer);
         if (point_of_log_) point_of_log_->Unadvise(cookie_);
         if (sink_) {
@@ -276,7 +350,10 @@ private:
         Unfollow();
         window_.reset();
         raise_scheduled_ = false;
-        if (uint64_t dropped = queue_.Clear()) WarnDropped(log_name_, dropped, queue_.capacity());
+        save_due_ = false;
+        if (mark_) mark_->Save(last_raised_, true);
+        mark_.reset();
+        if (uint64_t lost = queue_.Clear()) WarnLost(log_name_, lost);
     }
 
     HRESULT Fail(HRESULT hr, const wchar_t* text) {
@@ -295,6 +372,11 @@ private:
     EntryQueue<ComPtr<IEventLogRecord>> queue_{kQueueCapacity};
     bool raising_ = false;
     bool raise_scheduled_ = false;
+    ChangeWake wake_;
+    std::unique_ptr<ResumeMark> mark_;
+    uint32_t last_raised_ = 0;
+    ULONGLONG last_save_ = 0;
+    bool save_due_ = false;
     Window window_;
 };
 
@@ -304,8 +386,12 @@ LRESULT CALLBACK MonitorWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         vantrel::com::Barrier([&] { monitor->RaiseOne(); });
         return 0;
     }
-    if (monitor && msg == WM_TIMER && wp == kCatchUpTimer) {
-        vantrel::com::Barrier([&] { monitor->OnTimer(); });
+    if (monitor && msg == kChangeMessage) {
+        vantrel::com::Barrier([&] { monitor->OnChange(); });
+        return 0;
+    }
+    if (monitor && msg == WM_TIMER && (wp == kCatchUpTimer || wp == kLossTimer || wp == kSaveTimer)) {
+        vantrel::com::Barrier([&] { monitor->OnTimer(wp); });
         return 0;
     }
     return ::DefWindowProcW(hwnd, msg, wp, lp);

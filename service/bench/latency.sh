@@ -24,6 +24,8 @@ wait_state() {  # STATE
 $W sc stop Quenloc >/dev/null 2>&1 || true
 $W cmd /c "$(winpath "$root/tools/install.cmd")" "$(winpath "$build")" >/dev/null
 $W reg delete "$key" /f >/dev/null 2>&1 || true
+# Each run starts at the newest entries, whatever ended the service before.
+$W reg delete 'HKLM\SOFTWARE\Mirrolan\Resume' /f >/dev/null 2>&1 || true
 for kv in MonitorSystemLog=1 MonitorErrorEvents=1 IncludeExclude=E SendSyslogMessage=1 SendEmail=0 \
           SyslogConsoleName=127.0.0.1 SyslogProtocol=TCP "SyslogConsolePort=$VANTREL_SYSLOG_TCP_PORT"; do
   $W reg add "$key" /v "${kv%%=*}" /d "${kv#*=}" /f >/dev/null
@@ -59,10 +61,13 @@ PY
   watcher=$!
 }
 
+# Each run reports under a source of its own ("VtBench" and its name): a source belongs to
+# the first log that has it, so one shared by the System runs and the DNS Server run would
+# send a later System run into the DNS Server log.
 run() {  # name count interval_ms [log label]
   local reports="$work/$1.reports" arrivals="$work/$1.arrivals"
   watch "$arrivals" "${5:-System Log}"
-  $W "$build/bin/report_burst.exe" "${4:-System}" VtBench "$2" "$3" | tr -d '\r' > "$reports"
+  $W "$build/bin/report_burst.exe" "${4:-System}" "VtBench$1" "$2" "$3" | tr -d '\r' > "$reports"
   # Until all have arrived, or nothing more has come for 20 s.
   local last=-1 still=0 now
   while [ "$(wc -l < "$arrivals")" -lt "$2" ] && [ "$still" -lt 100 ]; do

@@ -1,6 +1,8 @@
 // report_burst LOG SOURCE COUNT INTERVAL_MS: reports COUNT error entries, one every
 // INTERVAL_MS (0: as fast as possible), and prints for each its record number and the
 // time of the report in milliseconds since 1970, one "number time" line per entry.
+// Fails, saying so, when the source writes to another log than LOG (a source belongs to
+// the first log that has it).
 #include <windows.h>
 
 #include <cstdio>
@@ -37,13 +39,23 @@ int main(int argc, char** argv) {
     if (!source || !log) return 1;
     const long count = std::atol(argv[3]);
     const DWORD interval = static_cast<DWORD>(std::atol(argv[4]));
-    for (long i = 0; i < count; ++i) {
-        const long long at = NowMs();
-        if (!api.ReportEventA(source, EVENTLOG_ERROR_TYPE, 0, 1000, nullptr, 0, 0, nullptr, nullptr)) return 1;
+    // One past the newest record number: it grows with every entry the log takes.
+    auto end = [&] {
         DWORD oldest = 0, records = 0;
         api.GetOldestEventLogRecord(log, &oldest);
         api.GetNumberOfEventLogRecords(log, &records);
-        std::printf("%lu %lld\n", oldest + records - 1, at);
+        return records ? oldest + records : 0;
+    };
+    for (long i = 0; i < count; ++i) {
+        const long long at = NowMs();
+        const DWORD before = end();
+        if (!api.ReportEventA(source, EVENTLOG_ERROR_TYPE, 0, 1000, nullptr, 0, 0, nullptr, nullptr)) return 1;
+        const DWORD after = end();
+        if (i == 0 && after == before) {
+            std::fprintf(stderr, "report_burst: the source \"%s\" writes to another log than \"%s\"\n", argv[2], argv[1]);
+            return 1;
+        }
+        std::printf("%lu %lld\n", after - 1, at);
         if (interval) ::Sleep(interval);
     }
     api.CloseEventLog(log);

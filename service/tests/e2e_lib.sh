@@ -36,6 +36,14 @@ wait_for() {  # what count seconds
   for _ in $(seq $((${3} * 5))); do [ "$($1)" -ge "$2" ] && return 0; sleep 0.2; done
   return 1
 }
+# Waits until a count (what a function prints) reaches a number, or has not moved for 20 s.
+wait_settled() {  # function count
+  local last=-1 still=0 now
+  while now=$($1); [ "$now" -lt "$2" ] && [ "$still" -lt 100 ]; do
+    if [ "$now" -eq "$last" ]; then still=$((still + 1)); else still=0 last=$now; fi
+    sleep 0.2
+  done
+}
 report() { $W "$build/bin/report_event.exe" "$@" || fail "report_event $*"; }
 # A click on a window of the installed manager, found by its title.
 post() { $W "$build/bin/tallisk_post_command.exe" "$@" || fail "no window \"$1\" for $2"; }
@@ -54,6 +62,8 @@ e2e_install() {
     2>"$build/e2e_install.err" || { cat "$build/e2e_install.err"; fail "install"; }
   rm -f "$dest/error.log" "$dest/syslogsend.spool"
   $W reg delete "$key" /f >/dev/null 2>&1 || true
+  # A service that an earlier run left to be ended with the prefix would resume here.
+  $W reg delete 'HKLM\SOFTWARE\Mirrolan\Resume' /f >/dev/null 2>&1 || true
 }
 
 

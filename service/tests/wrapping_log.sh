@@ -19,12 +19,7 @@ size=$(stat -c %s "$small_log_file")
 [ "$size" -le 65536 ] || fail "the log grew to $size bytes: it did not wrap"
 notified() { grep -c 'DNSLog - ' "$VANTREL_SYSLOG_OUT" || true; }
 # Until all have arrived, or nothing more has come for 20 s.
-last=-1 still=0
-while [ "$(notified)" -lt 1000 ] && [ "$still" -lt 100 ]; do
-  now=$(notified)
-  if [ "$now" -eq "$last" ]; then still=$((still + 1)); else still=0 last=$now; fi
-  sleep 0.2
-done
+wait_settled notified 1000
 sleep 2  # nothing more may arrive
 /usr/bin/python3 - "$work/reports" "$VANTREL_SYSLOG_OUT" <<'PY' || fail "notified entries"
 import collections, re, sys

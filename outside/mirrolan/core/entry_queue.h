@@ -1,7 +1,9 @@
 // Entries taken out of the log ahead of their notification. A full log overwrites its
 // oldest entries, so a monitor copies new ones here the moment it sees them and raises
-// them from here at the pace its client allows. The queue is bounded: an entry that finds
-// it full is dropped and counted, and each overflow is reported once, when it has ended.
+// them from here at the pace its client allows. The queue is bounded: the monitor stops
+// taking while it is full. Entries lost on the way (the log overwrote them first, or no
+// memory was left to keep one) are counted, and each loss is reported once, when it has
+// ended.
 #pragma once
 
 #include <cstddef>
@@ -36,11 +38,14 @@ public:
             Drop();
         }
     }
-    // An entry that was not even read because the queue was full.
-    void Drop() {
-        ++dropped_;
+    // Entries lost before they could wait here.
+    void Drop(uint64_t count = 1) {
+        if (!count) return;
+        dropped_ += count;
         dropped_this_round_ = true;
     }
+    // Losses not reported yet.
+    bool pending() const { return dropped_ != 0; }
 
     // The oldest and the newest waiting entry; the queue must not be empty.
     const Entry& front() const { return entries_.front(); }
@@ -54,14 +59,18 @@ public:
         return e;
     }
 
-    // Ends one look at the log. Returns how many entries the overflow dropped once a look
-    // drops nothing after one that did (the overflow is over), else 0; so a client that
-    // falls behind for a while hears one number, not one per look.
-    uint64_t EndRound() {
+    // Ends one look at the log, at time `now`. Returns how many entries were lost once a
+    // look loses nothing after one that did (the loss is over) and at least `spacing` has
+    // passed since the last report, else 0; so a client that falls behind for a while
+    // hears one number, not one per look.
+    uint64_t EndRound(uint64_t now = 0, uint64_t spacing = 0) {
         if (dropped_this_round_) {
             dropped_this_round_ = false;
             return 0;
         }
+        if (!dropped_ || (reported_ && now - last_report_ < spacing)) return 0;
+        reported_ = true;
+        last_report_ = now;
         return std::exchange(dropped_, 0);
     }
 
@@ -78,6 +87,8 @@ private:
     std::deque<Entry> entries_;
     uint64_t dropped_ = 0;
     bool dropped_this_round_ = false;
+    bool reported_ = false;
+    uint64_t last_report_ = 0;
 };
 
 }  // namespace mirrolan

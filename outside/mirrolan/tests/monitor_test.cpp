@@ -1,7 +1,7 @@
 // Mirrolan as the service uses it: created by class id, started through the first
 // method after the dispatch methods, raising NewLogEntry once per new entry in order on
 // the creating thread, also while a handler lets events through or is slower than the
-// log wraps; a client too far behind loses entries with one warning.
+// log wraps; a client too far behind loses only what the log overwrote, with one warning.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -321,29 +321,50 @@ long NewestApplicationRecord() {
     return count ? oldest + count - 1 : 0;
 }
 
-// While the client handles one entry, 50 more than the queue holds are written: those 50
-// are dropped, the rest arrive in order, and one warning says how many.
-TEST_F(Monitor, AFullQueueDropsWithOneWarningThatNamesTheNumber) {
-    TestLog big("VtMirrolanBig", 0x200000);
-    constexpr DWORD kQueued = 10000, kDropped = 50;
+long Oldest(const TestLog& log) {
+    const auto& api = vantrel::evtapi::Get();
+    HANDLE h = api.OpenEventLogA(nullptr, log.name().c_str());
+    DWORD oldest = 0;
+    if (h) api.GetOldestEventLogRecord(h, &oldest);
+    if (h) api.CloseEventLog(h);
+    return static_cast<long>(oldest);
+}
+
+// While the client handles one entry, more are written than the queue holds and more
+// than the log holds. Every entry the log still holds arrives, in order (a full queue
+// waits, it does not skip what the log keeps); those the log overwrote are counted in one
+// warning.
+TEST_F(Monitor, AFullQueueWaitsAndOnlyWhatTheLogOverwroteIsLostAndCounted) {
+    TestLog full("VtMirrolanFull", 0x140000);
+    DWORD written = 0;
+    long oldest_after = 0;
     sink_.during = [&] {
-        if (sink_.ids.size() == 1) {
-            ASSERT_TRUE(WriteMany(big, 2, 1 + kQueued + kDropped));
+        // Until the log has overwritten a few hundred entries.
+        while (sink_.ids.size() == 1 && oldest_after < 300 && written < 100000) {
+            ASSERT_TRUE(WriteMany(full, 2 + written, 1 + written + 500));
+            written += 500;
+            oldest_after = Oldest(full);
         }
     };
     const long before = NewestApplicationRecord();
-    ASSERT_EQ(Start(big), S_OK);
-    ASSERT_TRUE(big.Write(1));
-    PumpUntil([&] { return sink_.ids.size() >= 1 + kQueued; }, 60000);
+    ASSERT_EQ(Start(full), S_OK);
+    ASSERT_TRUE(full.Write(1));
+    PumpUntil([&] { return written && sink_.ids.back() == static_cast<long>(1 + written); }, 90000);
     Pump(1200);
-    ASSERT_EQ(sink_.ids.size(), 1 + kQueued);
-    for (size_t i = 0; i < sink_.ids.size(); ++i) ASSERT_EQ(sink_.ids[i], static_cast<long>(i + 1)) << i;
+    // The log wrapped, and still held more than the queue takes.
+    ASSERT_GT(oldest_after, 2);
+    const long kept = static_cast<long>(1 + written) - oldest_after + 1;
+    ASSERT_GT(kept, 10000);
+    ASSERT_EQ(sink_.ids.size(), static_cast<size_t>(1 + kept));
+    for (size_t i = 1; i < sink_.ids.size(); ++i)
+        ASSERT_EQ(sink_.ids[i], static_cast<long>(oldest_after + i - 1)) << i;
     std::vector<std::wstring> mine;
     for (auto& w : MirrolanWarnings(before))
-        if (w.find(L" VtMirrolanBig ") != std::wstring::npos) mine.push_back(w);
+        if (w.find(L" VtMirrolanFull ") != std::wstring::npos) mine.push_back(w);
     ASSERT_EQ(mine.size(), 1u);
     EXPECT_EQ(mine[0].rfind(L"Warning: ", 0), 0u) << mine[0];
-    EXPECT_NE(mine[0].find(L"dropped 50 new entries"), std::wstring::npos) << mine[0];
+    const std::wstring count = L"lost " + std::to_wstring(oldest_after - 2) + L" new entries";
+    EXPECT_NE(mine[0].find(count), std::wstring::npos) << mine[0] << " / " << count;
 }
 
 TEST_F(Monitor, DroppingTheLastReferenceStopsTheEvents) {

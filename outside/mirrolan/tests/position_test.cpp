@@ -31,7 +31,12 @@ TEST(ReadPosition, EmptyLogAtStart) {
 TEST(ReadPosition, WrappedLogSkipsOnlyWhatWasOverwritten) {
     ReadPosition p({100, 10});  // next is 110
     EXPECT_EQ(TakeAll(p, {103, 10}), (std::vector<uint32_t>{110, 111, 112}));
+    const Gap gap = p.Sync({130, 10});  // 113 to 129 went unread
+    EXPECT_EQ(gap.first, 113u);
+    EXPECT_EQ(gap.size(), 17u);
     EXPECT_EQ(TakeAll(p, {130, 10}), (std::vector<uint32_t>{130, 131, 132, 133, 134, 135, 136, 137, 138, 139}));
+    EXPECT_EQ(p.Sync({0, 0}).size(), 0u);  // a clear loses nothing unread
+    EXPECT_EQ(p.Sync({1, 5}).size(), 0u);
 }
 
 TEST(ReadPosition, ClearedLogStartsAgainAtItsOldestEntry) {

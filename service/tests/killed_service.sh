@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# The service process killed in the middle of a burst of 400 System entries, 10 more
+# entries written while it is dead, then started again: it resumes after the last entry it
+# notified, so every entry of the burst and the 10 arrive at rsyslogd.
+#   killed_service.sh ROOT BUILD_DIR   (inside with_smtpd.sh and with_rsyslog.sh)
+set -euo pipefail
+. "$(dirname "$0")/e2e_lib.sh" "$@"
+e2e_install
+
+set_value MonitorSystemLog 1
+set_value MonitorErrorEvents 1
+set_value SendEmail 0
+set_value SendSyslogMessage 1
+set_value SyslogConsoleName 127.0.0.1
+set_value SyslogConsolePort "$VANTREL_SYSLOG_TCP_PORT"
+set_value SyslogProtocol TCP
+work=$(dirname "$VANTREL_SYSLOG_OUT")
+burst_lines() { cat "$VANTREL_SYSLOG_OUT" 2>/dev/null | grep -c 'System Log - ' || true; }
+
+# Whether a Quenloc.exe of this prefix still runs (Wine's SCM goes on showing RUNNING).
+quenloc_alive() {
+  local p
+  for p in $(pgrep -f 'Quenloc\.exe' || true); do
+    grep -qx "WINEPREFIX=$WINEPREFIX" < <(tr '\0' '\n' 2>/dev/null < "/proc/$p/environ") && return 0
+  done
+  return 1
+}
+# A sender that the killed service was starting at that moment can hang for ever before
+# its program runs (Wine waits for what the dead parent never sent; wineserver does not
+# know it, so taskkill cannot end it), holding syslogsend.exe open: end those that started
+# before the kill.
+end_hung_senders() {
+  local p
+  for p in $(pgrep -f 'syslogsend\.exe' || true); do
+    grep -qx "WINEPREFIX=$WINEPREFIX" < <(tr '\0' '\n' 2>/dev/null < "/proc/$p/environ") || continue
+    [ "$(ps -o etimes= -p "$p" 2>/dev/null || echo 0)" -ge $((SECONDS - killed_at)) ] &&
+      { echo "killed: ending hung sender $p"; kill -9 "$p" || true; }
+  done
+}
+set_value IncludeExclude E
+: > "$dest/EXCLUSIONS.TXT"
+$W sc start Quenloc >/dev/null || fail "killed: sc start"
+wait_state RUNNING 30 || fail "killed: the service did not start"
+sleep 1.5  # the monitor's first check
+before=$(burst_lines)
+$W "$build/bin/report_burst.exe" System VtKilledBurst 400 0 | tr -d '\r' > "$work/killed.reports" ||
+  fail "killed: report_burst"
+for _ in $(seq 300); do [ "$(burst_lines)" -ge $((before + 20)) ] && break; sleep 0.2; done
+$W taskkill /f /im Quenloc.exe >/dev/null 2>&1 || fail "killed: taskkill"
+killed_at=$SECONDS
+trap end_hung_senders EXIT
+for _ in $(seq 150); do quenloc_alive || break; sleep 0.2; done
+quenloc_alive && fail "killed: Quenloc.exe still runs"
+at_kill=$(burst_lines)
+echo "killed: killed with $((at_kill - before)) of 400 notified"
+[ "$at_kill" -lt $((before + 400)) ] || fail "killed: the burst was over before the kill: nothing to check"
+$W "$build/bin/report_burst.exe" System VtKilledBurst 10 0 | tr -d '\r' >> "$work/killed.reports" ||
+  fail "killed: report_burst while dead"
+$W sc start Quenloc >/dev/null || fail "killed: sc start after the kill"
+wait_state RUNNING 30 || fail "killed: the service did not start again"
+# Until all have arrived, or nothing more has come for 20 s. Some entries notified just
+# before the kill come twice (the last one notified is kept once a second): count each once.
+first=$(head -1 "$work/killed.reports" | cut -d' ' -f1)
+killed_arrived() {
+  { grep -o 'System Log - [0-9]* - ' "$VANTREL_SYSLOG_OUT" 2>/dev/null || true; } | awk -v f="$first" '$4 >= f' | sort -u | wc -l
+}
+wait_settled killed_arrived 410
+/usr/bin/python3 - "$work/killed.reports" "$VANTREL_SYSLOG_OUT" <<'PY' || fail "killed: record numbers"
+import re, sys
+sent = [int(l.split()[0]) for l in open(sys.argv[1]) if l.strip()]
+got = set(int(n) for n in re.findall(r"System Log - (\d+) - ", open(sys.argv[2], errors="replace").read()))
+missing = sorted(set(sent) - got)
+assert len(sent) == 410, len(sent)
+assert not missing, "missing %d: %s" % (len(missing), missing[:20])
+PY
+$W sc stop Quenloc >/dev/null || fail "killed: sc stop"
+wait_state STOPPED 330 || fail "killed: the service did not stop"
+echo "quenloc_killed_service: all checks passed"
