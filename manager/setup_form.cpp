@@ -13,6 +13,7 @@
 #include "core/syslog_text.h"
 #include "list_files.h"
 #include "main_form.h"
+#include "outside/mail/retry_window.h"
 #include "platform/winapi/adopt.h"
 #include "platform/winapi/dispatch_sink.h"
 #include "platform/winapi/late_bound.h"
@@ -92,6 +93,12 @@ void CreateMailControl(SetupWindow& w) {
         });
         hr = w.events.Connect(w.mail.Get(), kMailEvents, sink.Get());
     }
+    // The test mail answers at once with what the server says now, rather than keeping
+    // the hourglass up while a server that is down is tried again for minutes.
+    ComPtr<velmsendmail::IVelmSendmailRetry> retry;
+    if (SUCCEEDED(hr) && SUCCEEDED(w.mail->QueryInterface(velmsendmail::IID_IVelmSendmailRetry,
+                                                         reinterpret_cast<void**>(retry.GetAddressOf()))))
+        retry->SetRetryWindow(0);
     w.mail_error = hr;
 }
 

@@ -3,18 +3,22 @@
 #include <olectl.h>
 #include <wrl/client.h>
 
+#include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <vector>
 
+#include "core/retry_plan.h"
 #include "idl.h"
 #include "platform/winapi/com_server.h"
 #include "platform/winapi/message_window.h"
 #include "platform/winapi/connection_point.h"
 #include "platform/winapi/oleauto.h"
+#include "retry_window.h"
 #include "send_job.h"
 
 using Microsoft::WRL::ComPtr;
@@ -28,32 +32,78 @@ constexpr DISPID kSendCompleteEvent = 10;
 constexpr UINT kOutcomeMessage = WM_APP + 1;
 const wchar_t kWindowClass[] = L"VelmSendmailNotify";
 
+// One message on its way, and its tries so far.
+struct Pending {
+    SendJob job;
+    uint64_t handed_ms = 0;
+    unsigned window_seconds = 0;
+    unsigned tries = 0;
+    uint64_t next_try_ms = 0;
+
+    bool WindowOver(uint64_t now_ms) const { return now_ms >= handed_ms + uint64_t{window_seconds} * 1000; }
+};
+
 // What the worker thread and the control share. The worker owns nothing of the
 // control: it only appends outcomes here and wakes the control's window.
 struct Queue {
     std::mutex lock;
     std::condition_variable wake;
-    std::deque<SendJob> jobs;
+    std::deque<Pending> jobs;           // in the order handed over; the first is tried first
     std::deque<std::wstring> outcomes;  // empty text: sent
     HWND window = nullptr;
     bool closing = false;
     bool worker_running = false;
+
+    // With the lock held. A control that is gone hears nothing.
+    void Tell(std::wstring outcome) {
+        if (!window) return;
+        outcomes.push_back(std::move(outcome));
+        ::PostMessageW(window, kOutcomeMessage, 0, 0);
+    }
 };
 
+// Sends the messages in order. A failure that may pass puts the message back at the head
+// until its window is over, so the ones behind it keep their order.
 void Work(const std::shared_ptr<Queue>& q) {
     std::unique_lock<std::mutex> guard(q->lock);
     for (;;) {
         q->wake.wait(guard, [&] { return !q->jobs.empty() || q->closing; });
         if (q->jobs.empty()) break;
-        SendJob job = std::move(q->jobs.front());
+        uint64_t now = ::GetTickCount64();
+        if (!q->closing && q->jobs.front().next_try_ms > now) {
+            const uint64_t wait = q->jobs.front().next_try_ms - now;
+            q->wake.wait_for(guard, std::chrono::milliseconds(wait), [&] { return q->closing; });
+            continue;
+        }
+        Pending p = std::move(q->jobs.front());
         q->jobs.pop_front();
         guard.unlock();
-        std::wstring outcome = Deliver(job);
+        Outcome outcome = Deliver(p.job);
+        ++p.tries;
         guard.lock();
-        // A control that is gone still gets its queued mails sent, but hears nothing.
-        if (q->window) {
-            q->outcomes.push_back(std::move(outcome));
-            ::PostMessageW(q->window, kOutcomeMessage, 0, 0);
+        if (!outcome.passing) {
+            q->Tell(std::move(outcome.text));
+            continue;
+        }
+        // A control that is gone still gets each queued mail tried, but not waited for:
+        // once the server fails, the rest is dropped and the thread ends.
+        if (q->closing) {
+            q->jobs.clear();
+            continue;
+        }
+        now = ::GetTickCount64();
+        if (auto next = NextTry(p.handed_ms, now, p.tries, p.window_seconds)) {
+            p.next_try_ms = *next;
+            q->jobs.push_front(std::move(p));
+            continue;
+        }
+        const std::wstring& last = outcome.text;
+        q->Tell(GiveUpMessage(last, p.tries, p.window_seconds));
+        // The server has just failed: the messages behind whose window is over as well are
+        // given up now, rather than each waiting out a connection of its own.
+        while (!q->jobs.empty() && q->jobs.front().window_seconds && q->jobs.front().WindowOver(now)) {
+            q->Tell(GiveUpMessage(last, q->jobs.front().tries, q->jobs.front().window_seconds));
+            q->jobs.pop_front();
         }
     }
     q->worker_running = false;
@@ -137,7 +187,8 @@ private:
 
 class MailControl : public vantrel::com::Dual<_VelmSendmail>,
                     public IConnectionPointContainer,
-                    public IProvideClassInfo {
+                    public IProvideClassInfo,
+                    public IVelmSendmailRetry {
 public:
     MailControl() : point_(this), queue_(std::make_shared<Queue>()) {
         window_ = vantrel::com::CreateMessageWindow(kWindowClass);
@@ -209,10 +260,18 @@ public:
                 vantrel::com::SetErrorInfo(L"VelmSendmail", L"The control cannot report outcomes on this thread");
                 return E_FAIL;
             }
-            SendJob job{server_, from_, to_, subject_, body_, user_, password_};
+            Pending p;
+            p.job = SendJob{server_, from_, to_, subject_, body_, user_, password_};
+            p.handed_ms = ::GetTickCount64();
+            p.window_seconds = window_seconds_ >= 0 ? static_cast<unsigned>(window_seconds_) : RetryWindowSeconds();
             {
                 std::lock_guard<std::mutex> guard(queue_->lock);
-                queue_->jobs.push_back(std::move(job));
+                // Beyond the bound the message fails at once, through its event like any other.
+                if (queue_->jobs.size() >= kQueueBound) {
+                    queue_->Tell(QueueFullMessage());
+                    return S_OK;
+                }
+                queue_->jobs.push_back(std::move(p));
                 if (!queue_->worker_running) {
                     if (!StartWorker(queue_)) {
                         queue_->jobs.pop_back();
@@ -225,6 +284,13 @@ public:
             queue_->wake.notify_all();
             return S_OK;
         });
+    }
+
+    // IVelmSendmailRetry
+    STDMETHODIMP SetRetryWindow(ULONG seconds) override {
+        if (seconds > kMaxRetryWindowSeconds) return E_INVALIDARG;
+        window_seconds_ = static_cast<long>(seconds);
+        return S_OK;
     }
 
     // IConnectionPointContainer
@@ -276,6 +342,7 @@ protected:
     void* QueryOther(REFIID riid) override {
         if (riid == IID_IConnectionPointContainer) return static_cast<IConnectionPointContainer*>(this);
         if (riid == IID_IProvideClassInfo) return static_cast<IProvideClassInfo*>(this);
+        if (riid == IID_IVelmSendmailRetry) return static_cast<IVelmSendmailRetry*>(this);
         return nullptr;
     }
 
@@ -291,6 +358,7 @@ private:
     }
 
     std::wstring body_, subject_, password_, user_, server_, from_, to_;
+    long window_seconds_ = -1;  // -1: the control's setting
     EventPoint point_;
     std::shared_ptr<Queue> queue_;
     HWND window_ = nullptr;

@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "core/mail_text.h"
+#include "core/retry_plan.h"
 #include "platform/winapi/handles.h"
 #include "socket_channel.h"
 
@@ -51,17 +52,19 @@ std::string DateNow() {
     return FormatDate(t);
 }
 
-// A time limit in seconds from the control's own key (HKLM\SOFTWARE\VelmSendmail),
-// between 1 second and 1 hour, else the default; as milliseconds.
-unsigned LimitMs(const wchar_t* name, unsigned default_seconds) {
+// A time in seconds from the control's own key (HKLM\SOFTWARE\VelmSendmail), between
+// lowest and 1 hour, else the default.
+unsigned Seconds(const wchar_t* name, unsigned default_seconds, unsigned lowest) {
     DWORD value = 0, size = sizeof(value), type = 0;
     vantrel::RegKey key;
     bool read =
         ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\VelmSendmail", 0, KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS &&
         ::RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS;
-    if (!read || type != REG_DWORD || value < 1 || value > 3600) value = default_seconds;
-    return value * 1000;
+    if (!read || type != REG_DWORD || value < lowest || value > 3600) value = default_seconds;
+    return value;
 }
+
+unsigned LimitMs(const wchar_t* name, unsigned default_seconds) { return Seconds(name, default_seconds, 1) * 1000; }
 
 struct Winsock {
     bool ok;
@@ -69,7 +72,9 @@ struct Winsock {
     ~Winsock() { if (ok) ::WSACleanup(); }
 };
 
-std::string Run(const SendJob& job) {
+SessionResult Refused(std::string why) { return SessionResult{std::move(why), {}}; }
+
+std::string Run(const SendJob& job, bool& passing) {
     if (job.server.empty()) return "No SMTP server is set";
     auto server = ParseServer(Utf8(job.server));
     if (!server) return "The SMTP server \"" + Utf8(job.server) + "\" is not a server name with an optional :port";
@@ -80,7 +85,7 @@ std::string Run(const SendJob& job) {
     Recipients recipients = SortRecipients(Utf8(job.to));
     if (recipients.valid.empty() && recipients.invalid.empty()) return "No recipient address is set";
     if (recipients.valid.empty())
-        return OutcomeText(SessionResult{std::string("No valid recipient address is set"), {}}, recipients.invalid);
+        return OutcomeText(Refused("No valid recipient address is set"), recipients.invalid);
 
     static std::atomic<unsigned> counter{0};
     FILETIME now;
@@ -92,25 +97,44 @@ std::string Run(const SendJob& job) {
                       MakeMessageId(stamp, unique, from, host)};
 
     Winsock winsock;
-    if (!winsock.ok) return "The network is not available";
+    if (!winsock.ok) {
+        passing = true;
+        return "The network is not available";
+    }
     SocketChannel channel;
     // A server that answers slowly, or a byte at a time, holds the mails behind this one
     // no longer than the session limit.
     channel.SetLimits(LimitMs(L"ReplyTimeoutSeconds", 30), LimitMs(L"SessionTimeoutSeconds", 60));
     std::string error;
-    if (!channel.Connect(server->host, server->port, error)) return OutcomeText(SessionResult{error, {}}, recipients.invalid);
+    // No connection may be a server restarting or a network down for a while.
+    if (!channel.Connect(server->host, server->port, error)) {
+        passing = true;
+        return OutcomeText(Refused(error), recipients.invalid);
+    }
     Envelope e{host, from, recipients.valid, Utf8(job.user), Utf8(job.password), ComposeMessage(fields)};
-    return OutcomeText(RunSession(channel, e), recipients.invalid);
+    SessionResult result = RunSession(channel, e);
+    passing = result.passing;
+    return OutcomeText(result, recipients.invalid);
 }
 
 }  // namespace
 
-std::wstring Deliver(const SendJob& job) {
+Outcome Deliver(const SendJob& job) {
+    Outcome outcome;
     try {
-        return Wide(Run(job));
+        outcome.text = Wide(Run(job, outcome.passing));
     } catch (const std::exception& e) {
-        return L"The message was not sent: " + Wide(e.what());
+        outcome = Outcome{L"The message was not sent: " + Wide(e.what()), false};
     }
+    return outcome;
 }
+
+unsigned RetryWindowSeconds() { return Seconds(L"RetryWindowSeconds", kRetryWindowSeconds, 0); }
+
+std::wstring GiveUpMessage(const std::wstring& last_error, unsigned tries, unsigned window_seconds) {
+    return Wide(GiveUpText(Utf8(last_error), tries, window_seconds));
+}
+
+std::wstring QueueFullMessage() { return Wide(QueueFullText()); }
 
 }  // namespace velmsendmail

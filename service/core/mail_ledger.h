@@ -3,6 +3,7 @@
 // unanswered when the program ends is named, never dropped in silence.
 #pragma once
 
+#include <cstddef>
 #include <deque>
 #include <string>
 
@@ -11,6 +12,8 @@ namespace quenloc {
 // How long the end of the program waits for queued mail: as long as Windows gives a
 // service at shutdown.
 constexpr unsigned kMailWaitAtEndMs = 20000;
+// About how long the naming of unsent mail may grow before the rest is only counted.
+constexpr size_t kMaxUnsentTextChars = 8000;
 
 class MailLedger {
 public:
@@ -21,7 +24,8 @@ public:
     }
     bool empty() const { return waiting_.empty(); }
 
-    // One line naming every message still waiting, by subject; empty when none is.
+    // One line naming the messages still waiting, by subject (the oldest first, the rest
+    // counted once the line is long); empty when none is.
     std::string UnsentText() const;
 
 private:

@@ -45,6 +45,14 @@ wait_settled() {  # function count
   done
 }
 report() { $W "$build/bin/report_event.exe" "$@" || fail "report_event $*"; }
+# Quenloc.exe processes of this prefix (other builds' prefixes run their own).
+quenlocs() {
+  local n=0 pid
+  for pid in $(pgrep -f 'Vantrel.Quenloc\.exe' || true); do
+    { tr '\0' '\n' < "/proc/$pid/environ"; } 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && n=$((n + 1))
+  done
+  echo "$n"
+}
 # A click on a window of the installed manager, found by its title.
 post() { $W "$build/bin/tallisk_post_command.exe" "$@" || fail "no window \"$1\" for $2"; }
 
@@ -66,6 +74,20 @@ e2e_install() {
   $W reg delete 'HKLM\SOFTWARE\Mirrolan\Resume' /f >/dev/null 2>&1 || true
 }
 
+
+# Mail only, for the error entries of the System log, to ops@example.org through SERVER
+# (host:port), with an empty exclusion list.
+mail_system_errors() {
+  set_value SMTPServer "$1"
+  set_value FromEmail "vantrel@example.org"
+  set_value MonitorSystemLog 1
+  set_value MonitorErrorEvents 1
+  set_value IncludeExclude E
+  set_value SendEmail 1
+  set_value SendSyslogMessage 0
+  printf 'ops@example.org\r\n' > "$dest/To.txt"
+  : > "$dest/EXCLUSIONS.TXT"
+}
 
 # Starts the service following one log (its setting, e.g. MonitorSystemLog), sending error
 # entries as syslog over TCP only, with an empty exclusion list; returns after its first check.

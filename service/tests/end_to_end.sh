@@ -117,6 +117,10 @@ set_value IncludeExclude I
 printf 'VtE2eDisk\r\nOther\tnot-a-number\r\n' > "$dest/EXCLUSIONS.TXT"
 set_value Debug 1
 set_value SMTPServer "127.0.0.1:1"   # no server there: the control's error becomes a debug line
+# ... at once, rather than after the control has tried again for 10 minutes.
+limits='HKLM\SOFTWARE\VelmSendmail'
+$W reg add "$limits" /v RetryWindowSeconds /t REG_DWORD /d 0 /f >/dev/null
+trap '$W reg delete "$limits" /v RetryWindowSeconds /f >/dev/null 2>&1 || true' EXIT
 $W sc start Quenloc >/dev/null || fail "sc start (second)"
 wait_state RUNNING 30 || fail "the service did not reach RUNNING again"
 sleep 1.5
@@ -128,6 +132,7 @@ system_lines() { grep -c 'System Log - ' "$VANTREL_SYSLOG_OUT"; }
 wait_for system_lines $((before + 1)) 20 || fail "no notification after the trapped error"
 for _ in $(seq 100); do grep -q 'VelmSendMail1 Error' "$VANTREL_SYSLOG_OUT" && break; sleep 0.2; done
 grep -q 'VelmSendMail1 Error' "$VANTREL_SYSLOG_OUT" || fail "no debug line for the missing SMTP server"
+$W reg delete "$limits" /v RetryWindowSeconds /f >/dev/null
 [ -f "$dest/error.log" ] || fail "the trapped error is not in the error log"
 grep -q 'Type mismatch' "$dest/error.log" || fail "error log without the type mismatch"
 [ "$(state)" = RUNNING ] || fail "the service stopped after the trapped error"

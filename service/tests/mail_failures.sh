@@ -56,6 +56,8 @@ session_limit='No reply from the server after connecting: the session took longe
 warned_before=$(warned "$session_limit")
 $W reg add "$limits" /v ReplyTimeoutSeconds /t REG_DWORD /d 2 /f >/dev/null
 $W reg add "$limits" /v SessionTimeoutSeconds /t REG_DWORD /d 4 /f >/dev/null
+# A time-out may pass and would be tried again for minutes: here one try is the answer.
+$W reg add "$limits" /v RetryWindowSeconds /t REG_DWORD /d 0 /f >/dev/null
 printf 'ops@example.org\r\n' > "$dest/To.txt"
 restart_with "127.0.0.1:$VANTREL_SMTP_DRIP_PORT"
 before=$(mail_errors)

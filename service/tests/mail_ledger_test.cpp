@@ -1,6 +1,8 @@
 // Mail still queued when the service ends is named once, by subject, and only that mail.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/mail_ledger.h"
 
 namespace quenloc {
@@ -27,6 +29,19 @@ TEST(MailLedger, NamesExactlyTheMailsWithoutAnOutcome) {
     EXPECT_TRUE(ledger.empty());
     ledger.Handed("late");
     EXPECT_FALSE(ledger.empty());
+}
+
+TEST(MailLedger, AQueueHeldByAServerThatIsDownIsNamedWithinOneLogLine) {
+    // The mail control keeps up to 2,000 mails for a server that is down.
+    MailLedger ledger;
+    for (int i = 1; i <= 2000; ++i) ledger.Handed("Computer: SRV1 - Record Number: " + std::to_string(i) + " - t");
+    const std::string text = ledger.UnsentText();
+    EXPECT_LE(text.size(), kMaxUnsentTextChars + 20);
+    EXPECT_EQ(text.rfind("Service stopped before 2000 mails were sent: \"Computer: SRV1 - Record Number: 1 - t\"; ", 0),
+              0u);
+    const size_t named = static_cast<size_t>(std::count(text.begin(), text.end(), '"')) / 2;
+    EXPECT_GT(named, 100u);
+    EXPECT_EQ(text.substr(text.rfind("; and ")), "; and " + std::to_string(2000 - named) + " more");
 }
 
 }  // namespace

@@ -36,13 +36,7 @@ for _ in $(seq 100); do [ -f "$slow/port" ] && break; sleep 0.1; done
 for _ in $(seq 100); do [ -f "$slow/hung.port" ] && break; sleep 0.1; done
 [ -f "$slow/hung.port" ] || fail "the silent server did not start"
 
-set_value SMTPServer "127.0.0.1:$(cat "$slow/port")"
-set_value FromEmail "vantrel@example.org"
-set_value MonitorSystemLog 1
-set_value MonitorErrorEvents 1
-set_value IncludeExclude E
-set_value SendEmail 1
-set_value SendSyslogMessage 0
+mail_system_errors "127.0.0.1:$(cat "$slow/port")"
 # Debug lines say when the service has handed a mail to the control: the stop must come
 # only once all three wait there, however slowly the monitor took the entries.
 set_value Debug 1
@@ -50,8 +44,6 @@ set_value SyslogConsoleName 127.0.0.1
 set_value SyslogConsolePort "$VANTREL_SYSLOG_TCP_PORT"
 set_value SyslogProtocol TCP
 handed() { grep -c 'ShowEventDescription After SendMessage' "$VANTREL_SYSLOG_OUT" 2>/dev/null || true; }
-printf 'ops@example.org\r\n' > "$dest/To.txt"
-: > "$dest/EXCLUSIONS.TXT"
 $W sc start Quenloc >/dev/null || fail "sc start"
 wait_state RUNNING 30 || fail "the service did not start"
 sleep 1.5  # the monitor's first check

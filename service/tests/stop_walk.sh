@@ -27,14 +27,6 @@ $W sc start Quenloc >/dev/null || fail "sc start"
 wait_state RUNNING 30 || fail "the service did not start"
 sleep 1.5  # the monitor's first check
 
-# Quenloc.exe processes of this prefix.
-quenlocs() {
-  local n=0 pid
-  for pid in $(pgrep -f 'Vantrel.Quenloc\.exe' || true); do
-    { tr '\0' '\n' < "/proc/$pid/environ"; } 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && n=$((n + 1))
-  done
-  echo "$n"
-}
 walk_lines() { cat "$VANTREL_SYSLOG_OUT" 2>/dev/null | grep -c 'System Log - ' || true; }
 
 start=$(date +%s.%N)

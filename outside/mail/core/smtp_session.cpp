@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "mail_text.h"
+#include "retry_plan.h"
 
 namespace velmsendmail {
 
@@ -29,7 +30,8 @@ public:
         r = Reply();
         for (size_t n = 0; n < kMaxReplyLines; ++n) {
             std::string line, error;
-            if (!c_.ReadLine(line, error)) return Fail(std::string("No reply from the server after ") + after + ": " + error);
+            if (!c_.ReadLine(line, error))
+                return Fail(std::string("No reply from the server after ") + after + ": " + error, true);
             if (line.size() < 3 || !isdigit(static_cast<unsigned char>(line[0])) ||
                 !isdigit(static_cast<unsigned char>(line[1])) || !isdigit(static_cast<unsigned char>(line[2])) ||
                 (line.size() > 3 && line[3] != ' ' && line[3] != '-'))
@@ -46,21 +48,26 @@ public:
     // Sends a command and reads its reply; the command text shows in errors unless hidden.
     bool Command(const std::string& line, Reply& r, const std::string& shown) {
         std::string error;
-        if (!c_.Write(line + "\r\n", error)) return Fail("Cannot send " + shown + " to the server: " + error);
+        if (!c_.Write(line + "\r\n", error)) return Fail("Cannot send " + shown + " to the server: " + error, true);
         return Read(r, shown.c_str());
     }
 
     bool Expect(const Reply& r, int low, int high, const std::string& what) {
         if (r.code >= low && r.code <= high) return true;
-        return Fail("The server refused " + what + ": " + r.Text());
+        return Fail("The server refused " + what + ": " + r.Text(), IsPassingReply(r.code));
     }
 
-    bool Fail(const std::string& why) {
-        if (!error_) error_ = why;
+    // The first failure is the one reported; passing when a later try may succeed.
+    bool Fail(const std::string& why, bool passing = false) {
+        if (!error_) {
+            error_ = why;
+            passing_ = passing;
+        }
         return false;
     }
 
     std::optional<std::string> error_;
+    bool passing_ = false;
     SmtpChannel& c_;
 };
 
@@ -148,23 +155,31 @@ SessionResult RunSession(SmtpChannel& channel, const Envelope& e) {
     if (ok) ok = d.Command("MAIL FROM:<" + e.from + ">", r, "MAIL FROM") && d.Expect(r, 250, 250, "the sender <" + e.from + ">");
     SessionResult result;
     size_t accepted = 0;
+    bool refused_for_now = false;
     for (size_t i = 0; ok && i < e.recipients.size(); ++i) {
         const std::string& to = e.recipients[i];
         ok = d.Command("RCPT TO:<" + to + ">", r, "RCPT TO");
         if (ok && (r.code == 250 || r.code == 251)) ++accepted;
-        else if (ok) result.refused.push_back({to, r.Text()});
+        else if (ok) {
+            result.refused.push_back({to, r.Text()});
+            refused_for_now = refused_for_now || IsPassingReply(r.code);
+        }
     }
-    if (ok && !accepted) ok = d.Fail("The server refused every recipient");
+    if (ok && !accepted) ok = d.Fail("The server refused every recipient", refused_for_now);
     if (ok) ok = d.Command("DATA", r, "DATA") && d.Expect(r, 354, 354, "DATA");
     if (ok) {
         std::string error;
-        if (!channel.Write(DotStuff(e.data), error)) ok = d.Fail("Cannot send the message to the server: " + error);
+        if (!channel.Write(DotStuff(e.data), error))
+            ok = d.Fail("Cannot send the message to the server: " + error, true);
         else ok = d.Read(r, "the message") && d.Expect(r, 250, 250, "the message");
     }
     // Once the message is accepted the answer to QUIT no longer matters.
     std::string error;
     channel.Write("QUIT\r\n", error);
-    if (!ok) result.error = d.error_ ? *d.error_ : std::string("The message was not sent");
+    if (!ok) {
+        result.error = d.error_ ? *d.error_ : std::string("The message was not sent");
+        result.passing = d.passing_;
+    }
     return result;
 }
 

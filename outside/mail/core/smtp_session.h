@@ -36,6 +36,10 @@ struct Envelope {
 struct SessionResult {
     std::optional<std::string> error;  // why the message was not sent
     std::vector<Refusal> refused;      // recipients the server refused; the others have it
+    // The error may pass (no answer, a lost connection, a 4xx reply): worth another try.
+    // Only a connection lost between the message and the server's answer to it can make
+    // that try a second copy.
+    bool passing = false;
 };
 
 // Runs the dialogue. The message goes out when the server accepts at least one recipient.

@@ -5,6 +5,7 @@
 #include <deque>
 
 #include "core/mail_text.h"
+#include "core/retry_plan.h"
 #include "core/smtp_session.h"
 
 using namespace velmsendmail;
@@ -225,26 +226,63 @@ TEST(Session, FailuresNameTheStepAndTheServersText) {
     EXPECT_EQ(OutcomeText(r, {}), "The server refused every recipient (not sent to <a@x>: 550 5.1.1 no such user; "
                                   "<b@x>: 450 busy / later)");
     EXPECT_EQ(rcpt.sent.find("DATA"), std::string::npos);
+    // One recipient only refused for now: the message is worth another try.
+    EXPECT_TRUE(r.passing);
+    ScriptedServer unknown({"220 hi", "250 srv", "250 ok", "550 5.1.1 no such user", "553 no"});
+    EXPECT_FALSE(RunSession(unknown, Mail()).passing);
 
     ScriptedServer greeting({"554 go away"});
-    auto e = RunSession(greeting, Mail()).error;
-    ASSERT_TRUE(e);
-    EXPECT_NE(e->find("554 go away"), std::string::npos);
+    r = RunSession(greeting, Mail());
+    ASSERT_TRUE(r.error);
+    EXPECT_NE(r.error->find("554 go away"), std::string::npos);
+    EXPECT_FALSE(r.passing);
+    ScriptedServer busy({"421 4.3.2 too busy"});
+    EXPECT_TRUE(RunSession(busy, Mail()).passing);
 
     ScriptedServer silent({"220 hi"});
-    e = RunSession(silent, Mail()).error;
-    ASSERT_TRUE(e);
-    EXPECT_NE(e->find("No reply from the server after EHLO: connection closed"), std::string::npos) << *e;
+    r = RunSession(silent, Mail());
+    ASSERT_TRUE(r.error);
+    EXPECT_NE(r.error->find("No reply from the server after EHLO: connection closed"), std::string::npos) << *r.error;
+    EXPECT_TRUE(r.passing);
 
     ScriptedServer garbage({"hello there"});
-    e = RunSession(garbage, Mail()).error;
-    ASSERT_TRUE(e);
-    EXPECT_NE(e->find("unreadable reply"), std::string::npos);
+    r = RunSession(garbage, Mail());
+    ASSERT_TRUE(r.error);
+    EXPECT_NE(r.error->find("unreadable reply"), std::string::npos);
+    EXPECT_FALSE(r.passing);
 
     ScriptedServer multi({"220 hi", "250-srv", "250-a", "250 b", "250 ok", "250 ok", "250 ok", "354 go", "451-try", "451 later"});
-    e = RunSession(multi, Mail()).error;
-    ASSERT_TRUE(e);
-    EXPECT_EQ(*e, "The server refused the message: 451 try / later");
+    r = RunSession(multi, Mail());
+    ASSERT_TRUE(r.error);
+    EXPECT_EQ(*r.error, "The server refused the message: 451 try / later");
+    EXPECT_TRUE(r.passing);
+
+    // A certificate that does not match, or a user name and no STARTTLS: never again.
+    ScriptedServer broken({"220 hi", "250-srv", "250-STARTTLS", "250 AUTH PLAIN", "220 go ahead"});
+    broken.tls_fails = true;
+    EXPECT_FALSE(RunSession(broken, Mail("user")).passing);
+    ScriptedServer plain({"220 hi", "250-srv", "250 AUTH PLAIN"});
+    EXPECT_FALSE(RunSession(plain, Mail("user")).passing);
+}
+
+TEST(Retry, BackoffDoublesUpToAMinuteAndEndsWithTheWindow) {
+    // Handed over at 5 s, tried at once; then 1, 2, 4 ... 60 s after each failed try.
+    uint64_t now = 5000;
+    std::vector<uint64_t> waits;
+    unsigned failures = 0;
+    while (auto next = NextTry(5000, now, ++failures, 600)) {
+        waits.push_back(*next - now);
+        now = *next;
+    }
+    ASSERT_GE(waits.size(), 8u);
+    EXPECT_EQ(std::vector<uint64_t>(waits.begin(), waits.begin() + 8),
+              (std::vector<uint64_t>{1000, 2000, 4000, 8000, 16000, 32000, 60000, 60000}));
+    // The last try comes at the end of the window, and none after it.
+    EXPECT_EQ(now, 5000u + 600000u);
+    EXPECT_EQ(NextTry(5000, 5000, 1, 0), std::nullopt);
+    EXPECT_EQ(*NextTry(0, 3000000, 40, 3600), 3060000u);
+    EXPECT_EQ(GiveUpText("Cannot connect", 1, 600), "Cannot connect");
+    EXPECT_EQ(GiveUpText("Cannot connect", 14, 600), "Cannot connect (given up after 14 tries in 10 minutes)");
 }
 
 }  // namespace

@@ -9,7 +9,10 @@
 #include <sstream>
 #include <string>
 
+#include <tlhelp32.h>
+
 #include "control_client.h"
+#include "outside/mail/retry_window.h"
 
 using namespace mailtest;
 
@@ -93,6 +96,13 @@ protected:
         ASSERT_EQ(c.Put(kBody, body), S_OK);
         ASSERT_EQ(c.Put(kUserName, user), S_OK);
         ASSERT_EQ(c.Put(kPassword, password), S_OK);
+    }
+    // How long a failure that may pass is tried again, for the messages sent from now on.
+    static HRESULT SetRetryWindow(Control& control, ULONG seconds) {
+        ComPtr<velmsendmail::IVelmSendmailRetry> retry;
+        HRESULT hr = control.dispatch->QueryInterface(velmsendmail::IID_IVelmSendmailRetry,
+                                                      reinterpret_cast<void**>(retry.GetAddressOf()));
+        return SUCCEEDED(hr) ? retry->SetRetryWindow(seconds) : hr;
     }
     // Sends and expects exactly one Error; returns its text.
     std::string ExpectError() {
@@ -224,6 +234,8 @@ private:
 TEST_F(Delivery, AHungOrDrippingServerIsGivenUpWithinTheLimits) {
     Limits limits(2, 5);
     ASSERT_TRUE(limits.ok());
+    // A time-out may pass and would be tried again: here the first one is the answer.
+    ASSERT_EQ(SetRetryWindow(c, 0), S_OK);
     // Accepts and never answers: the reply limit ends the wait for the greeting.
     Set(Server("HANG"), L"ops@example.com", L"s", L"b");
     DWORD start = ::GetTickCount();
@@ -271,6 +283,8 @@ TEST_F(Delivery, NeverAuthenticatesWithoutTls) {
 }
 
 TEST_F(Delivery, FailuresRaiseErrorWithAReadableText) {
+    ASSERT_EQ(SetRetryWindow(c, 0), S_OK);
+    EXPECT_EQ(SetRetryWindow(c, 3601), E_INVALIDARG);
     Set(L"127.0.0.1:1", L"ops@example.com", L"s", L"b");
     std::string e = ExpectError();
     EXPECT_NE(e.find("Cannot connect to the SMTP server 127.0.0.1 port 1"), std::string::npos) << e;
@@ -288,6 +302,107 @@ TEST_F(Delivery, FailuresRaiseErrorWithAReadableText) {
     EXPECT_EQ(SavedCount("plain"), before);
     Set(L"", L"ok@example.com", L"s", L"b");
     EXPECT_EQ(ExpectError(), "No SMTP server is set");
+}
+
+std::string FileText(const std::string& name) {
+    std::ifstream f("Z:" + Env("VANTREL_SMTP_DIR") + "\\" + name, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+// Lets window messages through for ms, so that any outcome would be heard.
+void Pump(DWORD ms) {
+    DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < ms) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+    }
+}
+
+TEST_F(Delivery, AServerThatComesUpLateGetsEveryMessageOnceInOrder) {
+    // Refuses connections for a while: nothing is reported yet, the messages wait.
+    for (int i = 1; i <= 3; ++i) {
+        Set(Server("LATE"), L"ops@example.com", L"late " + std::to_wstring(i), L"b");
+        ASSERT_EQ(c.Send(), S_OK);
+    }
+    Pump(4000);
+    ASSERT_EQ(c.sink.outcomes.size(), 0u) << Narrow(c.sink.outcomes[0].text);
+    // The server comes up and gets them all, once each, in the order they were sent.
+    std::ofstream("Z:" + Env("VANTREL_SMTP_DIR") + "\\late.go").put('\n');
+    ASSERT_TRUE(c.WaitFor(3, 90000));
+    for (const auto& o : c.sink.outcomes) EXPECT_EQ(o.event, kSendCompleteEvent) << Narrow(o.text);
+    Pump(1500);
+    EXPECT_EQ(c.sink.outcomes.size(), 3u);
+    ASSERT_EQ(SavedCount("late"), 3);
+    for (int i = 1; i <= 3; ++i)
+        EXPECT_EQ(Header("\r\n" + Saved("late", i, ".eml"), "Subject"), "late " + std::to_string(i));
+}
+
+TEST_F(Delivery, PassingRefusalsAreTriedAgainAndAPermanentOneIsNot) {
+    // 421 to the first two MAIL commands, 451 to the first two DATA, then accepted.
+    for (int i = 1; i <= 3; ++i) {
+        Set(Server("FLAKY"), L"ops@example.com", L"flaky " + std::to_wstring(i), L"b");
+        ASSERT_EQ(c.Send(), S_OK);
+    }
+    ASSERT_TRUE(c.WaitFor(3, 120000));
+    for (const auto& o : c.sink.outcomes) EXPECT_EQ(o.event, kSendCompleteEvent) << Narrow(o.text);
+    ASSERT_EQ(SavedCount("flaky"), 3);
+    for (int i = 1; i <= 3; ++i)
+        EXPECT_EQ(Header("\r\n" + Saved("flaky", i, ".eml"), "Subject"), "flaky " + std::to_string(i));
+    EXPECT_EQ(FileText("flaky.log"), "MAIL 421\nMAIL 421\nDATA 451\nDATA 451\nDATA 250\nDATA 250\nDATA 250\n");
+
+    // A 5xx is final: one try, and the Error at once.
+    Set(Server("FLAKY"), L"refused@example.com", L"refused", L"b");
+    DWORD start = ::GetTickCount();
+    EXPECT_EQ(ExpectError(), "The server refused the message: 554 5.7.1 Message refused");
+    EXPECT_LT(::GetTickCount() - start, 5000u);
+    Pump(2500);
+    EXPECT_EQ(c.sink.outcomes.size(), 4u);
+    EXPECT_EQ(SavedCount("flaky"), 3);
+    EXPECT_EQ(FileText("flaky.log").substr(FileText("flaky.log").rfind("DATA 250\n") + 9), "DATA 554\n");
+}
+
+int ThreadsOfThisProcess() {
+    HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snap == INVALID_HANDLE_VALUE) return -1;
+    THREADENTRY32 t{};
+    t.dwSize = sizeof(t);
+    int n = 0;
+    for (BOOL more = ::Thread32First(snap, &t); more; more = ::Thread32Next(snap, &t))
+        if (t.th32OwnerProcessID == ::GetCurrentProcessId()) ++n;
+    ::CloseHandle(snap);
+    return n;
+}
+
+TEST_F(Delivery, AFullQueueFailsAtOnceAndAReleasedControlLeavesNoThread) {
+    const int threads = ThreadsOfThisProcess();
+    ASSERT_GT(threads, 0);
+    {
+        Control other;
+        ASSERT_EQ(other.Create(), S_OK);
+        ASSERT_EQ(other.Put(kSMTPServer, L"127.0.0.1:1"), S_OK);
+        ASSERT_EQ(other.Put(kFromEmail, L"vantrel@example.com"), S_OK);
+        ASSERT_EQ(other.Put(kToEmail, L"ops@example.com"), S_OK);
+        ASSERT_EQ(other.Put(kBody, L"b"), S_OK);
+        // Nothing gets through: the queue fills, and the one beyond it fails at once.
+        for (int i = 0; i <= 2000; ++i) {
+            ASSERT_EQ(other.Put(kSubject, L"queued " + std::to_wstring(i)), S_OK);
+            ASSERT_EQ(other.Send(), S_OK);
+        }
+        ASSERT_TRUE(other.WaitFor(1, 10000));
+        Pump(1500);
+        ASSERT_EQ(other.sink.outcomes.size(), 1u);
+        EXPECT_EQ(other.sink.outcomes[0].event, kErrorEvent);
+        EXPECT_EQ(Narrow(other.sink.outcomes[0].text),
+                  "The message was not sent: 2000 messages already wait for the SMTP server, the most this control keeps");
+        EXPECT_GT(ThreadsOfThisProcess(), threads);
+    }
+    // Released with 2,000 messages waiting for a server that is down: its thread ends
+    // soon rather than trying them for ten minutes.
+    for (int i = 0; i < 100 && ThreadsOfThisProcess() > threads; ++i) Pump(100);
+    EXPECT_LE(ThreadsOfThisProcess(), threads);
 }
 
 // Trusts the test's certificate in the prefix, as an administrator would.

@@ -7,7 +7,10 @@ over plain text allowed, no STARTTLS), "hang" (accepts connections and never ans
 "drip" (answers one byte every half second, a reply that never ends), "tls" (STARTTLS
 required before AUTH, trusted certificate), "tls2" (the same on 127.0.0.2, an address the
 certificate does not name), "badtls" (STARTTLS with a certificate nobody trusts); the TLS
-servers only when certificates are given. Each accepted message is saved as
+servers only when certificates are given. "late" refuses connections until the file
+OUTDIR/late.go appears, then takes mail like "plain". "flaky" answers 421 to its first two
+MAIL commands and 451 to its first two DATA, then takes mail; DATA to a recipient that
+begins with "refuse" gets 554; each of these answers adds a line to OUTDIR/flaky.log. Each accepted message is saved as
 OUTDIR/<server>-<n>.eml (the content as received) and <server>-<n>.env (sender,
 recipients, login, TLS); every AUTH attempt adds a line to OUTDIR/<server>.auth. The
 ports go to OUTDIR/ports as "name port" lines once all servers listen. Runs until
@@ -81,6 +84,20 @@ def silent_server(port, drip, done):
 class Saver:
     def __init__(self, name, outdir):
         self.name, self.outdir, self.count, self.lock = name, outdir, 0, threading.Lock()
+        self.flaky = {"MAIL": 2, "DATA": 2} if name == "flaky" else {}
+
+    def refuse(self, step, code):
+        with open(os.path.join(self.outdir, self.name + ".log"), "a") as f:
+            f.write("%s %s\n" % (step, code.split()[0]))
+        return code
+
+    async def handle_MAIL(self, server, session, envelope, address, mail_options):
+        if self.flaky.get("MAIL"):
+            self.flaky["MAIL"] -= 1
+            return self.refuse("MAIL", "421 4.3.2 Service not available, closing channel")
+        envelope.mail_from = address
+        envelope.mail_options.extend(mail_options)
+        return "250 OK"
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
         if address.lower().startswith("nobody"):
@@ -89,6 +106,13 @@ class Saver:
         return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
+        if self.flaky and any(r.lower().startswith("refuse") for r in envelope.rcpt_tos):
+            return self.refuse("DATA", "554 5.7.1 Message refused")
+        if self.flaky.get("DATA"):
+            self.flaky["DATA"] -= 1
+            return self.refuse("DATA", "451 4.3.0 Try again later")
+        if self.flaky:
+            self.refuse("DATA", "250")
         with self.lock:
             self.count += 1
             base = os.path.join(self.outdir, "%s-%d" % (self.name, self.count))
@@ -114,6 +138,7 @@ def main():
     servers = {
         "plain": dict(),
         "auth": dict(authenticator=authenticator_for("auth", outdir), auth_require_tls=False),
+        "flaky": dict(),
     }
     if len(sys.argv) >= 6:
         cert, key, bad_cert, bad_key = sys.argv[2:6]
@@ -131,6 +156,18 @@ def main():
         controllers.append(c)
         lines.append("%s %d\n" % (name, port))
     done = threading.Event()
+    late_port = free_port()
+    lines.append("late %d\n" % late_port)
+
+    def open_late():
+        while not done.wait(0.1):
+            if os.path.exists(os.path.join(outdir, "late.go")):
+                c = Controller(Saver("late", outdir), hostname="127.0.0.1", port=late_port)
+                c.start()
+                controllers.append(c)
+                return
+
+    threading.Thread(target=open_late, daemon=True).start()
     for name, drip in (("hang", False), ("drip", True)):
         port = free_port()
         silent_server(port, drip, done)

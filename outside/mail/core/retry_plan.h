@@ -1,0 +1,36 @@
+// When a message that could not be sent for a passing reason (no connection, no answer
+// in time, a 4xx reply) is tried again, and when it is given up. The messages of one
+// control go out in the order they were handed over: while the oldest waits for its next
+// try, the others wait behind it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace velmsendmail {
+
+// How long a message is tried after it was handed over, unless the control's key or its
+// owner says otherwise (0: one try only).
+constexpr unsigned kRetryWindowSeconds = 600;
+constexpr unsigned kMaxRetryWindowSeconds = 3600;
+// How many messages may wait for the server; one more fails at once.
+constexpr size_t kQueueBound = 2000;
+
+// A reply code that says "not now" rather than "no".
+inline bool IsPassingReply(int code) { return code >= 400 && code <= 499; }
+
+// When to try a message again, in ms on the same clock as handed_ms and now_ms, after
+// `failures` tries failed for a passing reason (1 after the first): 1 s, then twice as
+// long each time up to a minute, and once more at the end of the window. Nothing when
+// the window is over.
+std::optional<uint64_t> NextTry(uint64_t handed_ms, uint64_t now_ms, unsigned failures, unsigned window_seconds);
+
+// The Error text of a message given up after `tries` tries within its window.
+std::string GiveUpText(const std::string& last_error, unsigned tries, unsigned window_seconds);
+
+// The Error text of a message that finds the queue full.
+std::string QueueFullText();
+
+}  // namespace velmsendmail
