@@ -7,13 +7,6 @@ set -euo pipefail
 . "$(dirname "$0")/e2e_lib.sh" "$@"
 e2e_install
 
-set_value MonitorSystemLog 1
-set_value MonitorErrorEvents 1
-set_value SendEmail 0
-set_value SendSyslogMessage 1
-set_value SyslogConsoleName 127.0.0.1
-set_value SyslogConsolePort "$VANTREL_SYSLOG_TCP_PORT"
-set_value SyslogProtocol TCP
 work=$(dirname "$VANTREL_SYSLOG_OUT")
 burst_lines() { cat "$VANTREL_SYSLOG_OUT" 2>/dev/null | grep -c 'System Log - ' || true; }
 
@@ -37,11 +30,7 @@ end_hung_senders() {
       { echo "killed: ending hung sender $p"; kill -9 "$p" || true; }
   done
 }
-set_value IncludeExclude E
-: > "$dest/EXCLUSIONS.TXT"
-$W sc start Quenloc >/dev/null || fail "killed: sc start"
-wait_state RUNNING 30 || fail "killed: the service did not start"
-sleep 1.5  # the monitor's first check
+start_syslog_only MonitorSystemLog
 before=$(burst_lines)
 $W "$build/bin/report_burst.exe" System VtKilledBurst 400 0 | tr -d '\r' > "$work/killed.reports" ||
   fail "killed: report_burst"
