@@ -17,6 +17,9 @@ for /l %%i in (1,1,30) do (
   ping -n 2 127.0.0.1 >nul
 )
 :stopped
+rem A syslog sender that waits for its receiver holds syslogsend.exe open. Its spool stays
+rem beside it, and the next sender delivers it first.
+taskkill /f /im syslogsend.exe >nul 2>&1
 
 rem The event-log substitute, loaded from beside the programs under Wine.
 copy /y "%SRC%\bin\vteventlog.dll" "%DEST%\vteventlog.dll" >nul
