@@ -56,6 +56,15 @@ quenlocs() {
 # A click on a window of the installed manager, found by its title.
 post() { $W "$build/bin/tallisk_post_command.exe" "$@" || fail "no window \"$1\" for $2"; }
 
+# The Linux process ids of this prefix's Wine processes whose command line matches a pattern.
+prefix_processes() {
+  local p
+  for p in $(pgrep -f "$1" || true); do
+    grep -qx "WINEPREFIX=$WINEPREFIX" < <(tr '\0' '\n' 2>/dev/null < "/proc/$p/environ") && echo "$p"
+  done
+  return 0
+}
+
 # Installs (stopping a running service first) and starts from an empty settings key, an
 # empty error log and the trap settings a fresh installation writes (an installation keeps
 # an existing Nalt.INI).
@@ -67,7 +76,12 @@ e2e_install() {
   # Wine's own errors of the installation go to a file: a program that could not start
   # (cmd's "Can't recognize ...") is explained there.
   WINEDEBUG=err+all,warn+process $W cmd /c "$(winpath "$root/tools/install.cmd")" "$(winpath "$build")" \
-    2>"$build/e2e_install.err" || { cat "$build/e2e_install.err"; fail "install"; }
+    2>"$build/e2e_install.err" || {
+      cat "$build/e2e_install.err"
+      # A file held open says which program of the prefix still runs.
+      for p in $(prefix_processes '\.exe'); do ps -o pid=,etimes=,args= -p "$p" || true; done
+      fail "install"
+    }
   rm -f "$dest/error.log" "$dest/syslogsend.spool"
   $W reg delete "$key" /f >/dev/null 2>&1 || true
   # A service that an earlier run left to be ended with the prefix would resume here.
