@@ -159,6 +159,21 @@ protected:
             created_ = true;
         }
     }
+    // Deletes the test's service and waits until it is really gone: while a process of it is
+    // still ending, the service manager only marks it for deletion and it can still be
+    // opened and queried, so the manager would find a state where the test wants none.
+    static bool DeleteQuenloc() {
+        {
+            ScHandle s(::OpenServiceA(manager_.get(), "Quenloc", SERVICE_ALL_ACCESS));
+            if (!s || !::DeleteService(s.get())) return false;
+        }
+        for (int i = 0; i < 500; ++i) {
+            ScHandle s(::OpenServiceA(manager_.get(), "Quenloc", SERVICE_QUERY_STATUS));
+            if (!s && ::GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST) return true;
+            ::Sleep(20);
+        }
+        return false;
+    }
     static void TearDownTestSuite() {
         if (created_) {
             ScHandle s(::OpenServiceA(manager_.get(), "Quenloc", SERVICE_ALL_ACCESS));
@@ -549,10 +564,7 @@ TEST_F(Forms, IncludeModeAddsAnInclusion) {
 
 TEST_F(Forms, AStateQueryThatFailsEndsTheManagerWithTheError) {
     if (!created_) GTEST_SKIP() << "a Quenloc service not made by this test is installed";
-    {
-        ScHandle s(::OpenServiceA(manager_.get(), "Quenloc", SERVICE_ALL_ACCESS));
-        ASSERT_TRUE(s && ::DeleteService(s.get()));
-    }
+    ASSERT_TRUE(DeleteQuenloc());
     PutSetting("MonitorDSLog", "1");
     ui_ = std::thread([this] {
         ::CoInitialize(nullptr);
