@@ -15,6 +15,17 @@ struct GuardFrame {
 
 thread_local GuardFrame* t_frame = nullptr;
 
+#ifndef _WIN64
+// The thread's SEH chain head, fs:[0]. GCC 12 takes the segment-relative read inside
+// NtCurrentTeb for an access to a zero-sized object and warns; the read is the platform's own.
+NT_TIB* ThreadTib() {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
+    return reinterpret_cast<NT_TIB*>(NtCurrentTeb());
+#pragma GCC diagnostic pop
+}
+#endif
+
 bool IsFault(DWORD code) {
     switch (code) {
     case EXCEPTION_ACCESS_VIOLATION:
@@ -33,7 +44,7 @@ bool IsFault(DWORD code) {
 [[noreturn]] __attribute__((noinline)) void Recover() {
     GuardFrame* frame = t_frame;
 #ifndef _WIN64
-    reinterpret_cast<NT_TIB*>(NtCurrentTeb())->ExceptionList =
+    ThreadTib()->ExceptionList =
         static_cast<EXCEPTION_REGISTRATION_RECORD*>(frame->seh_chain);
 #endif
     __builtin_longjmp(frame->jump, 1);
@@ -67,7 +78,7 @@ bool RunGuarded(void (*body)(void*), void* context) {
     GuardFrame frame;
     frame.outer = t_frame;
 #ifndef _WIN64
-    frame.seh_chain = reinterpret_cast<NT_TIB*>(NtCurrentTeb())->ExceptionList;
+    frame.seh_chain = ThreadTib()->ExceptionList;
 #endif
     t_frame = &frame;
     bool completed = Enter(&frame, body, context);
