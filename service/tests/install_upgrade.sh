@@ -26,6 +26,23 @@ expect_ini "only Silent Run changes" "${edited/ silent run = 0/Silent Run=1}"
 install "a second time"
 expect_ini "a second install changes nothing" "${edited/ silent run = 0/Silent Run=1}"
 
+# A syslog sender that waits for its receiver (its spool kept beside it) holds
+# syslogsend.exe open: the installation ends it and keeps the spool for the next sender.
+closed=$(/usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+set_value SyslogConsoleName 127.0.0.1
+set_value SyslogConsolePort "$closed"
+set_value SyslogProtocol TCP
+rm -f "$dest/syslogsend.spool"
+$W "$dest/syslogsend.exe" "<14>waits for its receiver" >/dev/null 2>&1 &
+for _ in $(seq 150); do [ -s "$dest/syslogsend.spool" ] && break; sleep 0.2; done
+[ -s "$dest/syslogsend.spool" ] || fail "the sender did not spool its message"
+[ -n "$(prefix_processes 'syslogsend\.exe')" ] || fail "no sender stayed behind to retry"
+install "while a sender waits"
+[ -s "$dest/syslogsend.spool" ] || fail "the installation lost the spool"
+wait
+rm -f "$dest/syslogsend.spool"
+$W reg delete "$key" /f >/dev/null 2>&1 || true
+
 # Without the key, it goes below the section header; without the section, at the end.
 printf '[preferences]\r\nDisplay Mode=2\r\n' > "$ini"
 install "without the key"
