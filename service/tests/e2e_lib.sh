@@ -65,6 +65,37 @@ prefix_processes() {
   return 0
 }
 
+# Waits until no syslog sender of this prefix runs: each message handed to one has then
+# arrived or waits in the spool. Returns 1 after 60 s.
+senders_done() {
+  for _ in $(seq 300); do [ -z "$(prefix_processes 'syslogsend\.exe')" ] && return 0; sleep 0.2; done
+  return 1
+}
+
+# Holds the service process still (SIGSTOP to all its threads) until thaw_service: it takes
+# and notifies nothing meanwhile. Wine's SCM still answers queries, and a control sent
+# meanwhile waits in the process's control pipe ("sc stop" gives up waiting for the answer
+# after the SCM's timeout) and is handled at the thaw.
+freeze_service() {
+  local try
+  for try in 1 2 3; do
+    frozen=$(prefix_processes 'Quenloc\.exe')
+    [ "$(wc -w <<<"$frozen")" -eq 1 ] || fail "freeze: not one Quenloc.exe: $frozen"
+    kill -STOP "$frozen"
+    for _ in $(seq 100); do
+      ! grep -qv '^[^)]*) [tT] ' /proc/"$frozen"/task/*/stat 2>/dev/null && break
+      sleep 0.1
+    done
+    # The monitors look at their logs twice a second: a process stopped inside a log's lock
+    # would hold every writer. A reader that gets through shows the lock free.
+    timeout 60 $W "$build/bin/read_events.exe" System VtNoSuchSource >/dev/null 2>&1 && return 0
+    echo "freeze: stopped inside a log's lock; once more"
+    thaw_service
+  done
+  fail "freeze: the log stayed locked"
+}
+thaw_service() { kill -CONT "$frozen"; }
+
 # Installs (stopping a running service first) and starts from an empty settings key, an
 # empty error log and the trap settings a fresh installation writes (an installation keeps
 # an existing Nalt.INI).

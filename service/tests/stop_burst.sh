@@ -3,14 +3,16 @@
 # "sc stop" comes. Every entry the service has taken is notified before the SCM hears
 # STOPPED, so every record number of the burst arrives at rsyslogd and nothing arrives
 # after STOPPED; meanwhile STOP_PENDING's checkpoint moves.
-#  1. exclude mode: 250 System entries at once, "sc stop" 4 s later (at most some 25 are
-#     notified a second), so the stop waits while most of them go out;
-#  2. include mode whose list walk lets events through for every entry (the stop runs in
-#     the middle of a walk): 150 entries, "sc stop" 3 s later.
+#  1. exclude mode: 250 System entries;
+#  2. include mode whose list walk lets messages through for every entry, so the stop and
+#     the walks of the entries taken run into each other: 150 entries.
+# The waiting entries are made, not raced for: the service process is held still while the
+# burst is written and the stop is sent, so the whole burst waits when the stop comes,
+# however fast the machine notifies.
 # Then a stop that keeps its bound: two logs with far more entries queued than the bound
-# lets out (the bound shortened to 15 s for the test): STOPPED comes within the bound and
-# a little, the entries left are named by log and record numbers, and every entry of the
-# two bursts is either notified or named.
+# lets out (the bound shortened to 15 s for the test, and the service held still through
+# it): STOPPED comes within the bound and a little, the entries left are named by log and
+# record numbers, and every entry of the two bursts is either notified or named.
 #   stop_burst.sh ROOT BUILD_DIR   (inside with_smtpd.sh and with_rsyslog.sh)
 set -euo pipefail
 . "$(dirname "$0")/e2e_lib.sh" "$@"
@@ -26,18 +28,27 @@ set_value SyslogProtocol TCP
 work=$(dirname "$VANTREL_SYSLOG_OUT")
 burst_lines() { cat "$VANTREL_SYSLOG_OUT" 2>/dev/null | grep -c 'System Log - ' || true; }
 
-burst() {  # name count seconds_before_stop
-  local name=$1 count=$2 pause=$3 before at_stop since checkpoints
+# The stop request, sent while the service is held still: "sc stop" returns once the SCM
+# has written it to the process and given up waiting for the answer, so at the thaw the
+# request is there before anything of the burst can have been notified.
+request_stop() {  # name
+  local out
+  out=$($W sc stop Quenloc 2>&1 | tr -d '\r') || true
+  [ "$(state)" = RUNNING ] || fail "$1: the held service left RUNNING: $out"
+  echo "$1: stop requested while held"
+}
+
+burst() {  # name count
+  local name=$1 count=$2 before at_stop since checkpoints
   $W sc start Quenloc >/dev/null || fail "$name: sc start"
   wait_state RUNNING 30 || fail "$name: the service did not start"
-  sleep 1.5  # the monitor's first check
   before=$(burst_lines)
+  freeze_service
   $W "$build/bin/report_burst.exe" System VtStopBurst "$count" 0 | tr -d '\r' > "$work/$name.reports" ||
     fail "$name: report_burst"
-  sleep "$pause"
-  [ "$(burst_lines)" -lt $((before + count)) ] || fail "$name: the burst was over before the stop: nothing to check"
-  echo "$name: stopping with $(( $(burst_lines) - before )) of $count notified"
-  $W sc stop Quenloc >/dev/null || fail "$name: sc stop"
+  request_stop "$name"
+  [ "$(burst_lines)" -eq "$before" ] || fail "$name: entries were notified while the service was held"
+  thaw_service
   # The checkpoints STOP_PENDING shows, with the seconds since the stop, until STOPPED.
   since=$SECONDS
   : > "$work/$name.checkpoints"
@@ -55,7 +66,7 @@ burst() {  # name count seconds_before_stop
   if [ "$((SECONDS - since))" -gt 3 ] && [ "$(wc -l < "$work/$name.checkpoints")" -gt 3 ]; then
     [ "$checkpoints" -ge 2 ] || fail "$name: the checkpoint stood still: $(tr '\n' ' ' < "$work/$name.checkpoints")"
   fi
-  sleep 3  # a sender started before STOPPED may still be on its way
+  senders_done || fail "$name: syslog senders still run a minute after STOPPED"
   /usr/bin/python3 - "$work/$name.reports" "$VANTREL_SYSLOG_OUT" "$count" <<'PY' || fail "$name: record numbers"
 import re, sys
 sent = [int(l.split()[0]) for l in open(sys.argv[1]) if l.strip()]
@@ -71,12 +82,12 @@ PY
 
 set_value IncludeExclude E
 : > "$dest/EXCLUSIONS.TXT"
-burst exclude 250 4
+burst exclude 250
 
 # No list line before the burst's source matches it, so the walk yields once per entry.
 set_value IncludeExclude I
 printf 'VtOtherSource\r\nVtStopBurst\r\n' > "$dest/EXCLUSIONS.TXT"
-burst include 150 3
+burst include 150
 
 echo "--- two logs with more queued than the bound lets out"
 bound=15
@@ -86,13 +97,20 @@ set_value MonitorAppLog 1
 set_value EntriesWaitAtEndMs $((bound * 1000))
 $W sc start Quenloc >/dev/null || fail "two logs: sc start"
 wait_state RUNNING 30 || fail "two logs: the service did not start"
-sleep 1.5  # the monitors' first check
+freeze_service
 # A source of its own per log: a source writes to the first log that has it.
 $W "$build/bin/report_burst.exe" System VtStopTwoSys 1000 0 | tr -d '\r' > "$work/two.System" &
 $W "$build/bin/report_burst.exe" Application VtStopTwoApp 1000 0 | tr -d '\r' > "$work/two.Application" &
 wait %1 %2 || fail "two logs: report_burst"
-$W sc stop Quenloc >/dev/null || fail "two logs: sc stop"
+request_stop "two logs"
+thaw_service
 since=$SECONDS
+# Held still through the bound once the stop waits: more is left then than any machine
+# notifies in the moment before.
+wait_state STOP_PENDING 30 || fail "two logs: the service did not reach STOP_PENDING"
+freeze_service
+sleep "$bound"
+thaw_service
 for _ in $(seq 900); do [ "$(state)" = STOPPED ] && break; sleep 0.2; done
 took=$((SECONDS - since))
 [ "$(state)" = STOPPED ] || fail "two logs: the service did not stop within $took s"
@@ -100,7 +118,7 @@ echo "two logs: STOPPED after $took s"
 # The entries taken at the stop, then the bound, then what is left is named: a few seconds
 # beyond the bound on a loaded machine, never the minutes the whole queue would take.
 [ "$took" -le $((bound + 25)) ] || fail "two logs: the stop took $took s, its bound is $bound s"
-sleep 3  # a sender started before STOPPED may still be on its way
+senders_done || fail "two logs: syslog senders still run a minute after STOPPED"
 $W "$build/bin/read_events.exe" Application Quenloc | tr -d '\r' | grep 'Service stopped before' | tail -1 \
   > "$work/two.named" || true
 echo "two logs: $(cat "$work/two.named")"
