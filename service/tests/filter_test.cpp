@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "core/entry_filter.h"
+#include "core/notification.h"
 #include "core/run_time_error.h"
 #include "fake_record.h"
 
@@ -222,10 +223,44 @@ TEST(ExcludeList, UnusableLinesAreNamedOnceWithTheirError) {
     EXPECT_EQ(warning.find('\0'), std::string::npos);
 }
 
-TEST(Handlers, LabelsAndOrder) {
-    EXPECT_STREQ(kLogHandlers[2].label, "System Log");
-    EXPECT_STREQ(kLogHandlers[4].label, "DNSLog");
-    EXPECT_STREQ(kLogHandlers[1].label, "SecurityLog");
+// What a receiver sees of an error entry of each log, taken the way the service takes it:
+// the handler of the log's place in start order filters it and hands its label to the
+// notification. Receivers filter on these labels and facilities, so a handler in the
+// wrong place or a label spelled otherwise sends a log's entries under another name.
+TEST(Handlers, EachLogIsNotifiedUnderItsOwnLabelAndFacility) {
+    const char* const expected[6] = {
+        "<11>Application Log - 42 - ",  // Application
+        "<83>SecurityLog - 42 - ",      // Security
+        "<27>System Log - 42 - ",       // System
+        "<139>DSLog - 42 - ",           // Directory Service
+        "<3>DNSLog - 42 - ",            // DNS Server
+        "<131>FRSLog - 42 - ",          // File Replication Service
+    };
+    for (size_t log = 0; log < 6; ++log) {
+        SCOPED_TRACE(log);
+        FakeRecord r;
+        std::vector<std::string> arguments;
+        DeliveryHooks delivery;
+        delivery.setting = [](const std::string& name) { return name == "SendSyslogMessage" ? "1" : ""; };
+        delivery.recipients = [](std::string&) { return std::string(); };
+        delivery.decrypt = [](const std::string& s) { return s; };
+        delivery.mail_set = [](MailProperty, const std::string&) {};
+        delivery.mail_send = [] {};
+        delivery.start_sender = [&](const std::string& a) { arguments.push_back(a); };
+        delivery.debug = [](const std::string&) {};
+        const LogHandler& handler = kLogHandlers[log];
+        std::vector<std::string> debug;
+        FilterHooks hooks;
+        hooks.statement = [](const std::function<void()>& f) { f(); };
+        hooks.debug = [&](const std::string& t) { debug.push_back(t); };
+        hooks.yield = [] {};
+        hooks.send = [&] { ShowEventDescription(r, handler.label, delivery); };
+        hooks.text = kRules;
+        FilterEntry(handler, AllOn("E"), {}, r, hooks);
+        EXPECT_EQ(arguments, std::vector<std::string>{expected[log]});
+        // Only the Security log's handler speaks of itself by its own texts.
+        EXPECT_EQ(debug.front() == "Start SecurityLogMonitor_NewEntry", log == 1) << debug.front();
+    }
 }
 
 }  // namespace

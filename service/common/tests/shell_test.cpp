@@ -95,7 +95,7 @@ protected:
         ::CreateDirectoryA(dir_.c_str(), nullptr);
     }
     void TearDown() override {
-        for (const char* f : {"To.txt", "list.txt", "args.txt", "syslogsend.exe"}) ::DeleteFileA((dir_ + "\\" + f).c_str());
+        for (const char* f : {"To.txt", "list.txt", "args.txt", "syslogsend.exe", "shell_copy.exe"}) ::DeleteFileA((dir_ + "\\" + f).c_str());
         ::RemoveDirectoryA(dir_.c_str());
     }
     std::string Read(const std::string& path) {
@@ -252,16 +252,48 @@ TEST_F(Files, SenderReceivesTheTextAsExactlyOneArgument) {
     }
 }
 
+// Set for the copy of this program that MissingSenderIsAStartFailure runs.
+constexpr char kCopyVariable[] = "VANTREL_SHELL_TEST_COPY";
+
 TEST_F(Files, MissingSenderIsAStartFailure) {
+    if (::GetEnvironmentVariableA(kCopyVariable, nullptr, 0)) {
+        // The copy, beside which there is no sender: a debug line starts nothing while debug
+        // lines are off, and fails to start the sender once they are on.
+        vc::DebugEnabled = false;
+        EXPECT_NO_THROW(vc::DebugLog("not sent"));
+        vc::DebugEnabled = true;
+        EXPECT_THROW(vc::DebugLog("sent"), vc::RunTimeError);
+        vc::DebugEnabled = false;
+        return;
+    }
     try {
         vc::StartSyslogSender(dir_ + "\\absent", "<14>x");
         FAIL() << "started a missing program";
     } catch (const vc::RunTimeError& e) {
         EXPECT_EQ(e.number(), vc::kErrFileNotFound);
     }
-    // With debug lines off nothing is started, so nothing fails.
-    vc::DebugEnabled = false;
-    EXPECT_NO_THROW(vc::DebugLog("not sent"));
+    // Debug lines start the sender from beside the program, where the build has one: the
+    // check runs in a copy of this program in a folder without it.
+    char self[MAX_PATH];
+    const DWORD n = ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    ASSERT_TRUE(n > 0 && n < MAX_PATH);
+    const std::string copy = dir_ + "\\shell_copy.exe";
+    ASSERT_TRUE(::CopyFileA(self, copy.c_str(), FALSE));
+    std::string command = "\"" + copy + "\" --gtest_filter=Files.MissingSenderIsAStartFailure";
+    STARTUPINFOA si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(::SetEnvironmentVariableA(kCopyVariable, "1"));
+    const BOOL started =
+        ::CreateProcessA(copy.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+    ::SetEnvironmentVariableA(kCopyVariable, nullptr);
+    ASSERT_TRUE(started) << ::GetLastError();
+    vantrel::Handle process(pi.hProcess);
+    vantrel::Handle thread(pi.hThread);
+    ASSERT_EQ(::WaitForSingleObject(process.get(), 60000), WAIT_OBJECT_0);
+    DWORD code = 1;
+    ::GetExitCodeProcess(process.get(), &code);
+    EXPECT_EQ(code, 0u) << "the copy's debug lines failed (its output is above)";
 }
 
 }  // namespace
