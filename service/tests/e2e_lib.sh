@@ -74,10 +74,10 @@ senders_done() {
 
 # Holds the service process still (SIGSTOP to all its threads) until thaw_service: it takes
 # and notifies nothing meanwhile. Wine's SCM still answers queries, and a control sent
-# meanwhile waits in the process's control pipe ("sc stop" gives up waiting for the answer
-# after the SCM's timeout) and is handled at the thaw.
-freeze_service() {
-  local try
+# meanwhile waits in the process's control pipe and is handled at the thaw (request_stop).
+# The logs named are left free for writers.
+freeze_service() {  # [LOG...]
+  local try log
   for try in 1 2 3; do
     frozen=$(prefix_processes 'Quenloc\.exe')
     [ "$(wc -w <<<"$frozen")" -eq 1 ] || fail "freeze: not one Quenloc.exe: $frozen"
@@ -86,15 +86,28 @@ freeze_service() {
       ! grep -qv '^[^)]*) [tT] ' /proc/"$frozen"/task/*/stat 2>/dev/null && break
       sleep 0.1
     done
+    if grep -qv '^[^)]*) [tT] ' /proc/"$frozen"/task/*/stat; then fail "freeze: Quenloc.exe did not stop"; fi
     # The monitors look at their logs twice a second: a process stopped inside a log's lock
     # would hold every writer. A reader that gets through shows the lock free.
-    timeout 60 $W "$build/bin/read_events.exe" System VtNoSuchSource >/dev/null 2>&1 && return 0
-    echo "freeze: stopped inside a log's lock; once more"
-    thaw_service
+    for log in "$@"; do
+      timeout 60 $W "$build/bin/read_events.exe" "$log" VtNoSuchSource >/dev/null 2>&1 || {
+        echo "freeze: held inside the $log log's lock; once more"
+        kill -CONT "$frozen"
+        continue 2
+      }
+    done
+    return 0
   done
-  fail "freeze: the log stayed locked"
+  fail "freeze: a log stayed locked"
 }
 thaw_service() { kill -CONT "$frozen"; }
+# Sends "sc stop" to the service held still. It returns once the SCM has written the request
+# to the process and given up waiting for the answer, so at the thaw the request is there.
+request_stop() {  # name
+  $W sc stop Quenloc >/dev/null 2>&1 || true
+  [ "$(state)" = RUNNING ] || fail "$1: the held service left RUNNING"
+  echo "$1: stop requested while held"
+}
 
 # Installs (stopping a running service first) and starts from an empty settings key, an
 # empty error log and the trap settings a fresh installation writes (an installation keeps
@@ -135,7 +148,9 @@ mail_system_errors() {
 }
 
 # Starts the service following one log (its setting, e.g. MonitorSystemLog), sending error
-# entries as syslog over TCP only, with an empty exclusion list; returns after its first check.
+# entries as syslog over TCP only, with an empty exclusion list. Each monitor takes its starting
+# point in the start handler, before the service reports RUNNING, so an entry written from
+# then on is notified.
 start_syslog_only() {
   set_value "$1" 1
   set_value MonitorErrorEvents 1
@@ -148,5 +163,4 @@ start_syslog_only() {
   : > "$dest/EXCLUSIONS.TXT"
   $W sc start Quenloc >/dev/null || fail "sc start"
   wait_state RUNNING 30 || fail "the service did not reach RUNNING"
-  sleep 1.5  # the monitor's first check
 }

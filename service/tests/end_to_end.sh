@@ -38,12 +38,13 @@ $W "$dest/Tallisk.exe" >"$build/e2e-manager.out" 2>&1 &
 manager=$!
 post "Vantrel Manager" 1101  # the "startservice" button
 wait_state RUNNING 30 || fail "the manager did not start the service"
-sleep 4  # the manager's wait before it reads the state again
+# Closed while the manager still waits to read the state again: the close comes once that
+# wait is over, with its question.
 post "Vantrel Manager" close
-post "Vantrel" 7  # "Do You Want To Restart The Vantrel Service?": No
+for _ in $(seq 6); do $W "$build/bin/tallisk_post_command.exe" "Vantrel" 7 && break; done ||
+  fail "no question \"Do You Want To Restart The Vantrel Service?\""  # No
 wait "$manager" || fail "the manager ended with an error"
 echo "service running (started from the manager)"
-sleep 1.5  # the monitors' first check
 
 report System VtE2eDisk error 11 '\Device\Harddisk0' 'bad "block"'
 report Application VtE2eApp warning 0xC0000064 'line one'
@@ -54,7 +55,10 @@ report Security VtE2eAudit audit-failure 4625 'nobody' # audit types pass whatev
 report Security VtE2eAudit audit-success 4624 'somebody'
 wait_for mails 5 20 || fail "expected 5 mails, got $(mails)"
 wait_for lines 5 20 || fail "expected 5 syslog lines, got $(lines)"
-sleep 2  # nothing more may arrive
+# Each log's last entry is one that is notified: entries are filtered in record order and
+# mails go out in the order handed, so once those are here and the syslog senders are
+# through, a notification of an entry that should have none has arrived.
+senders_done || fail "syslog senders still run a minute after the notifications arrived"
 [ "$(mails)" -eq 5 ] || fail "expected exactly 5 mails, got $(mails)"
 [ "$(lines)" -eq 5 ] || fail "expected exactly 5 syslog lines, got $(lines)"
 # The record numbers the logs gave the entries (the newest entry of the source with the
@@ -123,7 +127,6 @@ $W reg add "$limits" /v RetryWindowSeconds /t REG_DWORD /d 0 /f >/dev/null
 trap '$W reg delete "$limits" /v RetryWindowSeconds /f >/dev/null 2>&1 || true' EXIT
 $W sc start Quenloc >/dev/null || fail "sc start (second)"
 wait_state RUNNING 30 || fail "the service did not reach RUNNING again"
-sleep 1.5
 report System VtE2eOther error 13 'reaches the bad line'
 for _ in $(seq 100); do grep -q 'Type mismatch' "$dest/error.log" 2>/dev/null && break; sleep 0.2; done
 before=$(grep -c 'System Log - ' "$VANTREL_SYSLOG_OUT")

@@ -28,22 +28,12 @@ set_value SyslogProtocol TCP
 work=$(dirname "$VANTREL_SYSLOG_OUT")
 burst_lines() { cat "$VANTREL_SYSLOG_OUT" 2>/dev/null | grep -c 'System Log - ' || true; }
 
-# The stop request, sent while the service is held still: "sc stop" returns once the SCM
-# has written it to the process and given up waiting for the answer, so at the thaw the
-# request is there before anything of the burst can have been notified.
-request_stop() {  # name
-  local out
-  out=$($W sc stop Quenloc 2>&1 | tr -d '\r') || true
-  [ "$(state)" = RUNNING ] || fail "$1: the held service left RUNNING: $out"
-  echo "$1: stop requested while held"
-}
-
 burst() {  # name count
   local name=$1 count=$2 before at_stop since checkpoints
   $W sc start Quenloc >/dev/null || fail "$name: sc start"
   wait_state RUNNING 30 || fail "$name: the service did not start"
   before=$(burst_lines)
-  freeze_service
+  freeze_service System
   $W "$build/bin/report_burst.exe" System VtStopBurst "$count" 0 | tr -d '\r' > "$work/$name.reports" ||
     fail "$name: report_burst"
   request_stop "$name"
@@ -97,7 +87,7 @@ set_value MonitorAppLog 1
 set_value EntriesWaitAtEndMs $((bound * 1000))
 $W sc start Quenloc >/dev/null || fail "two logs: sc start"
 wait_state RUNNING 30 || fail "two logs: the service did not start"
-freeze_service
+freeze_service System Application
 # A source of its own per log: a source writes to the first log that has it.
 $W "$build/bin/report_burst.exe" System VtStopTwoSys 1000 0 | tr -d '\r' > "$work/two.System" &
 $W "$build/bin/report_burst.exe" Application VtStopTwoApp 1000 0 | tr -d '\r' > "$work/two.Application" &

@@ -46,7 +46,6 @@ set_value SyslogProtocol TCP
 handed() { grep -c 'ShowEventDescription After SendMessage' "$VANTREL_SYSLOG_OUT" 2>/dev/null || true; }
 $W sc start Quenloc >/dev/null || fail "sc start"
 wait_state RUNNING 30 || fail "the service did not start"
-sleep 1.5  # the monitor's first check
 
 report System VtStopMail error 1 'first'
 report System VtStopMail error 2 'second'
@@ -76,7 +75,6 @@ set_value SMTPServer "127.0.0.1:$(cat "$slow/hung.port")"
 before=$(handed)
 $W sc start Quenloc >/dev/null || fail "sc start (silent server)"
 wait_state RUNNING 30 || fail "the service did not start again"
-sleep 1.5
 report System VtStopMail error 4 'fourth'
 report System VtStopMail error 5 'fifth'
 for _ in $(seq 150); do [ -f "$slow/hung.busy" ] && break; sleep 0.2; done
@@ -84,7 +82,10 @@ for _ in $(seq 150); do [ -f "$slow/hung.busy" ] && break; sleep 0.2; done
 wait_for handed $((before + 2)) 60 || fail "the two mails were not handed to the mail control"
 $W sc stop Quenloc >/dev/null || fail "sc stop (silent server)"
 wait_state STOPPED 90 || fail "the service did not stop with its mail held"
-sleep 2  # the last debug lines on their way
+# The process has ended and its last debug lines' senders are through.
+for _ in $(seq 150); do [ "$(quenlocs)" -eq 0 ] && break; sleep 0.2; done
+[ "$(quenlocs)" -eq 0 ] || fail "Quenloc.exe still runs after STOPPED"
+senders_done || fail "syslog senders still run a minute after STOPPED"
 /usr/bin/python3 - "$VANTREL_SYSLOG_OUT" <<'PY' || fail "the held mails were not named"
 import sys
 lines = open(sys.argv[1], errors="replace").read().split("<END>")
