@@ -3,7 +3,8 @@
 # entries than the last one notified had as its number, and a 64 KB "DNS Server" log wraps
 # past the last entry notified. Started again, it notifies every entry both logs hold that
 # came after, and one warning counts what the small log overwrote. Killed once more, the
-# System log cleared and given fewer entries than before: those are notified too.
+# System log cleared and given fewer entries than before: those are notified too. Last, a
+# mark that cannot be read is told in one warning.
 #   killed_log_changed.sh ROOT BUILD_DIR   (inside with_smtpd.sh and with_rsyslog.sh)
 set -euo pipefail
 . "$(dirname "$0")/e2e_lib.sh" "$@"
@@ -75,15 +76,22 @@ w=$(log_window "DNS Server")
 read -r oldest count <<<"$w"
 echo "killed_log_changed: the DNS log holds $oldest to $((oldest + count - 1))"
 [ "$oldest" -gt 21 ] || fail "the DNS log did not wrap past the mark"
+w=$(log_window Application)
+read -r app_oldest app_count <<<"$w"
 restart
 wait_settled system_new 20
 wait_settled dns_new "$count"
 check_notified 'System Log' 1 20 "System log cleared, 20 written, mark 12"
 check_notified DNSLog "$oldest" $((oldest + count - 1)) "DNS log wrapped past the mark"
-lost="Mirrolan lost $((oldest - 21)) new entries of the DNS Server log before raising them."
-warned() { $W "$build/bin/read_events.exe" Application Mirrolan | tr -d '\r' | grep -ac "$lost" || true; }
-wait_for warned 1 20 || fail "no warning \"$lost\""
-[ "$(warned)" -eq 1 ] || fail "the warning \"$lost\" came $(warned) times"
+warning="Mirrolan lost $((oldest - 21)) new entries of the DNS Server log before raising them."
+# How many warnings with the text $warning came since the start (earlier runs' stay in the
+# prefix's log).
+warned() {
+  $W "$build/bin/read_events.exe" Application Mirrolan | tr -d '\r' |
+    awk -F' [|] ' -v after=$((app_oldest + app_count - 1)) -v text="$warning" '$1 > after && index($0, text) {n++} END {print n + 0}'
+}
+wait_for warned 1 20 || fail "no warning \"$warning\""
+[ "$(warned)" -eq 1 ] || fail "the warning \"$warning\" came $(warned) times"
 
 # Cleared, and fewer entries written than the mark's number.
 wait_for system_mark 20 20 || fail "the System mark stayed at $(system_mark)"
@@ -96,4 +104,14 @@ wait_settled system_new 5
 check_notified 'System Log' 1 5 "System log cleared, 5 written, mark 20"
 $W sc stop Quenloc >/dev/null || fail "sc stop"
 wait_state STOPPED 60 || fail "the service did not stop"
+
+# A mark that cannot be read is told once, not taken for a clean stop.
+$W reg add 'HKLM\SOFTWARE\Mirrolan\Resume\Quenloc.exe\System' /v Clean /d yes /f >/dev/null || fail "reg add Clean"
+w=$(log_window Application)
+read -r app_oldest app_count <<<"$w"
+warning="Mirrolan could not read where it had stopped in the System log: entries written while it was not running are not raised."
+$W sc start Quenloc >/dev/null || fail "sc start"
+wait_state RUNNING 30 || fail "the service did not reach RUNNING"
+wait_for warned 1 20 || fail "no warning \"$warning\""
+[ "$(warned)" -eq 1 ] || fail "the warning \"$warning\" came $(warned) times"
 echo "quenloc_killed_log_changed: all checks passed"

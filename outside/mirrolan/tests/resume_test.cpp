@@ -142,7 +142,7 @@ TEST(ResumePlan, TheKeptEntryReadsBackAndDamagedTextIsRefused) {
             EXPECT_TRUE(*back->stamp == *e.stamp);
         }
     }
-    for (const wchar_t* bad : {L"", L" 5", L"5 ", L"-5", L"4294967296", L"00000000001", L"5 1 2", L"5 1 2 ",
+    for (const wchar_t* bad : {L"", L" 5", L"5 ", L"-5", L"4294967296", L"18446744073709551617", L"5 1 2", L"5 1 2 ",
                                L"5 x 2 Src", L"5 1 99999999999 Src", L"5 1 2 a\\b", L"5 1 2 a\nb", L"5\t1 2 Src"})
         EXPECT_FALSE(ParseEntry(bad)) << bad;
     EXPECT_FALSE(ParseEntry(L"5 1 2 " + std::wstring(257, L's')));
