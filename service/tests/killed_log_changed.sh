@@ -3,8 +3,9 @@
 # entries than the last one notified had as its number, and a 64 KB "DNS Server" log wraps
 # past the last entry notified. Started again, it notifies every entry both logs hold that
 # came after, and one warning counts what the small log overwrote. Killed once more, the
-# System log cleared and given fewer entries than before: those are notified too. Last, a
-# mark that cannot be read is told in one warning.
+# System log cleared and given fewer entries than before: those are notified too. Killed
+# with the log left alone: only the entries after the mark. Last, a mark that cannot be
+# read is told in one warning.
 #   killed_log_changed.sh ROOT BUILD_DIR   (inside with_smtpd.sh and with_rsyslog.sh)
 set -euo pipefail
 . "$(dirname "$0")/e2e_lib.sh" "$@"
@@ -102,6 +103,15 @@ burst System VtResumeFew 5 0 >/dev/null
 restart
 wait_settled system_new 5
 check_notified 'System Log' 1 5 "System log cleared, 5 written, mark 20"
+
+# Killed with the log left as it was: only what came after the last entry notified.
+wait_for system_mark 5 20 || fail "the System mark stayed at $(system_mark)"
+kill_quenloc
+from=$(stat -c %s "$VANTREL_SYSLOG_OUT")
+burst System VtResumeKept 3 0 >/dev/null
+restart
+wait_settled system_new 3
+check_notified 'System Log' 6 8 "System log kept, 3 written, mark 5"
 $W sc stop Quenloc >/dev/null || fail "sc stop"
 wait_state STOPPED 60 || fail "the service did not stop"
 
