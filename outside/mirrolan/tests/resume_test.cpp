@@ -146,6 +146,8 @@ TEST(ResumePlan, TheKeptEntryReadsBackAndDamagedTextIsRefused) {
                                L"5 x 2 Src", L"5 1 99999999999 Src", L"5 1 2 a\\b", L"5 1 2 a\nb", L"5\t1 2 Src"})
         EXPECT_FALSE(ParseEntry(bad)) << bad;
     EXPECT_FALSE(ParseEntry(L"5 1 2 " + std::wstring(257, L's')));
+    // A source that would not read back is left out rather than making the mark unreadable.
+    EXPECT_EQ(FormatEntry({7, EntryStamp{1, 2, L"two\nlines"}}), L"7");
 }
 
 }  // namespace
