@@ -9,8 +9,8 @@ namespace mirrolan {
 
 // Writes a warning into the Application log under the source "Mirrolan"; a failure to
 // write it is not reported further (there is nowhere left to report it).
-// `unknown_start`: the mark of the last entry raised could not be read, so what was written
-// while the monitor was not running is not raised.
+// With `unknown_start` it says instead that the mark of the last entry raised could not be
+// read, so what was written while the monitor was not running is not raised.
 void WarnLost(const std::wstring& log_name, uint64_t lost, bool unknown_start = false);
 
 // How many of the entries first..end-1 of a log are warnings this process wrote there:
