@@ -77,13 +77,17 @@ void Remember(HANDLE log, uint64_t before, const std::string& text) {
 
 }  // namespace
 
-void WarnLost(const std::wstring& log_name, uint64_t lost) {
+void WarnLost(const std::wstring& log_name, uint64_t lost, bool unknown_start) {
     try {
         const auto& api = vantrel::evtapi::Get();
         EventSource source(api.RegisterEventSourceA(nullptr, kSource));
         if (!source) return;
-        const std::string text = "Mirrolan lost " + std::to_string(lost) + " new entries of the " +
-                                 vantrel::AnsiFromWide(log_name) + " log before raising them.";
+        const std::string name = vantrel::AnsiFromWide(log_name);
+        const std::string text =
+            unknown_start ? "Mirrolan could not read where it had stopped in the " + name +
+                                " log: entries written while it was not running are not raised."
+                          : "Mirrolan lost " + std::to_string(lost) + " new entries of the " + name +
+                                " log before raising them.";
         EventLogHandle log(api.OpenEventLogA(nullptr, "Application"));
         const uint64_t before = log ? Newest(log.get()) : 0;
         const char* strings[] = {text.c_str()};

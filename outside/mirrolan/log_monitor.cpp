@@ -7,8 +7,10 @@
 
 #include "core/entry_queue.h"
 #include "core/read_position.h"
+#include "core/resume_plan.h"
 #include "change_wake.h"
 #include "drop_warning.h"
+#include "record_stamp.h"
 #include "resume_mark.h"
 #include "event_point.h"
 #include "lorvex.h"
@@ -119,14 +121,11 @@ public:
             if (FAILED(hr = log->put_ChangeCheckInterval(kCheckInterval))) return Fail(hr, nullptr);
             LogWindow now;
             if (FAILED(hr = ReadWindow(log.Get(), now))) return Fail(hr, nullptr);
-            // After an end that was not clean, the entries after the last one raised come
-            // first, if the log still holds it; else only what is written from now on.
+            // After an end that was not clean, what the log holds after the last entry
+            // raised comes first; else only what is written from now on.
             auto mark = std::make_unique<ResumeMark>(name.str());
-            ReadPosition position(now);
-            const auto last = mark->UncleanEnd();
-            const bool resume = last && now.count && *last >= now.oldest &&
-                                uint64_t{*last} < uint64_t{now.oldest} + now.count;
-            if (resume) position = ReadPosition::After(*last);
+            const StartPlan plan = PlanStart(mark->Previous(), now, [&](uint32_t n) { return StampAt(log.Get(), n); });
+            const ReadPosition position = ReadPosition::At(plan.next);
             if (!vantrel::com::RegisterMessageWindowClass(kWindowClass, MonitorWindowProc))
                 return Fail(HRESULT_FROM_WIN32(::GetLastError()), L"Cannot register the monitor's window class");
             Window window(vantrel::com::CreateMessageWindow(kWindowClass));
@@ -164,10 +163,15 @@ public:
             // Without the platform's notification the interval alone finds each change.
             wake_.Start(log_name_, window_.get(), kChangeMessage);
             last_raised_ = static_cast<uint32_t>(position_.next() - 1);
+            last_record_.Reset();
+            if (now.count && last_raised_ >= now.oldest)
+                log_->ReadRecord(static_cast<long>(last_raised_), last_record_.GetAddressOf());
             mark_ = std::move(mark);
-            mark_->Save(last_raised_, false);
+            mark_->Save(Marked(), false);
             last_save_ = ::GetTickCount64();
-            if (resume) OnChange();
+            if (plan.unreadable) WarnLost(log_name_, 0, true);
+            queue_.Drop(plan.overwritten);
+            if (plan.resumed) OnChange();
             return S_OK;
         });
     }
@@ -237,7 +241,7 @@ public:
             point_.Fire(kNewLogEntry, {arg});
         }
         long number = 0;
-        if (SUCCEEDED((*record)->get_RecordNumber(&number))) NoteRaised(static_cast<uint32_t>(number));
+        if (SUCCEEDED((*record)->get_RecordNumber(&number))) NoteRaised(static_cast<uint32_t>(number), *record);
         TakeNewEntries();  // whatever was written while the handler ran
         ScheduleRaise();
     }
@@ -314,8 +318,9 @@ private:
         if (end > position_.next()) queue_.Drop(end - position_.next());
     }
 
-    void NoteRaised(uint32_t number) {
+    void NoteRaised(uint32_t number, ComPtr<IEventLogRecord> record) {
         last_raised_ = number;
+        last_record_ = std::move(record);
         if (!mark_ || save_due_) return;
         const ULONGLONG since = ::GetTickCount64() - last_save_;
         if (since >= kSaveSpacing) {
@@ -328,8 +333,17 @@ private:
     void SaveMark() {
         save_due_ = false;
         if (!mark_) return;
-        mark_->Save(last_raised_, false);
+        mark_->Save(Marked(), false);
         last_save_ = ::GetTickCount64();
+    }
+
+    // The last entry raised, with its stamp so that a later start can tell it from
+    // another entry that took its number after the log was cleared.
+    MarkedEntry Marked() const {
+        MarkedEntry entry;
+        entry.number = last_raised_;
+        if (last_record_) entry.stamp = StampOf(last_record_.Get());
+        return entry;
     }
 
     // Lets go of the log; the entries taken stay.
@@ -351,8 +365,9 @@ private:
         window_.reset();
         raise_scheduled_ = false;
         save_due_ = false;
-        if (mark_) mark_->Save(last_raised_, true);
+        if (mark_) mark_->Save(Marked(), true);
         mark_.reset();
+        last_record_.Reset();
         if (uint64_t lost = queue_.Clear()) WarnLost(log_name_, lost);
     }
 
@@ -375,6 +390,7 @@ private:
     ChangeWake wake_;
     std::unique_ptr<ResumeMark> mark_;
     uint32_t last_raised_ = 0;
+    ComPtr<IEventLogRecord> last_record_;  // the entry numbered last_raised_, when known
     ULONGLONG last_save_ = 0;
     bool save_due_ = false;
     Window window_;

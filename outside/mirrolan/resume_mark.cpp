@@ -17,10 +17,29 @@ std::wstring ProgramName() {
     return slash == std::wstring::npos ? p : p.substr(slash + 1);
 }
 
-bool ReadDword(HKEY key, const wchar_t* name, DWORD& out) {
-    DWORD type = 0, size = sizeof out;
-    return ::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&out), &size) == ERROR_SUCCESS &&
-           type == REG_DWORD && size == sizeof out;
+// A value that is there but of another type or size is kept as unreadable, not as absent.
+StoredValue<uint32_t> ReadDword(HKEY key, const wchar_t* name) {
+    StoredValue<uint32_t> out;
+    DWORD type = 0, value = 0, size = sizeof value;
+    const LONG r = ::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    if (r == ERROR_FILE_NOT_FOUND) return out;
+    out.present = true;
+    if (r == ERROR_SUCCESS && type == REG_DWORD && size == sizeof value) out.value = value;
+    return out;
+}
+
+StoredValue<std::wstring> ReadText(HKEY key, const wchar_t* name) {
+    StoredValue<std::wstring> out;
+    wchar_t text[512];
+    DWORD type = 0, size = sizeof text;
+    const LONG r = ::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
+    if (r == ERROR_FILE_NOT_FOUND) return out;
+    out.present = true;
+    if (r != ERROR_SUCCESS || type != REG_SZ || size % sizeof(wchar_t)) return out;
+    size_t n = size / sizeof(wchar_t);
+    if (n && text[n - 1] == L'\0') --n;
+    out.value.emplace(text, n);
+    return out;
 }
 
 std::mutex g_lock;
@@ -50,23 +69,30 @@ ResumeMark::~ResumeMark() {
     g_in_use.erase(in_use_);
 }
 
-std::optional<uint32_t> ResumeMark::UncleanEnd() const {
-    DWORD last = 0, clean = 1;
-    if (!key_ || !ReadDword(key_.get(), L"LastRaised", last) || !ReadDword(key_.get(), L"Clean", clean) || clean)
-        return std::nullopt;
-    return last;
+PreviousEnd ResumeMark::Previous() const {
+    if (!key_) return {};
+    StoredMark stored;
+    stored.clean = ReadDword(key_.get(), L"Clean");
+    stored.last_raised = ReadDword(key_.get(), L"LastRaised");
+    stored.last_entry = ReadText(key_.get(), L"LastEntry");
+    return ReadPreviousEnd(stored);
 }
 
-void ResumeMark::Save(uint32_t last, bool clean) {
+void ResumeMark::Save(const MarkedEntry& last, bool clean) {
     if (!key_) return;
-    const DWORD value = last, mark = clean ? 1 : 0;
-    // Marked not clean before the number changes, and clean only after: an end between
-    // the two writes is taken for an unclean one.
+    const DWORD number = last.number, mark = clean ? 1 : 0;
+    // Marked not clean before the entry changes, and clean only after: an end between
+    // the writes is taken for an unclean one.
     if (!clean && !unclean_) {
         ::RegSetValueExW(key_.get(), L"Clean", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&mark), sizeof mark);
         unclean_ = true;
     }
-    ::RegSetValueExW(key_.get(), L"LastRaised", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    // The entry and its stamp go in one value, so that an end between two writes never
+    // pairs one entry's number with another's stamp.
+    const std::wstring entry = FormatEntry(last);
+    ::RegSetValueExW(key_.get(), L"LastEntry", 0, REG_SZ, reinterpret_cast<const BYTE*>(entry.c_str()),
+                     static_cast<DWORD>((entry.size() + 1) * sizeof(wchar_t)));
+    ::RegSetValueExW(key_.get(), L"LastRaised", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
     if (clean) {
         ::RegSetValueExW(key_.get(), L"Clean", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&mark), sizeof mark);
         unclean_ = false;

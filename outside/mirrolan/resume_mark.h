@@ -1,15 +1,16 @@
-// Where a monitor keeps, per program and log, the number of the last entry it raised,
-// so that after an end that was not clean (the process killed or crashed) it can raise
-// what came after it. HKLM\SOFTWARE\Mirrolan\Resume\<program file name>\<log name>:
-// "LastRaised" (DWORD) and "Clean" (DWORD, 1 after a clean stop).
+// Where a monitor keeps, per program and log, the last entry it raised, so that after an
+// end that was not clean (the process killed or crashed) it can raise what came after
+// it. HKLM\SOFTWARE\Mirrolan\Resume\<program file name>\<log name>: "LastEntry" (text:
+// the entry's number, time written, event id and source), "LastRaised" (DWORD, the
+// number alone, as earlier versions keep and read it) and "Clean" (DWORD, 1 after a clean
+// stop).
 #pragma once
 
 #include <windows.h>
 
-#include <cstdint>
-#include <optional>
 #include <string>
 
+#include "core/resume_plan.h"
 #include "platform/winapi/handles.h"
 
 namespace mirrolan {
@@ -24,12 +25,11 @@ public:
     ResumeMark(const ResumeMark&) = delete;
     ResumeMark& operator=(const ResumeMark&) = delete;
 
-    // The last entry raised before an end that was not clean; empty after a clean stop
-    // or when nothing was kept.
-    std::optional<uint32_t> UncleanEnd() const;
+    // How the last monitor of this log and program ended; kNone when nothing is kept.
+    PreviousEnd Previous() const;
 
     // Keeps `last` as the last entry raised; `clean` only at a clean stop.
-    void Save(uint32_t last, bool clean);
+    void Save(const MarkedEntry& last, bool clean);
 
 private:
     std::wstring in_use_;  // the log this one holds the place of, upper-cased

@@ -1,5 +1,6 @@
-// report_burst LOG SOURCE COUNT INTERVAL_MS: reports COUNT error entries, one every
-// INTERVAL_MS (0: as fast as possible), and prints for each its record number and the
+// report_burst LOG SOURCE COUNT INTERVAL_MS [FILLER]: reports COUNT error entries, one every
+// INTERVAL_MS (0: as fast as possible), each with one insertion string of FILLER
+// characters when given (so that fewer fit into a small log), and prints for each its record number and the
 // time of the report in milliseconds since 1970, one "number time" line per entry.
 // Fails, saying so, when the source writes to another log than LOG (a source belongs to
 // the first log that has it).
@@ -23,8 +24,8 @@ long long NowMs() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: report_burst LOG SOURCE COUNT INTERVAL_MS\n");
+    if (argc != 5 && argc != 6) {
+        std::fprintf(stderr, "usage: report_burst LOG SOURCE COUNT INTERVAL_MS [FILLER]\n");
         return 2;
     }
     // The source must belong to the log the entries are meant for.
@@ -39,6 +40,10 @@ int main(int argc, char** argv) {
     if (!source || !log) return 1;
     const long count = std::atol(argv[3]);
     const DWORD interval = static_cast<DWORD>(std::atol(argv[4]));
+    // An insertion string holds at most 31,839 characters.
+    const unsigned long filler_length = argc == 6 ? std::strtoul(argv[5], nullptr, 10) : 0;
+    const std::string filler(filler_length < 30000 ? filler_length : 30000, 'f');
+    const char* strings[] = {filler.c_str()};
     // One past the newest record number: it grows with every entry the log takes.
     auto end = [&] {
         DWORD oldest = 0, records = 0;
@@ -49,7 +54,8 @@ int main(int argc, char** argv) {
     for (long i = 0; i < count; ++i) {
         const long long at = NowMs();
         const DWORD before = end();
-        if (!api.ReportEventA(source, EVENTLOG_ERROR_TYPE, 0, 1000, nullptr, 0, 0, nullptr, nullptr)) return 1;
+        if (!api.ReportEventA(source, EVENTLOG_ERROR_TYPE, 0, 1000, nullptr, filler.empty() ? 0 : 1, 0,
+                              filler.empty() ? nullptr : strings, nullptr)) return 1;
         const DWORD after = end();
         if (i == 0 && after == before) {
             std::fprintf(stderr, "report_burst: the source \"%s\" writes to another log than \"%s\"\n", argv[2], argv[1]);

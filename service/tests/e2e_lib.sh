@@ -109,6 +109,25 @@ request_stop() {  # name
   echo "$1: stop requested while held"
 }
 
+# Whether a Quenloc.exe of this prefix still runs (Wine's SCM goes on showing RUNNING).
+quenloc_alive() { [ -n "$(prefix_processes 'Quenloc\.exe')" ]; }
+# Ends the service's process as a crash would, and returns once it is gone.
+kill_quenloc() {
+  $W taskkill /f /im Quenloc.exe >/dev/null 2>&1 || fail "taskkill"
+  for _ in $(seq 150); do quenloc_alive || return 0; sleep 0.2; done
+  fail "Quenloc.exe still runs after taskkill"
+}
+# A sender that the killed service was starting at that moment can hang for ever before
+# its program runs (Wine waits for what the dead parent never sent; wineserver does not
+# know it, so taskkill cannot end it), holding syslogsend.exe open for the next
+# installation. With the receiver up and the service stopped, every sender ends within
+# seconds: one still there after 20 s is such a one.
+end_hung_senders() {
+  local p
+  for _ in $(seq 100); do [ -z "$(prefix_processes 'syslogsend\.exe')" ] && return 0; sleep 0.2; done
+  for p in $(prefix_processes 'syslogsend\.exe'); do echo "ending hung sender $p"; kill -9 "$p" || true; done
+}
+
 # Installs (stopping a running service first) and starts from an empty settings key, an
 # empty error log and the trap settings a fresh installation writes (an installation keeps
 # an existing Nalt.INI).

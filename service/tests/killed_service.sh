@@ -10,27 +10,13 @@ e2e_install
 work=$(dirname "$VANTREL_SYSLOG_OUT")
 burst_lines() { cat "$VANTREL_SYSLOG_OUT" 2>/dev/null | grep -c 'System Log - ' || true; }
 
-# Whether a Quenloc.exe of this prefix still runs (Wine's SCM goes on showing RUNNING).
-quenloc_alive() { [ -n "$(prefix_processes 'Quenloc\.exe')" ]; }
-# A sender that the killed service was starting at that moment can hang for ever before
-# its program runs (Wine waits for what the dead parent never sent; wineserver does not
-# know it, so taskkill cannot end it), holding syslogsend.exe open for the next
-# installation. With the receiver up and the service stopped, every sender ends within
-# seconds: one still there after 20 s is such a one.
-end_hung_senders() {
-  local p
-  for _ in $(seq 100); do [ -z "$(prefix_processes 'syslogsend\.exe')" ] && return 0; sleep 0.2; done
-  for p in $(prefix_processes 'syslogsend\.exe'); do echo "killed: ending hung sender $p"; kill -9 "$p" || true; done
-}
 start_syslog_only MonitorSystemLog
 before=$(burst_lines)
 $W "$build/bin/report_burst.exe" System VtKilledBurst 400 0 | tr -d '\r' > "$work/killed.reports" ||
   fail "killed: report_burst"
 for _ in $(seq 300); do [ "$(burst_lines)" -ge $((before + 20)) ] && break; sleep 0.2; done
-$W taskkill /f /im Quenloc.exe >/dev/null 2>&1 || fail "killed: taskkill"
+kill_quenloc
 trap end_hung_senders EXIT
-for _ in $(seq 150); do quenloc_alive || break; sleep 0.2; done
-quenloc_alive && fail "killed: Quenloc.exe still runs"
 at_kill=$(burst_lines)
 echo "killed: killed with $((at_kill - before)) of 400 notified"
 [ "$at_kill" -lt $((before + 400)) ] || fail "killed: the burst was over before the kill: nothing to check"

@@ -25,10 +25,10 @@ public:
     // Starts after the entries the log holds now. (A cleared log numbers from 1 again.)
     explicit ReadPosition(LogWindow now) : next_(now.count ? uint64_t{now.oldest} + now.count : 1) {}
 
-    // Starts after the entry numbered `last`, which the log still holds.
-    static ReadPosition After(uint32_t last) {
+    // Starts at the entry numbered `next`.
+    static ReadPosition At(uint64_t next) {
         ReadPosition p(LogWindow{});
-        p.next_ = uint64_t{last} + 1;
+        p.next_ = next;
         return p;
     }
 
