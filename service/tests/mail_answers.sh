@@ -62,8 +62,9 @@ grep -aF "$unanswered" "$VANTREL_SYSLOG_OUT" | tail -1
 # before the stop (nothing named).
 $W reg delete "$limits" /v SessionTimeoutSeconds /f >/dev/null
 report System VtMailAnswers error 2 'the end answered late'
-for _ in $(seq 300); do [ -f "$late/slow-3.answered" ] && break; sleep 0.2; done
-[ -f "$late/slow-3.answered" ] || fail "the server never answered the end of the second mail"
+# Until the server has answered it, or a try came again.
+for _ in $(seq 300); do [ -f "$late/slow-3.answered" ] || [ "$(copies "$late")" -gt 3 ] && break; sleep 0.2; done
+[ "$(copies "$late")" -ge 3 ] || fail "the second mail never reached the server"
 stop
 [ "$(copies "$late")" -eq 3 ] || fail "$(($(copies "$late") - 2)) copies of a mail whose end was answered after 5 s"
 [ "$(count 'Service stopped before')" -eq 0 ] || fail "the answered mail was named unsent"
