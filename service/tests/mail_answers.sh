@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # What a mail server's answers lead to, under Wine's SCM. A server that stores each
-# message at once and answers its end 5 s later: the control waits for that answer (one
+# message at once and answers its end 6 s later: the control waits for that answer (one
 # copy), and when even the session's limit passes without it, tries once more (two
 # copies) and gives up. A server that refuses every recipient with a text of its own
 # each time, with the Application log watched: one failure gives one warning, in the log
@@ -42,15 +42,15 @@ set_value SyslogConsoleName 127.0.0.1
 set_value SyslogConsolePort "$VANTREL_SYSLOG_TCP_PORT"
 set_value SyslogProtocol TCP
 
-echo "--- a server that stores the message and answers its end 5 s later"
+echo "--- a server that stores the message and answers its end 6 s later"
 late=$VANTREL_SMTP_DIR/late
-peer "$late" 5 store-first
+peer "$late" 6 store-first
 set_value SMTPServer "127.0.0.1:$(cat "$late/port")"
 limit ReplyTimeoutSeconds 2
 limit RetryWindowSeconds 40
 start
 # Even the session's limit passes before the answer: one more try, then the Error.
-limit SessionTimeoutSeconds 3
+limit SessionTimeoutSeconds 4
 unanswered='VelmSendMail1 Error: No reply from the server after the message: '
 before=$(count "$unanswered")
 report System VtMailAnswers error 1 'the end answered after the session'
@@ -66,7 +66,7 @@ report System VtMailAnswers error 2 'the end answered late'
 for _ in $(seq 300); do [ -f "$late/slow-3.answered" ] || [ "$(copies "$late")" -gt 3 ] && break; sleep 0.2; done
 [ "$(copies "$late")" -ge 3 ] || fail "the second mail never reached the server"
 stop
-[ "$(copies "$late")" -eq 3 ] || fail "$(($(copies "$late") - 2)) copies of a mail whose end was answered after 5 s"
+[ "$(copies "$late")" -eq 3 ] || fail "$(($(copies "$late") - 2)) copies of a mail whose end was answered after 6 s"
 [ "$(count 'Service stopped before')" -eq 0 ] || fail "the answered mail was named unsent"
 $W reg delete "$limits" /f >/dev/null
 
