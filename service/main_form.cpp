@@ -100,11 +100,18 @@ MainForm::~MainForm() {
 void MainForm::Load() {
     mail_ = CreateByProgId(L"VelmSendMail.VelmSendmail");
     auto* mail_sink = new DispatchSink(kMailEvents);
+    // Outcomes do not always come in the order the mails were handed over: the control
+    // numbers them, when it can.
+    if (FAILED(mail_->QueryInterface(velmsendmail::IID_IVelmSendmailNumbers,
+                                     reinterpret_cast<void**>(mail_numbers_.GetAddressOf()))))
+        mail_numbers_.Reset();
     mail_sink->On(9, [this](DISPPARAMS* p) {
-        mail_ledger_.Answered();
+        mail_ledger_.Answered(MailNumber(&velmsendmail::IVelmSendmailNumbers::Answering));
         VelmSendmail1_Error(TextArgument(p, 0));
     });
-    mail_sink->On(10, [this](DISPPARAMS*) { mail_ledger_.Answered(); });  // SendComplete
+    mail_sink->On(10, [this](DISPPARAMS*) {  // SendComplete
+        mail_ledger_.Answered(MailNumber(&velmsendmail::IVelmSendmailNumbers::Answering));
+    });
     HRESULT hr = mail_events_.Connect(mail_.Get(), kMailEvents, mail_sink);
     mail_sink->Release();
     Check(hr, "VelmSendmail events");
@@ -340,13 +347,31 @@ void MainForm::ShowEventDescription(RecordView& record, const std::string& label
     hooks.mail_send = [&] {
         if (!mail) throw trap::RunTimeError(91, "Object variable or With block variable not set");
         CallMethod(mail.Get(), kSendMessage);
-        mail_ledger_.Handed(subject);
+        mail_ledger_.Handed(MailNumber(&velmsendmail::IVelmSendmailNumbers::LastHanded), subject);
     };
+    hooks.no_mail = IsOwnMailWarning(record, label);
     hooks.start_sender = [](const std::string& argument) {
         vantrel::common::StartSyslogSender(vantrel::common::ProgramsFolder(), argument);
     };
     hooks.debug = [](const std::string& text) { vantrel::common::DebugLog(text); };
     frame.Run([&] { quenloc::ShowEventDescription(record, label, hooks); });
+}
+
+uint32_t MainForm::MailNumber(HRESULT (STDMETHODCALLTYPE velmsendmail::IVelmSendmailNumbers::*read)(ULONG*)) {
+    ULONG number = 0;
+    if (!mail_numbers_ || FAILED((mail_numbers_.Get()->*read)(&number))) return 0;
+    return number;
+}
+
+// Our warnings go to the Application log as the one insertion string of their entry.
+bool MainForm::IsOwnMailWarning(RecordView& record, const std::string& label) {
+    if (label != "Application Log") return false;
+    bool own = false;
+    trap::IgnoreErrors([&] {
+        const auto strings = record.Strings();
+        own = strings && strings->size() == 1 && warnings_.WroteMailWarning(strings->front());
+    });
+    return own;
 }
 
 namespace {

@@ -13,6 +13,7 @@
 #include "core/entry_filter.h"
 #include "core/mail_ledger.h"
 #include "core/notification.h"
+#include "outside/mail/message_numbers.h"
 #include "warnings.h"
 
 namespace quenloc {
@@ -80,12 +81,15 @@ private:
     void StopMonitor(Monitor& m);
     void NameOnce(const std::string& text);
     void ShowEventDescription(RecordView& record, const std::string& label);
+    bool IsOwnMailWarning(RecordView& record, const std::string& label);
+    uint32_t MailNumber(HRESULT (STDMETHODCALLTYPE velmsendmail::IVelmSendmailNumbers::*read)(ULONG*));
     void Unload();
     void Form_Unload();
 
     bool loaded_ = false;
     ComPtr<IDispatch> svcit_;
     ComPtr<IDispatch> mail_;
+    ComPtr<velmsendmail::IVelmSendmailNumbers> mail_numbers_;  // empty: a control without them
     Connection svcit_events_;
     Connection mail_events_;
     std::array<Monitor, 6> monitors_;

@@ -17,6 +17,9 @@ std::string OneLine(std::string text) {
     return text;
 }
 
+const char kMailWarningStart[] = "Mail could not be sent: ";
+const char kMailWarningEnd[] = " (The same error is written here again at most once an hour.)";
+
 }  // namespace
 
 void Warnings::WriteBestEffort(const std::vector<std::string>& texts) {
@@ -42,9 +45,16 @@ void Warnings::WriteBestEffort(const std::vector<std::string>& texts) {
 void Warnings::MailFailed(const std::string& error) {
     trap::IgnoreErrors([&] {
         if (!mail_errors_.Allow(error, ::GetTickCount64())) return;
-        WriteBestEffort({"Mail could not be sent: " + error +
-                         " (The same error is written here again at most once an hour.)"});
+        WriteBestEffort({kMailWarningStart + error + kMailWarningEnd});
     });
+}
+
+bool Warnings::WroteMailWarning(const std::string& text) const {
+    const size_t start = sizeof(kMailWarningStart) - 1, end = sizeof(kMailWarningEnd) - 1;
+    if (text.size() < start + end || text.compare(0, start, kMailWarningStart) != 0 ||
+        text.compare(text.size() - end, end, kMailWarningEnd) != 0)
+        return false;
+    return mail_errors_.Said(text.substr(start, text.size() - start - end), ::GetTickCount64());
 }
 
 }  // namespace quenloc

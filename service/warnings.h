@@ -23,6 +23,10 @@ public:
     // The mail control's error: the first time each distinct text comes in this run, then
     // at most once an hour for that text. Raises nothing.
     void MailFailed(const std::string& error);
+    // True when `text` is a warning MailFailed wrote within the hour: an entry of the
+    // service's own that says mail fails, which is not to be mailed (it would fail again,
+    // and write another).
+    bool WroteMailWarning(const std::string& text) const;
 
 private:
     std::function<void(const std::string&)> write_;

@@ -18,6 +18,7 @@
 #include "platform/winapi/message_window.h"
 #include "platform/winapi/connection_point.h"
 #include "platform/winapi/oleauto.h"
+#include "message_numbers.h"
 #include "retry_window.h"
 #include "send_job.h"
 
@@ -34,10 +35,12 @@ const wchar_t kWindowClass[] = L"VelmSendmailNotify";
 
 // One message on its way, and its tries so far.
 struct Pending {
+    ULONG number = 0;  // as IVelmSendmailNumbers names it
     SendJob job;
     uint64_t handed_ms = 0;
     unsigned window_seconds = 0;
     unsigned tries = 0;
+    unsigned unanswered_ends = 0;
     uint64_t next_try_ms = 0;
 
     bool WindowOver(uint64_t now_ms) const { return now_ms >= handed_ms + uint64_t{window_seconds} * 1000; }
@@ -49,15 +52,19 @@ struct Queue {
     std::mutex lock;
     std::condition_variable wake;
     std::deque<Pending> jobs;           // in the order handed over; the first is tried first
-    std::deque<std::wstring> outcomes;  // empty text: sent
+    struct Answer {
+        ULONG number;
+        std::wstring text;  // empty: sent
+    };
+    std::deque<Answer> outcomes;
     HWND window = nullptr;
     bool closing = false;
     bool worker_running = false;
 
     // With the lock held. A control that is gone hears nothing.
-    void Tell(std::wstring outcome) {
+    void Tell(ULONG number, std::wstring outcome) {
         if (!window) return;
-        outcomes.push_back(std::move(outcome));
+        outcomes.push_back({number, std::move(outcome)});
         ::PostMessageW(window, kOutcomeMessage, 0, 0);
     }
 };
@@ -82,7 +89,12 @@ void Work(const std::shared_ptr<Queue>& q) {
         ++p.tries;
         guard.lock();
         if (!outcome.passing) {
-            q->Tell(std::move(outcome.text));
+            q->Tell(p.number, std::move(outcome.text));
+            continue;
+        }
+        // Another try of an end that went unanswered may be another copy: one more at most.
+        if (outcome.unanswered_end && ++p.unanswered_ends >= kMostUnansweredEnds) {
+            q->Tell(p.number, UnansweredEndMessage(outcome.text, p.tries));
             continue;
         }
         // A control that is gone still gets each queued mail tried, but not waited for:
@@ -98,11 +110,11 @@ void Work(const std::shared_ptr<Queue>& q) {
             continue;
         }
         const std::wstring& last = outcome.text;
-        q->Tell(GiveUpMessage(last, p.tries, p.window_seconds));
+        q->Tell(p.number, GiveUpMessage(last, p.tries, p.window_seconds));
         // The server has just failed: the messages behind whose window is over as well are
         // given up now, rather than each waiting out a connection of its own.
         while (!q->jobs.empty() && q->jobs.front().window_seconds && q->jobs.front().WindowOver(now)) {
-            q->Tell(GiveUpMessage(last, q->jobs.front().tries, q->jobs.front().window_seconds));
+            q->Tell(q->jobs.front().number, GiveUpMessage(last, q->jobs.front().tries, q->jobs.front().window_seconds));
             q->jobs.pop_front();
         }
     }
@@ -188,7 +200,8 @@ private:
 class MailControl : public vantrel::com::Dual<_VelmSendmail>,
                     public IConnectionPointContainer,
                     public IProvideClassInfo,
-                    public IVelmSendmailRetry {
+                    public IVelmSendmailRetry,
+                    public IVelmSendmailNumbers {
 public:
     MailControl() : point_(this), queue_(std::make_shared<Queue>()) {
         window_ = vantrel::com::CreateMessageWindow(kWindowClass);
@@ -261,6 +274,7 @@ public:
                 return E_FAIL;
             }
             Pending p;
+            p.number = last_number_ + 1;
             p.job = SendJob{server_, from_, to_, subject_, body_, user_, password_};
             p.handed_ms = ::GetTickCount64();
             p.window_seconds = window_seconds_ >= 0 ? static_cast<unsigned>(window_seconds_) : RetryWindowSeconds();
@@ -268,7 +282,8 @@ public:
                 std::lock_guard<std::mutex> guard(queue_->lock);
                 // Beyond the bound the message fails at once, through its event like any other.
                 if (queue_->jobs.size() >= kQueueBound) {
-                    queue_->Tell(QueueFullMessage());
+                    queue_->Tell(p.number, QueueFullMessage());
+                    last_number_ = p.number;
                     return S_OK;
                 }
                 queue_->jobs.push_back(std::move(p));
@@ -280,6 +295,7 @@ public:
                     }
                     queue_->worker_running = true;
                 }
+                last_number_ = p.number;
             }
             queue_->wake.notify_all();
             return S_OK;
@@ -290,6 +306,18 @@ public:
     STDMETHODIMP SetRetryWindow(ULONG seconds) override {
         if (seconds > kMaxRetryWindowSeconds) return E_INVALIDARG;
         window_seconds_ = static_cast<long>(seconds);
+        return S_OK;
+    }
+
+    // IVelmSendmailNumbers
+    STDMETHODIMP LastHanded(ULONG* number) override {
+        if (!number) return E_POINTER;
+        *number = last_number_;
+        return S_OK;
+    }
+    STDMETHODIMP Answering(ULONG* number) override {
+        if (!number) return E_POINTER;
+        *number = answering_;
         return S_OK;
     }
 
@@ -325,15 +353,19 @@ public:
     void DeliverOutcomes() {
         AddRef();  // a sink may drop its last reference from inside an event
         for (;;) {
-            std::wstring outcome;
+            Queue::Answer outcome;
             {
                 std::lock_guard<std::mutex> guard(queue_->lock);
                 if (queue_->outcomes.empty()) break;
                 outcome = std::move(queue_->outcomes.front());
                 queue_->outcomes.pop_front();
             }
-            if (outcome.empty()) point_.Fire(kSendCompleteEvent, nullptr);
-            else point_.Fire(kErrorEvent, &outcome);
+            // A sink that lets messages through may meet the next outcome inside this one.
+            const ULONG outer = answering_;
+            answering_ = outcome.number;
+            if (outcome.text.empty()) point_.Fire(kSendCompleteEvent, nullptr);
+            else point_.Fire(kErrorEvent, &outcome.text);
+            answering_ = outer;
         }
         Release();
     }
@@ -343,6 +375,7 @@ protected:
         if (riid == IID_IConnectionPointContainer) return static_cast<IConnectionPointContainer*>(this);
         if (riid == IID_IProvideClassInfo) return static_cast<IProvideClassInfo*>(this);
         if (riid == IID_IVelmSendmailRetry) return static_cast<IVelmSendmailRetry*>(this);
+        if (riid == IID_IVelmSendmailNumbers) return static_cast<IVelmSendmailNumbers*>(this);
         return nullptr;
     }
 
@@ -359,6 +392,8 @@ private:
 
     std::wstring body_, subject_, password_, user_, server_, from_, to_;
     long window_seconds_ = -1;  // -1: the control's setting
+    ULONG last_number_ = 0;
+    ULONG answering_ = 0;
     EventPoint point_;
     std::shared_ptr<Queue> queue_;
     HWND window_ = nullptr;

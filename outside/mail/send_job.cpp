@@ -74,7 +74,8 @@ struct Winsock {
 
 SessionResult Refused(std::string why) { return SessionResult{std::move(why), {}}; }
 
-std::string Run(const SendJob& job, bool& passing) {
+std::string Run(const SendJob& job, Outcome& flags) {
+    bool& passing = flags.passing;
     if (job.server.empty()) return "No SMTP server is set";
     auto server = ParseServer(Utf8(job.server));
     if (!server) return "The SMTP server \"" + Utf8(job.server) + "\" is not a server name with an optional :port";
@@ -114,6 +115,7 @@ std::string Run(const SendJob& job, bool& passing) {
     Envelope e{host, from, recipients.valid, Utf8(job.user), Utf8(job.password), ComposeMessage(fields)};
     SessionResult result = RunSession(channel, e);
     passing = result.passing;
+    flags.unanswered_end = result.unanswered_end;
     return OutcomeText(result, recipients.invalid);
 }
 
@@ -122,7 +124,7 @@ std::string Run(const SendJob& job, bool& passing) {
 Outcome Deliver(const SendJob& job) {
     Outcome outcome;
     try {
-        outcome.text = Wide(Run(job, outcome.passing));
+        outcome.text = Wide(Run(job, outcome));
     } catch (const std::exception& e) {
         outcome = Outcome{L"The message was not sent: " + Wide(e.what()), false};
     }
@@ -133,6 +135,10 @@ unsigned RetryWindowSeconds() { return Seconds(L"RetryWindowSeconds", kRetryWind
 
 std::wstring GiveUpMessage(const std::wstring& last_error, unsigned tries, unsigned window_seconds) {
     return Wide(GiveUpText(Utf8(last_error), tries, window_seconds));
+}
+
+std::wstring UnansweredEndMessage(const std::wstring& last_error, unsigned tries) {
+    return Wide(UnansweredEndText(Utf8(last_error), tries));
 }
 
 std::wstring QueueFullMessage() { return Wide(QueueFullText()); }

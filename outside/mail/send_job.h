@@ -13,6 +13,7 @@ struct SendJob {
 struct Outcome {
     std::wstring text;     // empty: sent; else a readable text of what failed
     bool passing = false;  // the failure may pass: worth another try later
+    bool unanswered_end = false;  // the whole message went out, its end unanswered
 };
 
 // Sends the message once.
@@ -25,6 +26,7 @@ unsigned RetryWindowSeconds();
 // The Error texts of a message given up after its tries, and of one that finds the
 // queue full.
 std::wstring GiveUpMessage(const std::wstring& last_error, unsigned tries, unsigned window_seconds);
+std::wstring UnansweredEndMessage(const std::wstring& last_error, unsigned tries);
 std::wstring QueueFullMessage();
 
 }  // namespace velmsendmail

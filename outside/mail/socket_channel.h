@@ -9,6 +9,7 @@
 #include <schannel.h>
 #include <wincrypt.h>
 
+#include <algorithm>
 #include <string>
 
 #include "core/smtp_session.h"
@@ -35,6 +36,7 @@ public:
     bool Write(const std::string& data, std::string& error) override;
     bool ReadLine(std::string& line, std::string& error) override;
     bool StartTls(std::string& error) override;
+    void AllowSlowReply(unsigned ms) override { reply_ms_ = std::max(reply_ms_, ms); }
 
 private:
     // Waits until s can be written or read, within limit_ms and the session's end.

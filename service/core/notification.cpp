@@ -108,7 +108,7 @@ void ShowEventDescription(RecordView& record, const std::string& label, const De
 
     std::string send_email;
     Ignoring([&] { send_email = hooks.setting("SendEmail"); });
-    if (send_email == "1") {
+    if (send_email == "1" && !hooks.no_mail) {
         std::string user, stored, password;
         Ignoring([&] { user = hooks.setting("UserName"); });
         Ignoring([&] { stored = hooks.setting("Password"); });

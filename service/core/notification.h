@@ -44,6 +44,9 @@ struct DeliveryHooks {
     std::function<std::string(const std::string& stored)> decrypt;
     std::function<void(MailProperty, const std::string&)> mail_set;
     std::function<void()> mail_send;
+    // The entry is the service's own word that mail fails: mailing it would fail again and
+    // write another such entry, without end.
+    bool no_mail = false;
     std::function<void(const std::string& argument)> start_sender;
     std::function<void(const std::string&)> debug;
 };

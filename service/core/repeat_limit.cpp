@@ -18,4 +18,9 @@ bool RepeatLimit::Allow(const std::string& text, uint64_t now_ms) {
     return true;
 }
 
+bool RepeatLimit::Said(const std::string& text, uint64_t now_ms) const {
+    auto it = said_.find(text);
+    return it != said_.end() && now_ms - it->second < interval_ms_;
+}
+
 }  // namespace quenloc

@@ -23,6 +23,8 @@ public:
     // True when `text` is to be said at `now_ms` (a clock that never goes back), and then
     // counts it as said.
     bool Allow(const std::string& text, uint64_t now_ms);
+    // True when `text` was said within the interval before `now_ms`.
+    bool Said(const std::string& text, uint64_t now_ms) const;
 
 private:
     uint64_t interval_ms_;

@@ -102,6 +102,18 @@ TEST(Delivery, SwitchesOffTouchNothing) {
     ShowEventDescription(r, "System Log", c.hooks);
     EXPECT_EQ(c.calls, (std::vector<std::string>{"debug ShowEventDescription Start", "recipients ATLAS\\ops",
                                                   "debug Exit ShowEventDescription"}));
+
+    // The service's own word that mail fails is not mailed again; syslog still has it.
+    Channels own;
+    own.settings = {{"SendEmail", "1"}, {"SendSyslogMessage", "1"}};
+    own.hooks.no_mail = true;
+    ShowEventDescription(r, "Application Log", own.hooks);
+    size_t syslog = 0;
+    for (const auto& call : own.calls) {
+        EXPECT_FALSE(call.rfind("set ", 0) == 0 || call == "send") << call;
+        syslog += call.rfind("syslog <", 0) == 0;
+    }
+    EXPECT_EQ(syslog, 1u);
 }
 
 TEST(Delivery, MailSetsAllSevenPropertiesThenSendsAndSyslogGoesOn) {

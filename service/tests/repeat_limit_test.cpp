@@ -10,8 +10,11 @@ namespace {
 TEST(RepeatLimit, EachTextOnceAnHour) {
     RepeatLimit limit(kHourMs);
     const uint64_t t0 = 5000;
+    EXPECT_FALSE(limit.Said("refused", t0));
     EXPECT_TRUE(limit.Allow("refused", t0));
     EXPECT_FALSE(limit.Allow("refused", t0));
+    EXPECT_TRUE(limit.Said("refused", t0 + kHourMs - 1));
+    EXPECT_FALSE(limit.Said("refused", t0 + kHourMs));
     EXPECT_TRUE(limit.Allow("no STARTTLS", t0 + 1));  // another text is said at once
     EXPECT_FALSE(limit.Allow("refused", t0 + kHourMs - 1));
     EXPECT_TRUE(limit.Allow("refused", t0 + kHourMs));

@@ -29,6 +29,11 @@ std::string GiveUpText(const std::string& last_error, unsigned tries, unsigned w
     return last_error + " (given up after " + std::to_string(tries) + " tries in " + Duration(window_seconds) + ")";
 }
 
+std::string UnansweredEndText(const std::string& last_error, unsigned tries) {
+    return last_error + " (given up after " + std::to_string(tries) + " tries: the whole message went out " +
+           std::to_string(kMostUnansweredEnds) + " times without an answer, and the server may have it)";
+}
+
 std::string QueueFullText() {
     return "The message was not sent: " + std::to_string(kQueueBound) +
            " messages already wait for the SMTP server, the most this control keeps";

@@ -30,6 +30,13 @@ std::optional<uint64_t> NextTry(uint64_t handed_ms, uint64_t now_ms, unsigned fa
 // The Error text of a message given up after `tries` tries within its window.
 std::string GiveUpText(const std::string& last_error, unsigned tries, unsigned window_seconds);
 
+// A message whose whole text went out without an answer to its end is tried this many
+// times at most: the server may have stored it each time.
+constexpr unsigned kMostUnansweredEnds = 2;
+
+// The Error text of a message given up because its end was not answered, after `tries`.
+std::string UnansweredEndText(const std::string& last_error, unsigned tries);
+
 // The Error text of a message that finds the queue full.
 std::string QueueFullText();
 

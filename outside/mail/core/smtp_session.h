@@ -22,7 +22,13 @@ public:
     virtual bool ReadLine(std::string& line, std::string& error) = 0;
     // Turns the connection into TLS (the server has just agreed to STARTTLS).
     virtual bool StartTls(std::string& error) = 0;
+    // From now on a reply may take up to `ms` (still within the session's limit).
+    virtual void AllowSlowReply(unsigned ms) { (void)ms; }
 };
+
+// How long the answer to the end of a message is waited for: a server may check and
+// store the message before it answers, and a try given up too early sends a copy.
+constexpr unsigned kMessageReplyMs = 10 * 60 * 1000;
 
 struct Envelope {
     std::string client_name;              // for EHLO
@@ -37,9 +43,10 @@ struct SessionResult {
     std::optional<std::string> error;  // why the message was not sent
     std::vector<Refusal> refused;      // recipients the server refused; the others have it
     // The error may pass (no answer, a lost connection, a 4xx reply): worth another try.
-    // Only a connection lost between the message and the server's answer to it can make
-    // that try a second copy.
     bool passing = false;
+    // The whole message went out and no answer to its end came: the server may have it,
+    // so another try may be a second copy.
+    bool unanswered_end = false;
 };
 
 // Runs the dialogue. The message goes out when the server accepts at least one recipient.

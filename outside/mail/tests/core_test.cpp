@@ -114,7 +114,9 @@ public:
         if (tls_fails) error = "certificate not trusted";
         return !tls_fails;
     }
+    void AllowSlowReply(unsigned ms) override { slow_reply_ms = ms; }
     std::string sent;
+    unsigned slow_reply_ms = 0;
     bool tls_started = false;
     bool tls_fails = false;
 
@@ -144,6 +146,28 @@ TEST(Session, ARefusedRecipientDoesNotStopTheMailToTheOthers) {
     EXPECT_EQ(OutcomeText(SessionResult{std::string("Cannot connect"), {}}, sorted.invalid).rfind(
                   "Cannot connect (not sent to \"b c@x\": not a valid mail address; ", 0),
               0u);
+}
+
+TEST(Session, TheEndOfTheMessageIsWaitedForLongAndAnUnansweredOneIsMarked) {
+    // A server that stores the message before it answers may take minutes over its end;
+    // a try given up sooner sends it again.
+    ScriptedServer late({"220 hi", "250 srv", "250 ok", "250 ok", "250 ok", "354 go"});
+    auto r = RunSession(late, Mail());
+    ASSERT_TRUE(r.error);
+    EXPECT_EQ(r.error->rfind("No reply from the server after the message: connection closed", 0), 0u) << *r.error;
+    EXPECT_TRUE(r.passing);
+    EXPECT_TRUE(r.unanswered_end);
+    EXPECT_EQ(late.slow_reply_ms, 10u * 60 * 1000);
+    // Lost before the message went out, or answered with a refusal: no copy there.
+    ScriptedServer early({"220 hi", "250 srv", "250 ok", "250 ok", "250 ok"});
+    r = RunSession(early, Mail());
+    EXPECT_TRUE(r.passing);
+    EXPECT_FALSE(r.unanswered_end);
+    EXPECT_EQ(early.slow_reply_ms, 0u);
+    ScriptedServer busy({"220 hi", "250 srv", "250 ok", "250 ok", "250 ok", "354 go", "451 try later"});
+    r = RunSession(busy, Mail());
+    EXPECT_TRUE(r.passing);
+    EXPECT_FALSE(r.unanswered_end);
 }
 
 TEST(Session, PlainDialogueWithOneRcptPerRecipient) {
