@@ -3,12 +3,16 @@
 // sender that stays behind to deliver what the file holds.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "core/spool.h"
 #include "platform/winapi/handles.h"
 
 namespace syslogsend {
+
+// A lock open to the service and the manager alike; empty when it could not be made.
+vantrel::Handle GlobalMutex(const std::string& name);
 
 class SpoolFile {
 public:
@@ -36,14 +40,24 @@ public:
     bool TakeRetry();
     void ReleaseRetry();
 
-    // With the file lock held.
+    // With the file lock held. Every open shares reading, writing and deletion, so that
+    // another program that holds the file open blocks only what its own sharing forbids.
+    const std::string& path() const { return path_; }
     bool Empty() const;
-    Spool Read() const;
-    // Adds the message as the newest (the oldest go beyond the bound). False when the file
-    // could not be written.
-    bool Append(const std::string& message);
+    // The spool; nullopt (and the system error in `error`) when the file is there but could
+    // not be read, which is never taken for an empty spool.
+    std::optional<Spool> Read(unsigned long& error) const;
+    // Adds the message as the newest (the oldest go beyond the bound). 0, or the system
+    // error that kept it out.
+    unsigned long Append(const std::string& message);
     // Writes the file anew; an empty spool removes it.
     bool Write(const Spool& spool);
+    // After a delivery: takes what the mark covers out of the file, by writing it anew or,
+    // where it cannot be replaced, by appending the mark. False when neither could be done.
+    bool Save(const DeliveredMark& mark);
+
+    // An error that passes once another program lets go of the file.
+    static bool Passing(unsigned long error);
 
 private:
     std::string path_;

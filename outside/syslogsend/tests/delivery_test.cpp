@@ -1,9 +1,13 @@
 // syslogsend.exe as the callers start it, against a real rsyslogd on loopback.
 #include <gtest/gtest.h>
+#include <winsock2.h>
 #include <windows.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "core/spool.h"
 #include "core/syslog_message.h"
@@ -88,11 +92,118 @@ int PriorityOf(const std::string& tail) {
     return std::atoi(log.substr(start, log.find('|', start) - start).c_str());
 }
 
+void WriteSpool(const std::string& bytes) {
+    vantrel::FileHandle f(::CreateFileA(SpoolPath().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    ASSERT_TRUE(f && ::WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+}
+
+// How often the line with the text arrived.
+size_t Arrivals(const std::string& text) {
+    const std::string log = ReadLog(), line = "| " + text + "<END>";
+    size_t n = 0;
+    for (size_t at = log.find(line); at != std::string::npos; at = log.find(line, at + 1)) ++n;
+    return n;
+}
+
+// A receiver that takes each connection and resets it: every delivery fails, and the test
+// sees each try.
+class RefusingReceiver {
+public:
+    RefusingReceiver() {
+        WSADATA d;
+        ::WSAStartup(MAKEWORD(2, 2), &d);
+        listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int len = sizeof(a);
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof(a));
+        ::listen(listener_, 16);
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
+        port_ = ntohs(a.sin_port);
+        thread_ = std::thread([this] {
+            for (;;) {
+                SOCKET c = ::accept(listener_, nullptr, nullptr);
+                if (c == INVALID_SOCKET) return;
+                linger hard{1, 0};
+                ::setsockopt(c, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&hard), sizeof(hard));
+                ::closesocket(c);
+                ++connections_;
+            }
+        });
+    }
+    ~RefusingReceiver() {
+        ::closesocket(listener_);
+        thread_.join();
+        ::WSACleanup();
+    }
+    std::string port() const { return std::to_string(port_); }
+    int connections() const { return connections_; }
+    // Waits until a connection beyond `seen` came, or the process ended.
+    bool TriedAfter(int seen, const vantrel::Handle& process) const {
+        for (int i = 0; i < 1200; ++i) {
+            if (connections_ > seen) return true;
+            if (::WaitForSingleObject(process.get(), 50) == WAIT_OBJECT_0) return false;
+        }
+        return false;
+    }
+
+private:
+    SOCKET listener_;
+    unsigned short port_ = 0;
+    std::atomic<int> connections_{0};
+    std::thread thread_;
+};
+
+// spool_holder.exe holding the spool file with the given access and sharing while it lives.
+class Holder {
+public:
+    explicit Holder(const std::string& how) : signals_(vc::ProgramsFolder() + "\\holder") {
+        ::DeleteFileA((signals_ + ".held").c_str());
+        ::DeleteFileA((signals_ + ".release").c_str());
+        std::string command = "\"" + vc::ProgramsFolder() + "\\spool_holder.exe\" " + how + " \"" + SpoolPath() +
+                              "\" \"" + signals_ + "\"";
+        STARTUPINFOA si{};
+        si.cb = sizeof(si);
+        PROCESS_INFORMATION pi{};
+        if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return;
+        vantrel::Handle thread(pi.hThread);
+        process_ = vantrel::Handle(pi.hProcess);
+        for (int i = 0; i < 600 && !held_; ++i) {
+            held_ = ::GetFileAttributesA((signals_ + ".held").c_str()) != INVALID_FILE_ATTRIBUTES;
+            if (!held_ && ::WaitForSingleObject(process_.get(), 50) == WAIT_OBJECT_0) break;
+        }
+    }
+    ~Holder() { Release(); }
+    bool held() const { return held_; }
+    void Release() {
+        if (!process_) return;
+        vantrel::FileHandle(::CreateFileA((signals_ + ".release").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                                          nullptr));
+        if (ExitOf(process_, 10000) == 999) ::TerminateProcess(process_.get(), 1);
+        process_.reset();
+    }
+
+private:
+    std::string signals_;
+    vantrel::Handle process_;
+    bool held_ = false;
+};
+
+std::string LeftMessages(const std::string& prefix, int count) {
+    syslogsend::Spool left;
+    for (int i = 0; i < count; ++i)
+        syslogsend::AddMessage(left, "<14>Dec  9 05:07:03 H Vantrel: " + prefix + std::to_string(i));
+    return syslogsend::EncodeSpool(left);
+}
+
 class Delivery : public ::testing::Test {
 protected:
     void SetUp() override {
         if (Env("VANTREL_SYSLOG_OUT").empty()) GTEST_SKIP() << "run through with_rsyslog.sh";
         ::DeleteFileA(SpoolPath().c_str());
+        ::RemoveDirectoryA(SpoolPath().c_str());
     }
 };
 
@@ -174,4 +285,66 @@ TEST_F(Delivery, TcpMessagesWaitInTheSpoolUntilTheReceiverAnswers) {
     EXPECT_EQ(::GetFileAttributesA(SpoolPath().c_str()), INVALID_FILE_ATTRIBUTES) << "the spool was left behind";
 }
 
+// Another program holds the spool while messages wait: first open for writing with every
+// sharing (as an editor), then with none (as a backup agent). The sender that waits goes on
+// waiting and empties nothing; a sender during each hold keeps its message; once the
+// receiver is back everything arrives once, in order.
+TEST_F(Delivery, AHeldSpoolIsNeitherEmptiedNorLost) {
+    WriteSpool(LeftMessages("held-0.", 3));
+    RefusingReceiver refusing;
+    Configure("127.0.0.1", refusing.port(), "TCP");
+    vantrel::Handle first = StartSender("<14>held-1");
+    ASSERT_TRUE(refusing.TriedAfter(0, first)) << "the first sender did not try";
+    {
+        Holder holder("rw:rwd");
+        ASSERT_TRUE(holder.held());
+        EXPECT_EQ(RunSender("<14>held-2"), static_cast<DWORD>(syslogsend::kSpooled));
+        ASSERT_TRUE(refusing.TriedAfter(refusing.connections(), first)) << "the waiting sender ended during the hold";
+    }
+    {
+        Holder holder("r:");
+        ASSERT_TRUE(holder.held());
+        vantrel::Handle third = StartSender("<14>held-3");
+        // It tries the receiver itself while it cannot reach the spool, then waits for it.
+        ASSERT_TRUE(refusing.TriedAfter(refusing.connections(), third));
+        holder.Release();
+        EXPECT_EQ(ExitOf(third, 60000), static_cast<DWORD>(syslogsend::kSpooled));
+    }
+    EXPECT_EQ(ExitOf(first, 0), 999u) << "the waiting sender ended";
+    Configure("127.0.0.1", Env("VANTREL_SYSLOG_TCP_PORT"), "TCP");
+    EXPECT_EQ(ExitOf(first, 90000), 0u);
+    const std::vector<std::string> order = {"held-0.0", "held-0.1", "held-0.2", "held-1", "held-2", "held-3"};
+    ASSERT_TRUE(Received("| held-3<END>")) << ReadLog();
+    const std::string log = ReadLog();
+    for (size_t i = 0; i < order.size(); ++i) {
+        EXPECT_EQ(Arrivals(order[i]), 1u) << order[i] << "\n" << log;
+        if (i) {
+            EXPECT_LT(log.find("| " + order[i - 1] + "<END>"), log.find("| " + order[i] + "<END>")) << log;
+        }
+    }
+    EXPECT_EQ(::GetFileAttributesA(SpoolPath().c_str()), INVALID_FILE_ATTRIBUTES) << "the spool was left behind";
+}
+
+// A viewer holds the spool without delete sharing, so that it cannot be replaced, while the
+// receiver is back: what was delivered is not delivered again, by this sender or the next.
+TEST_F(Delivery, WhatWasDeliveredGoesOnceWhileTheSpoolCannotBeReplaced) {
+    WriteSpool(LeftMessages("viewed-0.", 150));
+    RefusingReceiver refusing;
+    Configure("127.0.0.1", refusing.port(), "TCP");
+    vantrel::Handle first = StartSender("<14>viewed-1");
+    ASSERT_TRUE(refusing.TriedAfter(0, first));
+    Holder holder("r:rw");
+    ASSERT_TRUE(holder.held());
+    Configure("127.0.0.1", Env("VANTREL_SYSLOG_TCP_PORT"), "TCP");
+    EXPECT_EQ(ExitOf(first, 90000), 0u);
+    EXPECT_EQ(RunSender("<14>viewed-2"), 0u);
+    holder.Release();
+    EXPECT_EQ(RunSender("<14>viewed-3"), 0u);
+    ASSERT_TRUE(Received("| viewed-3<END>")) << ReadLog();
+    for (const std::string text : {"viewed-0.0", "viewed-0.99", "viewed-0.100", "viewed-0.149", "viewed-1",
+                                   "viewed-2", "viewed-3"})
+        EXPECT_EQ(Arrivals(text), 1u) << text;
+    const std::string log = ReadLog();
+    EXPECT_EQ(log.find("dropped", log.find("| viewed-0.0<END>")), std::string::npos) << log;
+}
 }  // namespace
