@@ -12,7 +12,9 @@
 #include "core/spool.h"
 #include "core/syslog_message.h"
 #include "core/syslog_text.h"
+#include "platform/evtlog/evtapi.h"
 #include "platform/winapi/handles.h"
+#include "sender_events.h"
 #include "settings_store.h"
 #include "syslog_sender.h"
 
@@ -191,6 +193,78 @@ private:
     bool held_ = false;
 };
 
+// The Application log's newest record number (0: empty), and the texts of the sender's
+// warnings after a record number, oldest first, with their event ids.
+DWORD NewestApplicationRecord() {
+    const auto& api = vantrel::evtapi::Get();
+    HANDLE log = api.OpenEventLogA(nullptr, "Application");
+    DWORD oldest = 0, count = 0;
+    const bool ok = log && api.GetOldestEventLogRecord(log, &oldest) && api.GetNumberOfEventLogRecords(log, &count);
+    if (log) api.CloseEventLog(log);
+    return ok && count ? oldest + count - 1 : 0;
+}
+
+std::vector<std::pair<DWORD, std::string>> SenderWarningsAfter(DWORD after) {
+    const auto& api = vantrel::evtapi::Get();
+    std::vector<std::pair<DWORD, std::string>> found;
+    HANDLE log = api.OpenEventLogA(nullptr, "Application");
+    if (!log) return found;
+    std::vector<BYTE> buffer(0x10000);
+    DWORD read = 0, needed = 0;
+    bool older = false;
+    while (!older && api.ReadEventLogA(log, EVENTLOG_SEQUENTIAL_READ | EVENTLOG_BACKWARDS_READ, 0, buffer.data(),
+                                       static_cast<DWORD>(buffer.size()), &read, &needed)) {
+        for (DWORD at = 0; at + sizeof(EVENTLOGRECORD) <= read;) {
+            const auto* r = reinterpret_cast<const EVENTLOGRECORD*>(buffer.data() + at);
+            if (r->RecordNumber <= after) {
+                older = true;
+                break;
+            }
+            const char* base = reinterpret_cast<const char*>(r);
+            if (std::string(base + sizeof(EVENTLOGRECORD)) == syslogsend::kEventSource && r->NumStrings)
+                found.insert(found.begin(), {r->EventID & 0xFFFF, std::string(base + r->StringOffset)});
+            at += r->Length;
+        }
+    }
+    api.CloseEventLog(log);
+    return found;
+}
+
+// Runs the sender as its debugger; returns what it wrote to the debug output.
+std::vector<std::string> DebugOutputOf(const std::string& argument, DWORD& exit_code) {
+    std::vector<std::string> out;
+    std::string command = vc::SenderCommandLine(vc::ProgramsFolder(), argument);
+    STARTUPINFOA si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS, nullptr, nullptr,
+                          &si, &pi))
+        return out;
+    vantrel::Handle process(pi.hProcess), thread(pi.hThread);
+    DEBUG_EVENT e;
+    while (::WaitForDebugEvent(&e, 60000)) {
+        DWORD status = DBG_CONTINUE;
+        if (e.dwDebugEventCode == CREATE_PROCESS_DEBUG_EVENT && e.u.CreateProcessInfo.hFile)
+            ::CloseHandle(e.u.CreateProcessInfo.hFile);
+        if (e.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT && e.u.LoadDll.hFile) ::CloseHandle(e.u.LoadDll.hFile);
+        if (e.dwDebugEventCode == EXCEPTION_DEBUG_EVENT &&
+            e.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT)
+            status = DBG_EXCEPTION_NOT_HANDLED;
+        if (e.dwDebugEventCode == OUTPUT_DEBUG_STRING_EVENT && !e.u.DebugString.fUnicode) {
+            std::string text(e.u.DebugString.nDebugStringLength, '\0');
+            SIZE_T got = 0;
+            if (::ReadProcessMemory(process.get(), e.u.DebugString.lpDebugStringData, text.data(), text.size(), &got))
+                out.push_back(text.substr(0, std::min<size_t>(got, text.find('\0'))));
+        }
+        ::ContinueDebugEvent(e.dwProcessId, e.dwThreadId, status);
+        if (e.dwDebugEventCode == EXIT_PROCESS_DEBUG_EVENT) {
+            exit_code = e.u.ExitProcess.dwExitCode;
+            break;
+        }
+    }
+    return out;
+}
+
 std::string LeftMessages(const std::string& prefix, int count) {
     syslogsend::Spool left;
     for (int i = 0; i < count; ++i)
@@ -346,5 +420,50 @@ TEST_F(Delivery, WhatWasDeliveredGoesOnceWhileTheSpoolCannotBeReplaced) {
         EXPECT_EQ(Arrivals(text), 1u) << text;
     const std::string log = ReadLog();
     EXPECT_EQ(log.find("dropped", log.find("| viewed-0.0<END>")), std::string::npos) << log;
+}
+
+// A folder where the spool should be (a full disk or a denied write takes the same path),
+// the receiver away: each lost message is named in the Application log, the first at once
+// and later ones at most once an hour across all senders, counted in the next warning;
+// with "Debug" on, also in the debug output.
+TEST_F(Delivery, AMessageNeitherDeliveredNorKeptIsNamed) {
+    constexpr char kState[] = "SOFTWARE\\Vantrel\\syslogsend";
+    ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, kState);
+    ASSERT_TRUE(::CreateDirectoryA(SpoolPath().c_str(), nullptr));
+    RefusingReceiver refusing;
+    Configure("127.0.0.1", refusing.port(), "TCP");
+    const DWORD before = NewestApplicationRecord();
+    EXPECT_EQ(RunSender("<14>unkept-1"), static_cast<DWORD>(syslogsend::kSendFailed));
+    auto warnings = SenderWarningsAfter(before);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0].first, syslogsend::kEventMessageLost);
+    EXPECT_NE(warnings[0].second.find("A syslog message could be neither delivered nor kept, and is lost"),
+              std::string::npos) << warnings[0].second;
+    EXPECT_NE(warnings[0].second.find("Vantrel: unkept-1"), std::string::npos) << warnings[0].second;
+    EXPECT_NE(warnings[0].second.find("syslogsend.spool could not be written"), std::string::npos)
+        << warnings[0].second;
+    EXPECT_EQ(RunSender("<14>unkept-2"), static_cast<DWORD>(syslogsend::kSendFailed));
+    EXPECT_EQ(SenderWarningsAfter(before).size(), 1u) << "a warning for each lost message";
+
+    // An hour later by the shared state, with debug lines on.
+    vantrel::RegKey state;
+    ASSERT_EQ(::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kState, 0, KEY_SET_VALUE, state.put()), ERROR_SUCCESS);
+    const ULONGLONG hour_ago = ::GetTickCount64() - 60ull * 60 * 1000 - 1000;
+    ASSERT_EQ(::RegSetValueExA(state.get(), "LostWarnedAt", 0, REG_QWORD, reinterpret_cast<const BYTE*>(&hour_ago),
+                               sizeof(hour_ago)),
+              ERROR_SUCCESS);
+    ASSERT_TRUE(vc::SetKeyValue(HKEY_LOCAL_MACHINE, vc::kSettingsKey, 1, "Debug", "1"));
+    DWORD code = 1000;
+    const auto debug = DebugOutputOf("<14>unkept-3", code);
+    vc::SetKeyValue(HKEY_LOCAL_MACHINE, vc::kSettingsKey, 1, "Debug", "0");
+    EXPECT_EQ(code, static_cast<DWORD>(syslogsend::kSendFailed));
+    ASSERT_EQ(debug.size(), 1u);
+    EXPECT_NE(debug[0].find("Vantrel: unkept-3"), std::string::npos) << debug[0];
+    warnings = SenderWarningsAfter(before);
+    ASSERT_EQ(warnings.size(), 2u);
+    EXPECT_NE(warnings[1].second.find("Vantrel: unkept-3"), std::string::npos) << warnings[1].second;
+    EXPECT_NE(warnings[1].second.find("1 other message was lost the same way since the last such warning"),
+              std::string::npos) << warnings[1].second;
+    EXPECT_TRUE(::RemoveDirectoryA(SpoolPath().c_str()));
 }
 }  // namespace
