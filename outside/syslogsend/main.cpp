@@ -84,10 +84,10 @@ std::string SystemText(DWORD error) {
 // The installer's request that senders waiting for their receiver end.
 class EndRequest {
 public:
-    EndRequest() : event_(::OpenEventA(SYNCHRONIZE, FALSE, kEndRequestEvent)) {}
+    EndRequest() : event_(GlobalEvent(kEndRequestEvent)) {}
+    HANDLE handle() const { return event_.get(); }
     // Waits up to `ms` (0: only looks); true once the request is made.
-    bool Wait(DWORD ms) {
-        if (!event_) event_.reset(::OpenEventA(SYNCHRONIZE, FALSE, kEndRequestEvent));
+    bool Wait(DWORD ms) const {
         if (event_) return ::WaitForSingleObject(event_.get(), ms) == WAIT_OBJECT_0;
         ::Sleep(ms);
         return false;
@@ -96,18 +96,6 @@ public:
 private:
     vantrel::Handle event_;
 };
-
-// Waits `ms` for the end request, looking for it again and again, since the installer makes
-// it only while it runs. True once it is made.
-bool AskedToEnd(EndRequest& end, DWORD ms) {
-    const ULONGLONG until = ::GetTickCount64() + ms;
-    for (;;) {
-        const ULONGLONG now = ::GetTickCount64();
-        const DWORD step = now >= until ? 0 : static_cast<DWORD>(std::min<ULONGLONG>(until - now, 1000));
-        if (end.Wait(step)) return true;
-        if (!step) return false;
-    }
-}
 
 // The one sender that holds the retry lock delivers the spool, oldest first, the notice of
 // dropped messages ahead, with growing pauses while the receiver stays away. It reads the
@@ -120,16 +108,18 @@ ExitStatus DeliverSpool(SpoolFile& spool, DWORD delay) {
     std::optional<DeliveredMark> unsaved;
     size_t unsaved_count = 0;
     for (;;) {
-        if (AskedToEnd(end, delay)) {
-            SpoolFile::Lock lock(spool);
-            if (unsaved && lock.held() && spool.Save(*unsaved)) unsaved.reset();
+        if (end.Wait(delay)) {
+            if (unsaved) {
+                SpoolFile::Lock lock(spool, kHeldSpoolWaitMs / 6);
+                if (lock.held() && spool.Save(*unsaved)) unsaved.reset();
+            }
             break;
         }
         if (::GetTickCount64() - last_progress > kRetryWindowMs) break;
         delay = delay ? std::min(delay * 2, kLongestRetryMs) : kFirstRetryMs;
         Spool pending;
         {
-            SpoolFile::Lock lock(spool);
+            SpoolFile::Lock lock(spool, kLockWaitMs, end.handle());
             if (!lock.held()) continue;
             if (unsaved) {
                 if (!spool.Save(*unsaved)) continue;
@@ -159,7 +149,7 @@ ExitStatus DeliverSpool(SpoolFile& spool, DWORD delay) {
         last_progress = ::GetTickCount64();
         delay = 0;
         const DeliveredMark mark = MarkDelivery(pending, count);
-        SpoolFile::Lock lock(spool);
+        SpoolFile::Lock lock(spool, kLockWaitMs, end.handle());
         if (!lock.held() || !spool.Save(mark)) {
             unsaved = mark;
             unsaved_count = count;

@@ -14,7 +14,8 @@ constexpr unsigned long kEventMessageLost = 1;
 // the file for an hour, and ended: those messages may be delivered again. One string.
 constexpr unsigned long kEventDeliveredUnmarked = 2;
 
-// Set by the installer: senders that wait for their receiver end once their spool is saved.
-constexpr char kEndRequestEvent[] = "Global\\VantrelSyslogSendersEnd";
+// Set by the installer: senders that wait for their receiver end once their spool is saved
+// (a global manual-reset event, made by whichever comes first).
+constexpr char kEndRequestEvent[] = "VantrelSyslogSendersEnd";
 
 }  // namespace syslogsend

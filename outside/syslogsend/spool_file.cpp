@@ -10,9 +10,6 @@ namespace syslogsend {
 
 namespace {
 
-// Someone who holds the file lock longer than this is stuck: do without the spool.
-constexpr DWORD kLockWaitMs = 30000;
-
 // One pair of locks per spool file, whichever folder it is in.
 std::string LockTag(const std::string& path) {
     uint32_t h = 2166136261u;
@@ -43,16 +40,29 @@ DWORD WriteWhole(const std::string& path, DWORD disposition, DWORD access, const
 }  // namespace
 
 // The service (LocalSystem) and the manager (an elevated administrator) run in different
-// sessions: the locks are global and open to both.
-vantrel::Handle GlobalMutex(const std::string& name) {
+// sessions: the objects are global and open to both.
+template <class Create>
+vantrel::Handle OpenToBoth(Create create) {
     SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, FALSE};
     PSECURITY_DESCRIPTOR sd = nullptr;
     if (::ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(A;;GA;;;SY)(A;;GA;;;BA)", SDDL_REVISION_1, &sd,
                                                                nullptr))
         sa.lpSecurityDescriptor = sd;
     vantrel::LocalMemory owned(sd);
-    return vantrel::Handle(
-        ::CreateMutexExA(&sa, ("Global\\" + name).c_str(), 0, SYNCHRONIZE | MUTEX_MODIFY_STATE));
+    return vantrel::Handle(create(&sa));
+}
+
+vantrel::Handle GlobalMutex(const std::string& name) {
+    return OpenToBoth([&](SECURITY_ATTRIBUTES* sa) {
+        return ::CreateMutexExA(sa, ("Global\\" + name).c_str(), 0, SYNCHRONIZE | MUTEX_MODIFY_STATE);
+    });
+}
+
+vantrel::Handle GlobalEvent(const std::string& name) {
+    return OpenToBoth([&](SECURITY_ATTRIBUTES* sa) {
+        return ::CreateEventExA(sa, ("Global\\" + name).c_str(), CREATE_EVENT_MANUAL_RESET,
+                                SYNCHRONIZE | EVENT_MODIFY_STATE);
+    });
 }
 
 SpoolFile::SpoolFile(const std::string& folder) : path_(folder + "\\syslogsend.spool") {
@@ -61,8 +71,10 @@ SpoolFile::SpoolFile(const std::string& folder) : path_(folder + "\\syslogsend.s
     retry_lock_ = GlobalMutex("VantrelSyslogRetry-" + tag);
 }
 
-SpoolFile::Lock::Lock(SpoolFile& f)
-    : mutex_(f.file_lock_.get()), held_(Acquired(::WaitForSingleObject(mutex_, kLockWaitMs))) {}
+SpoolFile::Lock::Lock(SpoolFile& f, unsigned long wait_ms, HANDLE wake) : mutex_(f.file_lock_.get()) {
+    const HANDLE both[] = {mutex_, wake};
+    held_ = Acquired(::WaitForMultipleObjects(wake ? 2 : 1, both, FALSE, wait_ms));
+}
 
 SpoolFile::Lock::~Lock() {
     if (held_) ::ReleaseMutex(mutex_);

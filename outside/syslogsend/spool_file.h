@@ -11,8 +11,13 @@
 
 namespace syslogsend {
 
-// A lock open to the service and the manager alike; empty when it could not be made.
+// A lock and a manual-reset event open to the service and the manager alike; empty when
+// they could not be made.
 vantrel::Handle GlobalMutex(const std::string& name);
+vantrel::Handle GlobalEvent(const std::string& name);
+
+// Someone who holds the spool's lock longer than this is stuck: do without the spool.
+constexpr unsigned long kLockWaitMs = 30000;
 
 class SpoolFile {
 public:
@@ -21,10 +26,11 @@ public:
     explicit SpoolFile(const std::string& folder);
     bool usable() const { return file_lock_ && retry_lock_; }
 
-    // Holds the file lock while it lives.
+    // Holds the file lock while it lives. It gives up after `wait_ms`, or at once when
+    // `wake` (if any) is set.
     class Lock {
     public:
-        explicit Lock(SpoolFile& f);
+        explicit Lock(SpoolFile& f, unsigned long wait_ms = kLockWaitMs, HANDLE wake = nullptr);
         ~Lock();
         Lock(const Lock&) = delete;
         Lock& operator=(const Lock&) = delete;
