@@ -11,6 +11,10 @@ namespace syslogsend {
 // Best-effort: a log that cannot be written loses the warning, never more.
 void ReportLost(const std::string& message, const std::string& why, bool debug);
 
+// The losses counted since the last warning, once a warning is due again: so that they are
+// said even when no further loss comes to name them. Every sender calls it at its end.
+void ReportLostSinceWarning();
+
 // A warning under the sender's event source; best-effort.
 void WriteWarning(unsigned long event_id, const std::string& text);
 

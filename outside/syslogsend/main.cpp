@@ -247,6 +247,7 @@ ExitStatus Run() {
 
 int main() {
     const ExitStatus status = Run();
+    ReportLostSinceWarning();
     if (status != kSent && !said) Say(StatusText(status));
     return status;
 }

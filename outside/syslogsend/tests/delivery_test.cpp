@@ -433,6 +433,18 @@ TEST_F(Delivery, AMessageNeitherDeliveredNorKeptIsNamed) {
     EXPECT_NE(warnings[1].second.find("Vantrel: unkept-3"), std::string::npos) << warnings[1].second;
     EXPECT_NE(warnings[1].second.find("1 other message was lost the same way since the last such warning"),
               std::string::npos) << warnings[1].second;
+
+    // A loss that no later loss names is said by the next sender once a warning is due.
+    EXPECT_EQ(RunSender("<14>unkept-4"), static_cast<DWORD>(syslogsend::kConnectFailed));
+    ASSERT_EQ(::RegSetValueExA(state.get(), "LostWarnedAt", 0, REG_QWORD, reinterpret_cast<const BYTE*>(&hour_ago),
+                               sizeof(hour_ago)),
+              ERROR_SUCCESS);
     EXPECT_TRUE(::RemoveDirectoryA(SpoolPath().c_str()));
+    Configure("127.0.0.1", Env("VANTREL_SYSLOG_TCP_PORT"), "TCP");
+    EXPECT_EQ(RunSender("<14>delivered after the losses"), 0u);
+    warnings = SenderWarningsAfter(before);
+    ASSERT_EQ(warnings.size(), 3u);
+    EXPECT_NE(warnings[2].second.find("1 message was lost since the last such warning"), std::string::npos)
+        << warnings[2].second;
 }
 }  // namespace
