@@ -17,9 +17,10 @@ for /l %%i in (1,1,30) do (
   ping -n 2 127.0.0.1 >nul
 )
 :stopped
-rem A syslog sender that waits for its receiver holds syslogsend.exe open. Its spool stays
-rem beside it, and the next sender delivers it first.
-taskkill /f /im syslogsend.exe >nul 2>&1
+rem Syslog senders hold syslogsend.exe open. One that waits for its receiver ends once its
+rem spool is saved (the next sender delivers it first); the others get 30 s to finish with
+rem their message; only those still running then are ended, and named here.
+"%SRC%\bin\end_senders.exe" "%DEST%" 30
 
 rem The event-log substitute, loaded from beside the programs under Wine.
 copy /y "%SRC%\bin\vteventlog.dll" "%DEST%\vteventlog.dll" >nul

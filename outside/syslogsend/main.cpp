@@ -14,6 +14,8 @@
 #include "core/syslog_message.h"
 #include "core/syslog_text.h"
 #include "settings_store.h"
+#include "lost_message.h"
+#include "sender_events.h"
 #include "spool_file.h"
 #include "syslog_sender.h"
 #include "transport.h"
@@ -27,8 +29,9 @@ constexpr DWORD kLongestRetryMs = 60000;
 // The sender that stays behind gives up after this long without a delivery; the spool
 // then waits for the next sender.
 constexpr ULONGLONG kRetryWindowMs = 60ull * 60 * 1000;
-// Messages per connection while the spool is delivered.
-constexpr size_t kBatch = 100;
+// How long a sender waits for a spool that another program holds before it does without.
+constexpr ULONGLONG kHeldSpoolWaitMs = 30000;
+constexpr DWORD kHeldSpoolPollMs = 250;
 // user.warning: the notice of dropped messages.
 constexpr int kNoticePriority = 1 * 8 + 4;
 
@@ -67,75 +70,162 @@ std::string Compose(int priority, const std::string& text) {
                           text);
 }
 
+std::string SystemText(DWORD error) {
+    char* text = nullptr;
+    const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                         FORMAT_MESSAGE_IGNORE_INSERTS,
+                                     nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    vantrel::LocalMemory owned(text);
+    std::string s = n ? std::string(text, n) : std::string();
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ' || s.back() == '.')) s.pop_back();
+    return "error " + std::to_string(error) + (s.empty() ? "" : ": " + s);
+}
+
+// The installer's request that senders waiting for their receiver end.
+class EndRequest {
+public:
+    EndRequest() : event_(GlobalEvent(kEndRequestEvent)) {}
+    HANDLE handle() const { return event_.get(); }
+    // Waits up to `ms` (0: only looks); true once the request is made.
+    bool Wait(DWORD ms) const {
+        if (event_) return ::WaitForSingleObject(event_.get(), ms) == WAIT_OBJECT_0;
+        ::Sleep(ms);
+        return false;
+    }
+
+private:
+    vantrel::Handle event_;
+};
+
 // The one sender that holds the retry lock delivers the spool, oldest first, the notice of
 // dropped messages ahead, with growing pauses while the receiver stays away. It reads the
-// destination again for every try, so that a corrected setting takes effect.
+// destination again for every try, so that a corrected setting takes effect. What it
+// delivered leaves the file before anything more goes: while the file refuses that, it
+// keeps it in mind and tries again.
 ExitStatus DeliverSpool(SpoolFile& spool, DWORD delay) {
-    ULONGLONG last_delivery = ::GetTickCount64();
+    EndRequest end;
+    ULONGLONG last_progress = ::GetTickCount64();
+    std::optional<DeliveredMark> unsaved;
+    size_t unsaved_count = 0;
     for (;;) {
-        if (delay) ::Sleep(delay);
+        if (end.Wait(delay)) {
+            if (unsaved) {
+                SpoolFile::Lock lock(spool, kHeldSpoolWaitMs / 6);
+                if (lock.held() && spool.Save(*unsaved)) unsaved.reset();
+            }
+            break;
+        }
+        if (::GetTickCount64() - last_progress > kRetryWindowMs) break;
+        delay = delay ? std::min(delay * 2, kLongestRetryMs) : kFirstRetryMs;
         Spool pending;
         {
-            SpoolFile::Lock lock(spool);
-            if (!lock.held()) break;
-            pending = spool.Read();
-            if (pending.messages.empty() && !pending.dropped) {
+            SpoolFile::Lock lock(spool, kLockWaitMs, end.handle());
+            if (!lock.held()) continue;
+            if (unsaved) {
+                if (!spool.Save(*unsaved)) continue;
+                unsaved.reset();
+                last_progress = ::GetTickCount64();
+            }
+            unsigned long error = 0;
+            std::optional<Spool> read = spool.Read(error);
+            // Held by another program: try again later, and never take it for empty.
+            if (!read) continue;
+            pending = std::move(*read);
+            if (pending.messages.empty() && !pending.dropped && !pending.damaged) {
+                // A file that cannot be removed holds only what its marks took out.
                 spool.Write(pending);
                 spool.ReleaseRetry();
                 return kSent;
             }
         }
         std::vector<std::string> batch;
-        if (pending.dropped) batch.push_back(Compose(kNoticePriority, DropNoticeText(pending.dropped)));
-        uint64_t last = 0;
-        for (size_t i = 0; i < pending.messages.size() && i < kBatch; ++i) {
-            batch.push_back(pending.messages[i].message);
-            last = pending.messages[i].sequence;
-        }
+        if (pending.dropped || pending.damaged)
+            batch.push_back(Compose(kNoticePriority, DropNoticeText(pending.dropped, pending.damaged)));
+        const size_t count = std::min(pending.messages.size(), kBatch);
+        for (size_t i = 0; i < count; ++i) batch.push_back(pending.messages[i].message);
         ExitStatus status = kSent;
         auto destination = ReadDestination(status);
-        if (destination && Deliver(*destination, batch) == kSent) {
-            SpoolFile::Lock lock(spool);
-            Spool now = spool.Read();
-            RemoveDelivered(now, last, pending.dropped);
-            // A spool that cannot be shortened would be sent again and again.
-            if (!lock.held() || !spool.Write(now)) break;
-            last_delivery = ::GetTickCount64();
-            delay = 0;
-            continue;
+        if (!destination || Deliver(*destination, batch) != kSent) continue;
+        last_progress = ::GetTickCount64();
+        delay = 0;
+        const DeliveredMark mark = MarkDelivery(pending, count);
+        SpoolFile::Lock lock(spool, kLockWaitMs, end.handle());
+        if (!lock.held() || !spool.Save(mark)) {
+            unsaved = mark;
+            unsaved_count = count;
+            delay = kFirstRetryMs;
         }
-        if (::GetTickCount64() - last_delivery > kRetryWindowMs) break;
-        delay = delay ? std::min(delay * 2, kLongestRetryMs) : kFirstRetryMs;
     }
+    if (unsaved)
+        WriteWarning(kEventDeliveredUnmarked,
+                     std::to_string(unsaved_count) + " syslog messages were delivered, but " + spool.path() +
+                         " could not be changed to take them out (another program holds it): they may be "
+                         "delivered again.");
     spool.ReleaseRetry();
     return kSpooled;
 }
 
+// Puts the message in the spool, waiting a bounded time for a file that another program
+// holds. On success `retrier` says whether this process now delivers the spool; on failure
+// `why` says what kept it out.
+bool Keep(SpoolFile& spool, const std::string& message, bool& retrier, std::string& why) {
+    retrier = false;
+    if (!spool.usable()) {
+        why = "the spool's locks could not be made";
+        return false;
+    }
+    const ULONGLONG start = ::GetTickCount64();
+    for (;;) {
+        unsigned long error = 0;
+        {
+            SpoolFile::Lock lock(spool);
+            if (!lock.held()) {
+                why = "another sender kept " + spool.path() + " locked";
+                return false;
+            }
+            error = spool.Append(message);
+            if (!error) {
+                retrier = spool.TakeRetry();
+                return true;
+            }
+        }
+        if (!SpoolFile::Passing(error) || ::GetTickCount64() - start > kHeldSpoolWaitMs) {
+            why = spool.path() + " could not be written, " + SystemText(error);
+            return false;
+        }
+        ::Sleep(kHeldSpoolPollMs);
+    }
+}
+
 ExitStatus SendTcp(const Destination& destination, const std::string& message) {
     SpoolFile spool(vantrel::common::ProgramsFolder());
-    if (!spool.usable()) return Deliver(destination, {message});
-    bool queued = false;
-    {
-        SpoolFile::Lock lock(spool);
-        if (!lock.held()) return Deliver(destination, {message});
-        const bool other_retrier = !spool.TakeRetry();
-        if (other_retrier || !spool.Empty()) {
-            // Behind what waits already, so that order is kept.
-            queued = spool.Append(message);
-            if (queued && other_retrier) return kSpooled;
+    if (spool.usable()) {
+        bool queued = false, other_retrier = false;
+        {
+            SpoolFile::Lock lock(spool);
+            if (lock.held()) {
+                other_retrier = !spool.TakeRetry();
+                // Behind what waits already, so that order is kept; where the spool refuses
+                // it, the message goes ahead of it rather than nowhere.
+                if (other_retrier || !spool.Empty()) queued = spool.Append(message) == 0;
+                if (!queued) spool.ReleaseRetry();
+            }
         }
-        if (!queued) spool.ReleaseRetry();
+        if (queued) return other_retrier ? kSpooled : DeliverSpool(spool, 0);
     }
-    if (queued) return DeliverSpool(spool, 0);
     const ExitStatus status = Deliver(destination, {message});
     if (!Transient(status)) return status;
-    {
-        SpoolFile::Lock lock(spool);
-        if (!lock.held() || !spool.Append(message)) return status;
-        Say(std::string(StatusText(status)) + "; kept in the spool until the server answers");
-        queued = spool.TakeRetry();
+    bool retrier = false;
+    std::string why;
+    if (!Keep(spool, message, retrier, why)) {
+        const std::string failure = "not delivered to " + destination.host + ":" + std::to_string(destination.port) +
+                                    ", " + StatusText(status) + "; not kept: " + why;
+        ReportLost(message, failure, Setting("Debug") == "1");
+        Say("lost: " + failure);
+        return status;
     }
-    return queued ? DeliverSpool(spool, kFirstRetryMs) : kSpooled;
+    Say(std::string(StatusText(status)) + "; kept in the spool until the server answers");
+    return retrier ? DeliverSpool(spool, kFirstRetryMs) : kSpooled;
 }
 
 ExitStatus Run() {
@@ -157,6 +247,7 @@ ExitStatus Run() {
 
 int main() {
     const ExitStatus status = Run();
+    ReportLostSinceWarning();
     if (status != kSent && !said) Say(StatusText(status));
     return status;
 }

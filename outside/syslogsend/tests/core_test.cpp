@@ -1,6 +1,8 @@
 // syslogsend's portable core: argument, destination, message, framing and the spool.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "core/spool.h"
 #include "core/syslog_message.h"
 
@@ -81,12 +83,15 @@ TEST(Spool, BoundDropsTheOldestAndCountsThemUntilReported) {
     EXPECT_EQ(back.dropped, 5u);
     ASSERT_EQ(back.messages.size(), kSpoolLimit);
     EXPECT_EQ(back.messages.front().message, "message 6");
-    // Two more dropped while the notice of five was on its way: two remain to be told.
+    // Two more dropped while the notice of five and ten messages were on their way: two
+    // remain to be told, and the eight delivered that were not dropped go.
+    const DeliveredMark mark = MarkDelivery(back, 10);
     AddMessage(back, "x");
     AddMessage(back, "y");
-    RemoveDelivered(back, back.messages[9].sequence, 5);
+    RemoveDelivered(back, mark);
     EXPECT_EQ(back.dropped, 2u);
-    EXPECT_EQ(back.messages.size(), kSpoolLimit - 10);
+    ASSERT_EQ(back.messages.size(), kSpoolLimit - 8);
+    EXPECT_EQ(back.messages.front().message, "message 16");
 }
 
 TEST(Spool, AppendsKeepOrderAndOnlyTheDeliveredGo) {
@@ -102,10 +107,10 @@ TEST(Spool, AppendsKeepOrderAndOnlyTheDeliveredGo) {
     ASSERT_EQ(read.messages.size(), 5u);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(read.messages[i].message, "m" + std::to_string(i + 1));
     // Three were delivered while a sixth was appended behind them.
-    const uint64_t last = read.messages[2].sequence;
+    const DeliveredMark mark = MarkDelivery(read, 3);
     file += AddMessage(read, "m6").record;
     Spool after = ParseSpool(file);
-    RemoveDelivered(after, last, 0);
+    RemoveDelivered(after, mark);
     ASSERT_EQ(after.messages.size(), 3u);
     EXPECT_EQ(after.messages[0].message, "m4");
     EXPECT_EQ(after.messages[2].message, "m6");
@@ -144,6 +149,100 @@ TEST(Spool, DamageCostsOnlyTheDamagedRecord) {
     huge[16] = huge[17] = huge[18] = huge[19] = '\xFF';
     EXPECT_EQ(ParseSpool(huge).messages.size(), 2u);
     EXPECT_TRUE(ParseSpool(std::string(1000, 'V')).messages.empty());
+}
+
+// What the sender that stays behind sends of a spool file until it is empty: the notice and
+// up to a batch per connection, then the file written anew or, where another program keeps
+// it from being replaced, a mark appended. `meanwhile` runs while a batch is on its way.
+struct Sent {
+    std::vector<std::string> texts;
+    int connections = 0;
+};
+Sent DeliverAll(std::string& file, bool rewrite_fails, const std::function<void(std::string&, int)>& meanwhile = {}) {
+    Sent sent;
+    while (sent.connections < 1000) {
+        const Spool pending = ParseSpool(file);
+        if (pending.messages.empty() && !pending.dropped && !pending.damaged) break;
+        ++sent.connections;
+        if (pending.dropped || pending.damaged) sent.texts.push_back(DropNoticeText(pending.dropped, pending.damaged));
+        const size_t count = std::min(pending.messages.size(), kBatch);
+        for (size_t i = 0; i < count; ++i) sent.texts.push_back(pending.messages[i].message);
+        const DeliveredMark mark = MarkDelivery(pending, count);
+        if (meanwhile) meanwhile(file, sent.connections);
+        if (rewrite_fails) {
+            file += EncodeMarkRecord(mark);
+        } else {
+            Spool now = ParseSpool(file);
+            RemoveDelivered(now, mark);
+            file = EncodeSpool(now);
+        }
+    }
+    return sent;
+}
+
+std::vector<std::string> Texts(const std::string& prefix, size_t count) {
+    std::vector<std::string> texts;
+    for (size_t i = 0; i < count; ++i) texts.push_back(prefix + std::to_string(i));
+    return texts;
+}
+
+TEST(Spool, CraftedNumbersAreEachDeliveredOnceInBoundedWork) {
+    constexpr uint64_t kTop = UINT64_MAX;
+    const std::vector<std::vector<uint64_t>> numberings = {{1, kTop}, {10, 3}, {5, 5, 5}, {kTop, kTop - 1, 0}};
+    for (bool rewrite_fails : {false, true}) {
+        for (const auto& numbers : numberings) {
+            std::string file;
+            std::vector<std::string> expected = Texts("crafted ", numbers.size());
+            for (size_t i = 0; i < numbers.size(); ++i) file += EncodeMessageRecord(numbers[i], expected[i]);
+            // A sender adds its message behind them while they are on their way.
+            Sent sent = DeliverAll(file, rewrite_fails, [](std::string& f, int connection) {
+                if (connection == 1) {
+                    Spool s = ParseSpool(f);
+                    f += AddMessage(s, "added").record;
+                }
+            });
+            expected.push_back("added");
+            EXPECT_EQ(sent.texts, expected) << numbers.front() << " rewrite fails: " << rewrite_fails;
+            EXPECT_LE(sent.connections, 2) << numbers.front() << " rewrite fails: " << rewrite_fails;
+        }
+    }
+}
+
+// A viewer, backup agent or scanner that holds the file keeps it from being replaced; what
+// was delivered must still never go again, and each count is told once.
+TEST(Spool, DeliveredStaysDeliveredWhereTheFileCannotBeReplaced) {
+    Spool left;
+    left.dropped = 3;
+    for (const auto& text : Texts("old ", 250)) AddMessage(left, text);
+    std::string file = EncodeSpool(left);
+    // A sender was ended while it wrote behind them.
+    file += EncodeMessageRecord(999, "torn record").substr(0, 30);
+    Sent sent = DeliverAll(file, true, [](std::string& f, int connection) {
+        Spool s = ParseSpool(f);
+        if (connection == 1) f += AddMessage(s, "added while the first batch went").record;
+        // Another torn record, behind the first mark.
+        if (connection == 2) f += EncodeMessageRecord(1000, "torn again").substr(0, 30);
+    });
+    std::vector<std::string> expected = {
+        "4 messages were dropped: 3 while the syslog server could not be reached (the spool holds at most 10000), "
+        "1 damaged in the spool (a sender ended while writing it, or another program changed it)"};
+    for (const auto& text : Texts("old ", 250)) expected.push_back(text);
+    expected.insert(expected.begin() + 1 + 200,
+                    "1 message was dropped, damaged in the spool (a sender ended while writing it, or another "
+                    "program changed it)");
+    expected.push_back("added while the first batch went");
+    EXPECT_EQ(sent.texts, expected);
+    EXPECT_EQ(sent.connections, 3);
+    // A file as the senders already installed write it: a drop count and two messages.
+    const std::string installed(
+        "VtSp\x02\0\0\0\x02\0\0\0\0\0\0\0\0\0\0\0\x25\x3d\x07\x2b"
+        "VtSp\x01\0\0\0\x01\0\0\0\0\0\0\0\x0b\0\0\0\x19\x4e\x90\x44" "from before"
+        "VtSp\x01\0\0\0\x02\0\0\0\0\0\0\0\x09\0\0\0\x82\xb1\xe5\x9c" "and after", 92);
+    file = installed;
+    sent = DeliverAll(file, true);
+    EXPECT_EQ(sent.texts, (std::vector<std::string>{
+        "2 messages were dropped while the syslog server could not be reached (the spool holds at most 10000)",
+        "from before", "and after"}));
 }
 
 }  // namespace spool_tests

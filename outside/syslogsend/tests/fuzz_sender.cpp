@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     syslogsend::Spool spool = syslogsend::ParseSpool(text);
     syslogsend::Spool again = syslogsend::ParseSpool(syslogsend::EncodeSpool(spool));
-    if (again.damaged || again.dropped != spool.dropped || again.messages.size() != spool.messages.size())
+    if (again.untidy || again.damaged != spool.damaged || again.dropped != spool.dropped || again.messages.size() != spool.messages.size())
         std::abort();
     return 0;
 }
