@@ -1,5 +1,7 @@
 #include "resume_mark.h"
 
+#include "core/settings_table.h"
+
 #include <mutex>
 #include <set>
 
@@ -23,6 +25,11 @@ bool ReadDword(HKEY key, const wchar_t* name, DWORD& out) {
            type == REG_DWORD && size == sizeof out;
 }
 
+const std::wstring kLastRaised = vantrel::common::WideSettingText(
+    vantrel::common::SettingName(vantrel::common::SettingId::ResumeLastRaised));
+const std::wstring kClean =
+    vantrel::common::WideSettingText(vantrel::common::SettingName(vantrel::common::SettingId::ResumeClean));
+
 std::mutex g_lock;
 std::set<std::wstring> g_in_use;  // logs whose place a live mark of this process holds
 
@@ -38,7 +45,8 @@ ResumeMark::ResumeMark(const std::wstring& log_name) {
         if (!g_in_use.insert(upper).second) return;
     }
     in_use_ = std::move(upper);
-    const std::wstring path = L"SOFTWARE\\Mirrolan\\Resume\\" + ProgramName() + L"\\" + log_name;
+    const std::wstring path =
+        vantrel::common::WideSettingText(vantrel::common::kResumeKey) + L"\\" + ProgramName() + L"\\" + log_name;
     if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr,
                           key_.put(), nullptr) != ERROR_SUCCESS)
         key_.reset();
@@ -52,7 +60,8 @@ ResumeMark::~ResumeMark() {
 
 std::optional<uint32_t> ResumeMark::UncleanEnd() const {
     DWORD last = 0, clean = 1;
-    if (!key_ || !ReadDword(key_.get(), L"LastRaised", last) || !ReadDword(key_.get(), L"Clean", clean) || clean)
+    if (!key_ || !ReadDword(key_.get(), kLastRaised.c_str(), last) || !ReadDword(key_.get(), kClean.c_str(), clean) ||
+        clean)
         return std::nullopt;
     return last;
 }
@@ -63,12 +72,12 @@ void ResumeMark::Save(uint32_t last, bool clean) {
     // Marked not clean before the number changes, and clean only after: an end between
     // the two writes is taken for an unclean one.
     if (!clean && !unclean_) {
-        ::RegSetValueExW(key_.get(), L"Clean", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&mark), sizeof mark);
+        ::RegSetValueExW(key_.get(), kClean.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&mark), sizeof mark);
         unclean_ = true;
     }
-    ::RegSetValueExW(key_.get(), L"LastRaised", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    ::RegSetValueExW(key_.get(), kLastRaised.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
     if (clean) {
-        ::RegSetValueExW(key_.get(), L"Clean", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&mark), sizeof mark);
+        ::RegSetValueExW(key_.get(), kClean.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&mark), sizeof mark);
         unclean_ = false;
     }
 }
