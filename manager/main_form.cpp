@@ -238,7 +238,9 @@ void SwitchClick(HWND form, int id) {
     }
 }
 
-void OptionClick(HWND form) { WriteSetting("IncludeExclude", IsChecked(form, IDC_OPTINCLUDE) ? "I" : "E"); }
+void OptionClick(HWND form) {
+    WriteSetting(common::SettingName(common::SettingId::IncludeExclude), IsChecked(form, IDC_OPTINCLUDE) ? "I" : "E");
+}
 
 bool FormLoad(HWND form) {
     CreateToolbar(form);
@@ -268,7 +270,8 @@ bool FormLoad(HWND form) {
             SwitchClick(form, s.control_id);
         }
     }
-    if (auto include = IncludeFromSetting(ReadSetting("IncludeExclude"))) {
+    const char* mode = common::SettingName(common::SettingId::IncludeExclude);
+    if (auto include = IncludeFromSetting(ReadSetting(mode))) {
         if (*include != IsChecked(form, IDC_OPTINCLUDE)) {
             ::CheckRadioButton(form, IDC_OPTINCLUDE, IDC_OPTEXCLUDE, *include ? IDC_OPTINCLUDE : IDC_OPTEXCLUDE);
             OptionClick(form);

@@ -41,14 +41,16 @@ HINSTANCE g_instance = nullptr;
 
 std::string TextOf(HWND dlg, int id) { return WindowTextOf(::GetDlgItem(dlg, id)); }
 
-std::string ReadSetting(const char* name) {
+using Id = common::SettingId;
+
+std::string ReadSetting(Id id) {
     std::string value;  // emptied before every read: an unreadable value shows empty
-    common::GetKeyValue(HKEY_LOCAL_MACHINE, common::kSettingsKey, name, value);
+    common::GetKeyValue(HKEY_LOCAL_MACHINE, common::kSettingsKey, common::SettingName(id), value);
     return value;
 }
 
-void Write(const char* name, const std::string& value) {
-    common::SetKeyValue(HKEY_LOCAL_MACHINE, common::kSettingsKey, common::kRegSz, name, value);
+void Write(Id id, const std::string& value) {
+    common::SetKeyValue(HKEY_LOCAL_MACHINE, common::kSettingsKey, common::kRegSz, common::SettingName(id), value);
 }
 
 std::string ToPath() { return ProgramsFolderOfForms() + "\\To.txt"; }
@@ -116,17 +118,17 @@ void FormLoad(SetupWindow& w) {
     HWND protocol = ::GetDlgItem(dlg, IDC_SU_PROTOCOL);
     ::SendMessageA(protocol, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("TCP"));
     ::SendMessageA(protocol, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("UDP"));
-    ::SetDlgItemTextA(dlg, IDC_SU_TEXT1, ReadSetting("SMTPServer").c_str());
-    ::SetDlgItemTextA(dlg, IDC_SU_TEXT2, ReadSetting("FromEmail").c_str());
-    ::SetDlgItemTextA(dlg, IDC_SU_TEXT3, ReadSetting("UserName").c_str());
-    ::SetDlgItemTextA(dlg, IDC_SU_TEXT4, common::RC4ED(ReadSetting("Password"), common::PasswordKey).c_str());
-    ::SetDlgItemTextA(dlg, IDC_SU_TEXT5, ReadSetting("SyslogConsoleName").c_str());
+    ::SetDlgItemTextA(dlg, IDC_SU_TEXT1, ReadSetting(Id::SMTPServer).c_str());
+    ::SetDlgItemTextA(dlg, IDC_SU_TEXT2, ReadSetting(Id::FromEmail).c_str());
+    ::SetDlgItemTextA(dlg, IDC_SU_TEXT3, ReadSetting(Id::UserName).c_str());
+    ::SetDlgItemTextA(dlg, IDC_SU_TEXT4, common::RC4ED(ReadSetting(Id::Password), common::PasswordKey).c_str());
+    ::SetDlgItemTextA(dlg, IDC_SU_TEXT5, ReadSetting(Id::SyslogConsoleName).c_str());
     // The design value "514" gives way to the setting, or to an empty text.
-    ::SetDlgItemTextA(dlg, IDC_SU_TEXT6, ReadSetting("SyslogConsolePort").c_str());
-    ::SendMessageA(protocol, CB_SETCURSEL, ReadSetting("SyslogProtocol") == "UDP" ? 1 : 0, 0);
-    ::CheckDlgButton(dlg, IDC_SU_SECURE, ReadSetting("SecureConsole") == "1" ? BST_CHECKED : BST_UNCHECKED);
-    ::CheckDlgButton(dlg, IDC_SU_SENDEMAIL, ReadSetting("SendEmail") == "1" ? BST_CHECKED : BST_UNCHECKED);
-    ::CheckDlgButton(dlg, IDC_SU_CONSOLE, ReadSetting("SendSyslogMessage") == "1" ? BST_CHECKED : BST_UNCHECKED);
+    ::SetDlgItemTextA(dlg, IDC_SU_TEXT6, ReadSetting(Id::SyslogConsolePort).c_str());
+    ::SendMessageA(protocol, CB_SETCURSEL, ReadSetting(Id::SyslogProtocol) == "UDP" ? 1 : 0, 0);
+    ::CheckDlgButton(dlg, IDC_SU_SECURE, ReadSetting(Id::SecureConsole) == "1" ? BST_CHECKED : BST_UNCHECKED);
+    ::CheckDlgButton(dlg, IDC_SU_SENDEMAIL, ReadSetting(Id::SendEmail) == "1" ? BST_CHECKED : BST_UNCHECKED);
+    ::CheckDlgButton(dlg, IDC_SU_CONSOLE, ReadSetting(Id::SendSyslogMessage) == "1" ? BST_CHECKED : BST_UNCHECKED);
 }
 
 void Ok(SetupWindow& w) {
@@ -141,16 +143,16 @@ void Ok(SetupWindow& w) {
     f.strConsoleProtocol = TextOf(dlg, IDC_SU_PROTOCOL);
     f.bSecureConsole = ::IsDlgButtonChecked(dlg, IDC_SU_SECURE) == BST_CHECKED;
     // SaveSMTPSettings
-    Write("SMTPServer", f.strSMTPServer);
-    Write("FromEmail", f.strFromEmail);
-    Write("UserName", f.strUserName);
-    Write("Password", common::RC4ED(f.strPassword, common::PasswordKey));
-    Write("SendEmail", ::IsDlgButtonChecked(dlg, IDC_SU_SENDEMAIL) == BST_CHECKED ? "1" : "0");
+    Write(Id::SMTPServer, f.strSMTPServer);
+    Write(Id::FromEmail, f.strFromEmail);
+    Write(Id::UserName, f.strUserName);
+    Write(Id::Password, common::RC4ED(f.strPassword, common::PasswordKey));
+    Write(Id::SendEmail, ::IsDlgButtonChecked(dlg, IDC_SU_SENDEMAIL) == BST_CHECKED ? "1" : "0");
     // SaveSyslogSettings
-    Write("SyslogConsoleName", f.strConsoleName);
-    Write("SyslogConsolePort", f.strConsolePort);
-    Write("SyslogProtocol", f.strConsoleProtocol);
-    Write("SendSyslogMessage", ::IsDlgButtonChecked(dlg, IDC_SU_CONSOLE) == BST_CHECKED ? "1" : "0");
+    Write(Id::SyslogConsoleName, f.strConsoleName);
+    Write(Id::SyslogConsolePort, f.strConsolePort);
+    Write(Id::SyslogProtocol, f.strConsoleProtocol);
+    Write(Id::SendSyslogMessage, ::IsDlgButtonChecked(dlg, IDC_SU_CONSOLE) == BST_CHECKED ? "1" : "0");
     common::WriteAddressesToFile(ListItems(::GetDlgItem(dlg, IDC_SU_LIST1)), ToPath());
 }
 

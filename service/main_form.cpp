@@ -46,16 +46,17 @@ DISPID MailDispid(MailProperty p) {
 
 struct WatchedLog {
     const char* log_name;
-    const char* setting;
+    vantrel::common::SettingId setting;
     const char* started_text;
 };
+using vantrel::common::SettingId;
 constexpr WatchedLog kLogs[6] = {
-    {"Application", "MonitorAppLog", "Application Log Monitoring Started"},
-    {"Security", "MonitorSecurityLog", "Security Log Monitoring Started"},
-    {"System", "MonitorSystemLog", "System Log Monitoring Started"},
-    {"Directory Service", "MonitorDSLog", "DS Log Monitoring Started"},
-    {"DNS Server", "MonitorDNSLog", "DNS Log Monitoring Started"},
-    {"File Replication Service", "MonitorFRSLog", "FRS Log Monitoring Started"},
+    {"Application", SettingId::MonitorAppLog, "Application Log Monitoring Started"},
+    {"Security", SettingId::MonitorSecurityLog, "Security Log Monitoring Started"},
+    {"System", SettingId::MonitorSystemLog, "System Log Monitoring Started"},
+    {"Directory Service", SettingId::MonitorDSLog, "DS Log Monitoring Started"},
+    {"DNS Server", SettingId::MonitorDNSLog, "DNS Log Monitoring Started"},
+    {"File Replication Service", SettingId::MonitorFRSLog, "FRS Log Monitoring Started"},
 };
 
 ComPtr<IDispatch> CreateByProgId(const wchar_t* prog_id) {
@@ -249,21 +250,22 @@ void MainForm::VelmSendmail1_Error(const std::string& text) {
 
 void MainForm::LoadSettings() {
     ToPath = vantrel::common::ProgramsFolder() + "\\To.txt";
-    auto read = [](const char* name) {
+    auto read = [](SettingId id) {
         std::string value;
-        vantrel::common::GetKeyValue(HKEY_LOCAL_MACHINE, vantrel::common::kSettingsKey, name, value);
+        vantrel::common::GetKeyValue(HKEY_LOCAL_MACHINE, vantrel::common::kSettingsKey,
+                                     vantrel::common::SettingName(id), value);
         return value;
     };
-    smtp_server_ = read("SMTPServer");
-    from_email_ = read("FromEmail");
+    smtp_server_ = read(SettingId::SMTPServer);
+    from_email_ = read(SettingId::FromEmail);
     for (size_t log = 0; log < 6; ++log) monitor_switch_[log] = read(kLogs[log].setting);
-    filter_.info = read("MonitorInfoEvents");
-    filter_.warning = read("MonitorWarningEvents");
-    filter_.error = read("MonitorErrorEvents");
-    filter_.mode = read("IncludeExclude");
+    filter_.info = read(SettingId::MonitorInfoEvents);
+    filter_.warning = read(SettingId::MonitorWarningEvents);
+    filter_.error = read(SettingId::MonitorErrorEvents);
+    filter_.mode = read(SettingId::IncludeExclude);
     vantrel::common::LoadAddressesFromFile([this](const std::string& item) { list1_.push_back(item); }, vantrel::common::ProgramsFolder() + "\\EXCLUSIONS.TXT");
     // Before the warnings, so that debug lines go out whatever becomes of them.
-    if (read("Debug") == "1") vantrel::common::DebugEnabled = true;
+    if (read(SettingId::Debug) == "1") vantrel::common::DebugEnabled = true;
     warnings_.WriteBestEffort(StartWarnings());
 }
 
@@ -417,7 +419,8 @@ void MainForm::FinishEntries() {
             return left.empty();
         };
         std::string shorter;
-        vantrel::common::GetKeyValue(HKEY_LOCAL_MACHINE, vantrel::common::kSettingsKey, "EntriesWaitAtEndMs", shorter);
+        vantrel::common::GetKeyValue(HKEY_LOCAL_MACHINE, vantrel::common::kSettingsKey,
+                                     vantrel::common::SettingName(SettingId::EntriesWaitAtEndMs), shorter);
         WaitLettingMessagesThrough(look, EntriesWaitBound(shorter));
         // Released before anything is named: no entry is raised after the count.
         for (auto& m : stopping_) m.Release();

@@ -2,21 +2,24 @@
 
 #include <cctype>
 
+#include "core/settings_table.h"
 #include "resource.h"
 
 namespace vantrel::manager {
 
 const std::vector<Switch>& Switches() {
+    using Id = common::SettingId;
+    constexpr auto Name = common::SettingName;
     static const std::vector<Switch> table = {
-        {IDC_APPLICATIONCHECK, "Application", true, "MonitorAppLog"},
-        {IDC_SECURITYCHECK, "Security", true, "MonitorSecurityLog"},
-        {IDC_SYSTEMCHECK, "System", true, "MonitorSystemLog"},
-        {IDC_DSCHECK, "Directory Service", false, "MonitorDSLog"},
-        {IDC_DNSCHECK, "DNS Server", false, "MonitorDNSLog"},
-        {IDC_FRSCHECK, "File Replication Service", false, "MonitorFRSLog"},
-        {IDC_CKINFORMATION, "Information", true, "MonitorInfoEvents"},
-        {IDC_CKWARNING, "Warning", true, "MonitorWarningEvents"},
-        {IDC_CKERROR, "Error", true, "MonitorErrorEvents"},
+        {IDC_APPLICATIONCHECK, "Application", true, Name(Id::MonitorAppLog)},
+        {IDC_SECURITYCHECK, "Security", true, Name(Id::MonitorSecurityLog)},
+        {IDC_SYSTEMCHECK, "System", true, Name(Id::MonitorSystemLog)},
+        {IDC_DSCHECK, "Directory Service", false, Name(Id::MonitorDSLog)},
+        {IDC_DNSCHECK, "DNS Server", false, Name(Id::MonitorDNSLog)},
+        {IDC_FRSCHECK, "File Replication Service", false, Name(Id::MonitorFRSLog)},
+        {IDC_CKINFORMATION, "Information", true, Name(Id::MonitorInfoEvents)},
+        {IDC_CKWARNING, "Warning", true, Name(Id::MonitorWarningEvents)},
+        {IDC_CKERROR, "Error", true, Name(Id::MonitorErrorEvents)},
     };
     return table;
 }

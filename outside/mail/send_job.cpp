@@ -7,6 +7,7 @@
 
 #include "core/mail_text.h"
 #include "core/retry_plan.h"
+#include "core/settings_table.h"
 #include "platform/winapi/handles.h"
 #include "socket_channel.h"
 
@@ -54,17 +55,19 @@ std::string DateNow() {
 
 // A time in seconds from the control's own key (HKLM\SOFTWARE\VelmSendmail), between
 // lowest and 1 hour, else the default.
-unsigned Seconds(const wchar_t* name, unsigned default_seconds, unsigned lowest) {
+unsigned Seconds(vantrel::common::SettingId id, unsigned lowest) {
+    using namespace vantrel::common;
     DWORD value = 0, size = sizeof(value), type = 0;
     vantrel::RegKey key;
-    bool read =
-        ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\VelmSendmail", 0, KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS &&
-        ::RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS;
-    if (!read || type != REG_DWORD || value < lowest || value > 3600) value = default_seconds;
+    bool read = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, WideSettingText(kMailControlKey).c_str(), 0, KEY_QUERY_VALUE,
+                                key.put()) == ERROR_SUCCESS &&
+                ::RegQueryValueExW(key.get(), WideSettingText(SettingName(id)).c_str(), nullptr, &type,
+                                   reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS;
+    if (!read || type != REG_DWORD || value < lowest || value > 3600) value = FallbackNumber(id);
     return value;
 }
 
-unsigned LimitMs(const wchar_t* name, unsigned default_seconds) { return Seconds(name, default_seconds, 1) * 1000; }
+unsigned LimitMs(vantrel::common::SettingId id) { return Seconds(id, 1) * 1000; }
 
 struct Winsock {
     bool ok;
@@ -105,7 +108,8 @@ std::string Run(const SendJob& job, Outcome& flags) {
     SocketChannel channel;
     // A server that answers slowly, or a byte at a time, holds the mails behind this one
     // no longer than the session limit.
-    channel.SetLimits(LimitMs(L"ReplyTimeoutSeconds", 30), LimitMs(L"SessionTimeoutSeconds", 60));
+    channel.SetLimits(LimitMs(vantrel::common::SettingId::ReplyTimeoutSeconds),
+                      LimitMs(vantrel::common::SettingId::SessionTimeoutSeconds));
     std::string error;
     // No connection may be a server restarting or a network down for a while.
     if (!channel.Connect(server->host, server->port, error)) {
@@ -131,7 +135,7 @@ Outcome Deliver(const SendJob& job) {
     return outcome;
 }
 
-unsigned RetryWindowSeconds() { return Seconds(L"RetryWindowSeconds", kRetryWindowSeconds, 0); }
+unsigned RetryWindowSeconds() { return Seconds(vantrel::common::SettingId::RetryWindowSeconds, 0); }
 
 std::wstring GiveUpMessage(const std::wstring& last_error, unsigned tries, unsigned window_seconds) {
     return Wide(GiveUpText(Utf8(last_error), tries, window_seconds));

@@ -1,5 +1,7 @@
 #include "resume_mark.h"
 
+#include "core/settings_table.h"
+
 #include <mutex>
 #include <set>
 
@@ -42,6 +44,13 @@ StoredValue<std::wstring> ReadText(HKEY key, const wchar_t* name) {
     return out;
 }
 
+const std::wstring kLastRaised = vantrel::common::WideSettingText(
+    vantrel::common::SettingName(vantrel::common::SettingId::ResumeLastRaised));
+const std::wstring kLastEntry = vantrel::common::WideSettingText(
+    vantrel::common::SettingName(vantrel::common::SettingId::ResumeLastEntry));
+const std::wstring kClean =
+    vantrel::common::WideSettingText(vantrel::common::SettingName(vantrel::common::SettingId::ResumeClean));
+
 std::mutex g_lock;
 std::set<std::wstring> g_in_use;  // logs whose place a live mark of this process holds
 
@@ -57,7 +66,8 @@ ResumeMark::ResumeMark(const std::wstring& log_name) {
         if (!g_in_use.insert(upper).second) return;
     }
     in_use_ = std::move(upper);
-    const std::wstring path = L"SOFTWARE\\Mirrolan\\Resume\\" + ProgramName() + L"\\" + log_name;
+    const std::wstring path =
+        vantrel::common::WideSettingText(vantrel::common::kResumeKey) + L"\\" + ProgramName() + L"\\" + log_name;
     if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr,
                           key_.put(), nullptr) != ERROR_SUCCESS)
         key_.reset();
@@ -72,9 +82,9 @@ ResumeMark::~ResumeMark() {
 PreviousEnd ResumeMark::Previous() const {
     if (!key_) return {};
     StoredMark stored;
-    stored.clean = ReadDword(key_.get(), L"Clean");
-    stored.last_raised = ReadDword(key_.get(), L"LastRaised");
-    stored.last_entry = ReadText(key_.get(), L"LastEntry");
+    stored.clean = ReadDword(key_.get(), kClean.c_str());
+    stored.last_raised = ReadDword(key_.get(), kLastRaised.c_str());
+    stored.last_entry = ReadText(key_.get(), kLastEntry.c_str());
     return ReadPreviousEnd(stored);
 }
 
@@ -84,17 +94,17 @@ void ResumeMark::Save(const MarkedEntry& last, bool clean) {
     // Marked not clean before the entry changes, and clean only after: an end between
     // the writes is taken for an unclean one.
     if (!clean && !unclean_) {
-        ::RegSetValueExW(key_.get(), L"Clean", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&mark), sizeof mark);
+        ::RegSetValueExW(key_.get(), kClean.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&mark), sizeof mark);
         unclean_ = true;
     }
     // The entry and its stamp go in one value, so that an end between two writes never
     // pairs one entry's number with another's stamp.
     const std::wstring entry = FormatEntry(last);
-    ::RegSetValueExW(key_.get(), L"LastEntry", 0, REG_SZ, reinterpret_cast<const BYTE*>(entry.c_str()),
+    ::RegSetValueExW(key_.get(), kLastEntry.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(entry.c_str()),
                      static_cast<DWORD>((entry.size() + 1) * sizeof(wchar_t)));
-    ::RegSetValueExW(key_.get(), L"LastRaised", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+    ::RegSetValueExW(key_.get(), kLastRaised.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
     if (clean) {
-        ::RegSetValueExW(key_.get(), L"Clean", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&mark), sizeof mark);
+        ::RegSetValueExW(key_.get(), kClean.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&mark), sizeof mark);
         unclean_ = false;
     }
 }

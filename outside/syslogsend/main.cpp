@@ -49,15 +49,17 @@ void Say(const std::string& text) {
     if (out) ::WriteFile(out.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
-std::string Setting(const char* name) {
+std::string Setting(vantrel::common::SettingId id) {
     std::string value;
-    vantrel::common::GetKeyValue(HKEY_LOCAL_MACHINE, vantrel::common::kSettingsKey, name, value);
+    vantrel::common::GetKeyValue(HKEY_LOCAL_MACHINE, vantrel::common::kSettingsKey, vantrel::common::SettingName(id),
+                                 value);
     return value;
 }
 
 std::optional<Destination> ReadDestination(ExitStatus& status) {
-    return ParseDestination(Setting("SyslogConsoleName"), Setting("SyslogConsolePort"), Setting("SyslogProtocol"),
-                            status);
+    using vantrel::common::SettingId;
+    return ParseDestination(Setting(SettingId::SyslogConsoleName), Setting(SettingId::SyslogConsolePort),
+                            Setting(SettingId::SyslogProtocol), status);
 }
 
 std::string Compose(int priority, const std::string& text) {

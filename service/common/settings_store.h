@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <string>
 
-namespace vantrel::common {
+#include "core/settings_table.h"
 
-constexpr const char* kSettingsKey = "SOFTWARE\\Pelorin Software\\Quenloc\\1.0";
+namespace vantrel::common {
 
 // Reads one value as text. True when it was read; on false the out text is exactly as
 // passed in (a missing key or value, a value of zero length or longer than 1,024 bytes).

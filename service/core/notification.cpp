@@ -1,10 +1,14 @@
 #include "notification.h"
 
+#include "core/settings_table.h"
 #include "core/syslog_text.h"
 
 namespace quenloc {
 
 namespace {
+
+using vantrel::common::SettingId;
+using vantrel::common::SettingName;
 
 template <class Statement>
 void Ignoring(Statement&& statement) {
@@ -107,11 +111,11 @@ void ShowEventDescription(RecordView& record, const std::string& label, const De
     });
 
     std::string send_email;
-    Ignoring([&] { send_email = hooks.setting("SendEmail"); });
+    Ignoring([&] { send_email = hooks.setting(SettingName(SettingId::SendEmail)); });
     if (send_email == "1" && !hooks.no_mail) {
         std::string user, stored, password;
-        Ignoring([&] { user = hooks.setting("UserName"); });
-        Ignoring([&] { stored = hooks.setting("Password"); });
+        Ignoring([&] { user = hooks.setting(SettingName(SettingId::UserName)); });
+        Ignoring([&] { stored = hooks.setting(SettingName(SettingId::Password)); });
         Ignoring([&] { password = hooks.decrypt(stored); });
         const std::pair<MailProperty, const std::string*> properties[] = {
             {MailProperty::SMTPServer, &hooks.smtp_server}, {MailProperty::FromEmail, &hooks.from_email},
@@ -124,7 +128,7 @@ void ShowEventDescription(RecordView& record, const std::string& label, const De
     }
 
     std::string send_syslog;
-    Ignoring([&] { send_syslog = hooks.setting("SendSyslogMessage"); });
+    Ignoring([&] { send_syslog = hooks.setting(SettingName(SettingId::SendSyslogMessage)); });
     if (send_syslog == "1") {
         int16_t facility = FacilityOfLabel(label);
         int16_t severity = 0;

@@ -8,13 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "core/settings_table.h"
+
 namespace quenloc {
 
 // How long the end of the program waits for the entries the monitors took before the
 // stop. Each notification starts the syslog sender, some 40 ms and far more on a busy
 // machine, so a burst of a few thousand entries needs minutes; a full queue (10,000 per
 // log) may not hold the stop for ever.
-constexpr unsigned kEntriesWaitAtEndMs = 300000;
+constexpr unsigned kEntriesWaitAtEndMs =
+    vantrel::common::FallbackNumber(vantrel::common::SettingId::EntriesWaitAtEndMs);
 
 // The bound that wait keeps: kEntriesWaitAtEndMs, or a shorter one given in milliseconds
 // (the settings value "EntriesWaitAtEndMs", which tests set so as not to wait minutes);

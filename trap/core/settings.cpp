@@ -28,14 +28,18 @@ std::string Cut(std::string s, size_t size) {
     return s;
 }
 
-int16_t NegatedDigit(ProfileSource& ini, const char* section, const char* key, const char* fallback) {
-    const std::string v = ini.Read(section, key, fallback, 2);
-    return static_cast<int16_t>(-static_cast<int>(NumericValue(v)));
+using vantrel::common::SettingId;
+
+std::string Read(ProfileSource& ini, SettingId id, size_t size) {
+    const auto& s = vantrel::common::SettingOf(id);
+    return ini.Read(s.section, s.name, s.fallback, size);
 }
 
-bool Positive(ProfileSource& ini, const char* section, const char* key) {
-    return NumericValue(ini.Read(section, key, "", 8)) > 0;
+int16_t NegatedDigit(ProfileSource& ini, SettingId id) {
+    return static_cast<int16_t>(-static_cast<int>(NumericValue(Read(ini, id, 2))));
 }
+
+bool Positive(ProfileSource& ini, SettingId id) { return NumericValue(Read(ini, id, 8)) > 0; }
 
 }  // namespace
 
@@ -104,35 +108,35 @@ std::string TrimFolder(std::string folder) {
 }
 
 void ReadCircularSettings(ProfileSource& ini, const std::string& folder, TrapSettings& s) {
-    s.circular_log_on = ini.Read("Log File", "CircularLog", "0", 5).substr(0, 1) == "1";
-    s.circular_log_path = folder + "\\" + ini.Read("CircularLog", "FileName", "circ0001.log", 128);
+    s.circular_log_on = Read(ini, SettingId::TrapCircularLog, 5).substr(0, 1) == "1";
+    s.circular_log_path = folder + "\\" + Read(ini, SettingId::TrapCircularFileName, 128);
     if (!s.circular_log_on) return;
     int16_t v = 0;
     // A value that is not a 16-bit number leaves the setting as it was.
-    if (ToInt16(ini.Read("CircularLog", "RecordSize", "1024", 128), v)) s.record_size = v;
-    if (ToInt16(ini.Read("CircularLog", "MaxRecords", "10", 128), v)) s.max_records = v;
+    if (ToInt16(Read(ini, SettingId::TrapRecordSize, 128), v)) s.record_size = v;
+    if (ToInt16(Read(ini, SettingId::TrapMaxRecords, 128), v)) s.max_records = v;
     // A negative record size would place records before the header; it makes every
     // record empty, like a zero size.
     if (s.record_size < 0) s.record_size = 0;
 }
 
 void ReadIniSettings(ProfileSource& ini, const std::string& folder, TrapSettings& s) {
-    s.force_system_info = Positive(ini, "preferences", "Force System Info");
-    s.email_address = ini.Read("email", "Address", "", 255);
-    s.write_to_disk = Positive(ini, "log file", "Write To Disk");
-    s.capture_to_disk = Positive(ini, "log file", "Capture To Disk");
+    s.force_system_info = Positive(ini, SettingId::TrapForceSystemInfo);
+    s.email_address = Read(ini, SettingId::TrapEmailAddress, 255);
+    s.write_to_disk = Positive(ini, SettingId::TrapWriteToDisk);
+    s.capture_to_disk = Positive(ini, SettingId::TrapCaptureToDisk);
     if (s.write_to_disk) {
-        std::string path = ini.Read("log file", "Log File", "error.log", 128);
-        if (path.empty()) path = "error.log";
+        std::string path = Read(ini, SettingId::TrapLogFile, 128);
+        if (path.empty()) path = vantrel::common::SettingFallback(SettingId::TrapLogFile);
         if (path.find('\\') == std::string::npos) path = folder + "\\" + path;
         s.log_file_path = path;
     }
-    s.silent_run = NegatedDigit(ini, "preferences", "Silent Run", "0");
-    s.display_mode = NegatedDigit(ini, "preferences", "Display Mode", "0");
-    s.include_resources = NegatedDigit(ini, "include", "Resources", "1");
-    s.include_memory = NegatedDigit(ini, "include", "Memory", "1");
-    s.include_arguments = NegatedDigit(ini, "include", "Arguments", "1");
-    s.include_user = NegatedDigit(ini, "include", "User", "1");
+    s.silent_run = NegatedDigit(ini, SettingId::TrapSilentRun);
+    s.display_mode = NegatedDigit(ini, SettingId::TrapDisplayMode);
+    s.include_resources = NegatedDigit(ini, SettingId::TrapIncludeResources);
+    s.include_memory = NegatedDigit(ini, SettingId::TrapIncludeMemory);
+    s.include_arguments = NegatedDigit(ini, SettingId::TrapIncludeArguments);
+    s.include_user = NegatedDigit(ini, SettingId::TrapIncludeUser);
 }
 
 }  // namespace trap

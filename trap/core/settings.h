@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/settings_table.h"
+
 namespace trap {
 
 // A private profile (ini) file as the system's reader sees it: sections and keys matched
@@ -27,7 +29,7 @@ private:
     std::string text_;
 };
 
-constexpr const char* kIniName = "Nalt.INI";
+constexpr const char* kIniName = vantrel::common::kTrapIniName;
 inline std::string HollinIniName() { return kIniName; }
 
 struct TrapSettings {

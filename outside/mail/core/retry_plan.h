@@ -9,11 +9,14 @@
 #include <optional>
 #include <string>
 
+#include "core/settings_table.h"
+
 namespace velmsendmail {
 
 // How long a message is tried after it was handed over, unless the control's key or its
 // owner says otherwise (0: one try only).
-constexpr unsigned kRetryWindowSeconds = 600;
+constexpr unsigned kRetryWindowSeconds =
+    vantrel::common::FallbackNumber(vantrel::common::SettingId::RetryWindowSeconds);
 constexpr unsigned kMaxRetryWindowSeconds = 3600;
 // How many messages may wait for the server; one more fails at once.
 constexpr size_t kQueueBound = 2000;

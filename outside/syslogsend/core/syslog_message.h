@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "core/settings_table.h"
+
 namespace syslogsend {
 
 // Exit statuses of syslogsend.exe: what failed.
@@ -34,7 +36,8 @@ std::optional<SyslogArgument> ParseArgument(const std::string& argument);
 
 struct Destination {
     std::string host;
-    unsigned short port = 514;
+    unsigned short port =
+        static_cast<unsigned short>(vantrel::common::FallbackNumber(vantrel::common::SettingId::SyslogConsolePort));
     bool udp = false;
 };
 
