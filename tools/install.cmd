@@ -80,9 +80,10 @@ reg add "HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Vantrel Dem
 if errorlevel 1 goto fail
 reg add "HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Vantrel Demo" /v TypesSupported /t REG_DWORD /d 7 /f >nul
 if errorlevel 1 goto fail
-rem The Windows service, made afresh by every installation.
+rem The Windows service, made afresh by every installation. Its path is quoted: unquoted,
+rem the service manager would try "C:\Program.exe" first.
 sc delete Quenloc >nul 2>&1
-sc create Quenloc binPath= "%DEST%\Quenloc.exe" start= auto DisplayName= "Vantrel event-log monitor" >nul
+sc create Quenloc binPath= "\"%DEST%\Quenloc.exe\"" start= auto DisplayName= "Vantrel event-log monitor" >nul
 if errorlevel 1 goto fail
 rem Recovery: the service manager starts the service again one minute after its process
 rem ended without a stop (killed, crashed). Wine's accepts the setting but neither keeps

@@ -25,6 +25,8 @@ fail() {
 # A failure inside a function ends the script without the trap above: say it here.
 # reg writes its own errors to standard output.
 set_value() { local out; out=$($W reg add "$key" /v "$1" /d "$2" /f 2>&1) || fail "reg add $1: $out"; }
+# The data of a registry value as reg shows it; nothing when there is no such value.
+reg_value() { $W reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^    $2    REG_[A-Z_]*    //p"; }
 state() { $W sc query Quenloc | tr -d '\r' | awk '/STATE/ {print $4}'; }
 wait_state() {  # STATE seconds
   for _ in $(seq $((${2} * 5))); do [ "$(state)" = "$1" ] && return 0; sleep 0.2; done

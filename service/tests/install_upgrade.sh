@@ -17,6 +17,9 @@ mkdir -p "$dest"
 rm -f "$ini"
 install "fresh"
 expect_ini "a fresh install writes the ini" $'[preferences]\r\nSilent Run=1\r\n[log file]\r\nWrite To Disk=1\r\n'
+# The service's path is quoted, or the service manager tries C:\Program.exe first.
+image=$(reg_value 'HKLM\SYSTEM\CurrentControlSet\Services\Quenloc' ImagePath)
+[ "$image" = '"C:\Program Files\Vantrel\Quenloc.exe"' ] || fail "the service's path reads $image"
 
 # An administrator's file, with Silent Run switched off among other settings.
 edited=$'; kept by the administrator\r\n[Preferences]\r\nDisplay Mode=2\r\n silent run = 0\r\n\r\n[email]\r\nAddress=ops@example.org\r\n[log file]\r\nWrite To Disk=1\r\nCircularLog=1\r\nCapture To Disk=1\r\n'
