@@ -32,7 +32,7 @@ burst() {  # name count seconds_before_stop
   wait_state RUNNING 30 || fail "$name: the service did not start"
   sleep 1.5  # the monitor's first check
   before=$(burst_lines)
-  $W "$build/bin/report_burst.exe" System VtStopBurst "$count" 0 | tr -d '\r' > "$work/$name.reports" ||
+  $W "$testbin/report_burst.exe" System VtStopBurst "$count" 0 | tr -d '\r' > "$work/$name.reports" ||
     fail "$name: report_burst"
   sleep "$pause"
   [ "$(burst_lines)" -lt $((before + count)) ] || fail "$name: the burst was over before the stop: nothing to check"
@@ -88,8 +88,8 @@ $W sc start Quenloc >/dev/null || fail "two logs: sc start"
 wait_state RUNNING 30 || fail "two logs: the service did not start"
 sleep 1.5  # the monitors' first check
 # A source of its own per log: a source writes to the first log that has it.
-$W "$build/bin/report_burst.exe" System VtStopTwoSys 1000 0 | tr -d '\r' > "$work/two.System" &
-$W "$build/bin/report_burst.exe" Application VtStopTwoApp 1000 0 | tr -d '\r' > "$work/two.Application" &
+$W "$testbin/report_burst.exe" System VtStopTwoSys 1000 0 | tr -d '\r' > "$work/two.System" &
+$W "$testbin/report_burst.exe" Application VtStopTwoApp 1000 0 | tr -d '\r' > "$work/two.Application" &
 wait %1 %2 || fail "two logs: report_burst"
 $W sc stop Quenloc >/dev/null || fail "two logs: sc stop"
 since=$SECONDS
@@ -101,7 +101,7 @@ echo "two logs: STOPPED after $took s"
 # beyond the bound on a loaded machine, never the minutes the whole queue would take.
 [ "$took" -le $((bound + 25)) ] || fail "two logs: the stop took $took s, its bound is $bound s"
 sleep 3  # a sender started before STOPPED may still be on its way
-$W "$build/bin/read_events.exe" Application Quenloc | tr -d '\r' | grep 'Service stopped before' | tail -1 \
+$W "$testbin/read_events.exe" Application Quenloc | tr -d '\r' | grep 'Service stopped before' | tail -1 \
   > "$work/two.named" || true
 echo "two logs: $(cat "$work/two.named")"
 /usr/bin/python3 - "$work" "$VANTREL_SYSLOG_OUT" <<'PY' || fail "two logs: notified and named entries"
