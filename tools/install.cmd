@@ -83,6 +83,11 @@ reg add "HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Vantrel Dem
 if errorlevel 1 goto fail
 reg add "HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Vantrel Demo" /v TypesSupported /t REG_DWORD /d 7 /f >nul
 if errorlevel 1 goto fail
+rem The settings key: the manager's design states for the switches not set yet (so that a
+rem fresh installation watches what the manager's window shows), and an access list that
+rem lets only Administrators and SYSTEM read the mail password.
+"%SRC%\vtsettings.exe"
+if errorlevel 1 goto fail
 rem The Windows service, made afresh by every installation. Its path is quoted: unquoted,
 rem the service manager would try "C:\Program.exe" first.
 sc delete Quenloc >nul 2>&1

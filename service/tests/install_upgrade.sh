@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installing over an installation keeps the administrator's trap settings in Nalt.INI and
-# only makes sure of "Silent Run=1"; removing the service leaves the ini and the logs and
-# takes the event sources.
+# A fresh installation: the service's path quoted, the settings key readable only by
+# Administrators and SYSTEM, its switches as the manager's window shows them. Installing over an installation keeps the administrator's
+# settings and trap settings in Nalt.INI and only makes sure of "Silent Run=1"; removing the
+# service leaves the ini and the logs and takes the event sources.
 #   install_upgrade.sh ROOT BUILD_DIR
 set -euo pipefail
 . "$(dirname "$0")/e2e_lib.sh" "$@"
@@ -12,14 +13,59 @@ expect_ini() {  # what, expected text
   printf '%s' "$2" | cmp -s - "$ini" || { echo "--- got"; cat -A "$ini"; echo "--- expected"; printf '%s' "$2" | cat -A; fail "$1"; }
 }
 
+product='SOFTWARE\Pelorin Software\Quenloc'
+# The access list of a key, and whether it is the one the settings key must have: full
+# control for Administrators and SYSTEM and nothing else, not inherited from SOFTWARE
+# (protected) at the top, inherited from there below.
+access() { $W "$testbin/key_access.exe" "$1" | tr -d '\r' || fail "cannot read the access list of $1"; }
+expect_access() {  # what, key, P (protected) or ID (inherited)
+  local got sorted
+  got=$(access "$2")
+  case "$3" in
+    P) [[ "$got" =~ ^D:PA?I?\(A\;CI\;KA\;\;\;(BA|SY)\)\(A\;CI\;KA\;\;\;(BA|SY)\)$ ]] ;;
+    ID) [[ "$got" =~ ^D:A?I?\(A\;CIID\;KA\;\;\;(BA|SY)\)\(A\;CIID\;KA\;\;\;(BA|SY)\)$ ]] ;;
+  esac || fail "$1: the access list of $2 is $got"
+  sorted=$(grep -o ';;;[A-Z]*)' <<<"$got" | sort | tr -d '\n')
+  [ "$sorted" = ';;;BA);;;SY)' ] || fail "$1: the access list of $2 is $got"
+}
+
 "$root/tools/wineprefix.sh" start "$WINEPREFIX"
 mkdir -p "$dest"
 rm -f "$ini"
+$W reg delete "HKLM\\$product" /f >/dev/null 2>&1 || true
 install "fresh"
 expect_ini "a fresh install writes the ini" $'[preferences]\r\nSilent Run=1\r\n[log file]\r\nWrite To Disk=1\r\n'
 # The service's path is quoted, or the service manager tries C:\Program.exe first.
 image=$(reg_value 'HKLM\SYSTEM\CurrentControlSet\Services\Quenloc' ImagePath)
 [ "$image" = '"C:\Program Files\Vantrel\Quenloc.exe"' ] || fail "the service's path reads $image"
+expect_access "a fresh install" "$product" P
+expect_access "a fresh install" "$product\\1.0" ID
+
+# What the manager's window shows on a fresh install is what the service reads: every
+# switch is set, as the window shows it.
+$W "$dest/Tallisk.exe" >"$build/install_upgrade-manager.out" 2>&1 &
+manager=$!
+shown=$($W "$testbin/tallisk_post_command.exe" "Vantrel Manager" switches | tr -d '\r') || fail "no manager window"
+post "Vantrel Manager" close
+wait "$manager" || fail "the manager ended with an error"
+[ "$(wc -l <<<"$shown")" -eq 10 ] || fail "the window shows: $shown"
+while IFS='=' read -r name value; do
+  [ "$(reg_value "$key" "$name")" = "$value" ] || fail "the window shows $name=$value, the settings hold '$(reg_value "$key" "$name")'"
+done <<<"$shown"
+
+# An upgrade over settings an administrator changed, and over a key an earlier installation
+# left readable by everyone (made afresh by reg, it inherits from SOFTWARE): the values
+# stay, the key gets its own access list.
+$W reg delete "HKLM\\$product" /f >/dev/null 2>&1 || true
+set_value MonitorAppLog 0
+set_value MonitorDNSLog 1
+set_value IncludeExclude I
+install "over changed settings"
+for kv in MonitorAppLog=0 MonitorDNSLog=1 IncludeExclude=I MonitorSecurityLog=1 MonitorDSLog=0; do
+  [ "$(reg_value "$key" "${kv%%=*}")" = "${kv#*=}" ] || fail "after an upgrade ${kv%%=*} is '$(reg_value "$key" "${kv%%=*}")', not ${kv#*=}"
+done
+expect_access "an upgrade" "$product" P
+expect_access "an upgrade" "$product\\1.0" ID
 
 # An administrator's file, with Silent Run switched off among other settings.
 edited=$'; kept by the administrator\r\n[Preferences]\r\nDisplay Mode=2\r\n silent run = 0\r\n\r\n[email]\r\nAddress=ops@example.org\r\n[log file]\r\nWrite To Disk=1\r\nCircularLog=1\r\nCapture To Disk=1\r\n'
