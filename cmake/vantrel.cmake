@@ -127,7 +127,9 @@ function(vantrel_deliverables)
 endfunction()
 
 # vantrel_message_dll(<target> <file.mc>): a resource-only DLL holding the message table of
-# an event source, made with windmc and windres.
+# an event source, made with windmc and windres. Code that writes under the source links
+# <target>_ids for windmc's header of the ids (<file>.h), so that the ids it writes and
+# the messages cannot drift apart.
 function(vantrel_message_dll target mc)
   get_filename_component(base ${mc} NAME_WE)
   set(out ${CMAKE_CURRENT_BINARY_DIR})
@@ -139,6 +141,10 @@ function(vantrel_message_dll target mc)
   add_library(${target} SHARED ${out}/${base}.rc)
   set_target_properties(${target} PROPERTIES PREFIX "" LINKER_LANGUAGE C)
   target_link_options(${target} PRIVATE -nostdlib -Wl,--entry=0)
+  add_custom_target(${target}_header DEPENDS ${out}/${base}.h)
+  add_library(${target}_ids INTERFACE)
+  target_include_directories(${target}_ids INTERFACE ${out})
+  add_dependencies(${target}_ids ${target}_header)
 endfunction()
 
 # vantrel_version(<target> DESCRIPTION <text> [VERSION <x.y.z>] [COM_SERVER]): the version

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "hollin.h"
+#include "quenloc_messages.h"
 
 namespace quenloc {
 
@@ -19,11 +20,11 @@ std::string OneLine(std::string text) {
 
 }  // namespace
 
-void Warnings::WriteBestEffort(const std::vector<std::string>& texts) {
+void Warnings::WriteBestEffort(const std::vector<Warning>& texts) {
     std::string why, unwritten;
-    for (const std::string& text : texts) {
+    for (const auto& [id, text] : texts) {
         try {
-            write_(text);
+            write_(id, text);
         } catch (...) {
             trap::IgnoreErrors([&] {
                 if (why.empty()) why = OneLine(trap::CurrentRunTimeError().description);
@@ -42,8 +43,8 @@ void Warnings::WriteBestEffort(const std::vector<std::string>& texts) {
 void Warnings::MailFailed(const std::string& error) {
     trap::IgnoreErrors([&] {
         if (!mail_errors_.Allow(error, ::GetTickCount64())) return;
-        WriteBestEffort({"Mail could not be sent: " + error +
-                         " (The same error is written here again at most once an hour.)"});
+        WriteBestEffort({{QUENLOC_MAIL_FAILED, "Mail could not be sent: " + error +
+                                                   " (The same error is written here again at most once an hour.)"}});
     });
 }
 

@@ -73,15 +73,21 @@ cscript //nologo "%~dp0silent_run.vbs" "%DEST%\Nalt.INI" >"%TEMP%\vantrel_ini.tx
 find "silent run " "%TEMP%\vantrel_ini.txt" >nul
 if errorlevel 1 goto fail
 :ini_done
-rem The service's event source for its warnings in the Application log.
-reg add "HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Quenloc" /f >nul
+rem The event sources our programs write under in the Application log, each with its
+rem message file, so that the event viewer shows their entries' texts: the service's
+rem warnings, the log monitor's, and the demo source's events. A program with a source of
+rem its own adds its message file here and a line to uninstall.cmd.
+copy /y "%SRC%\QuenlocMessages.dll" "%DEST%\QuenlocMessages.dll" >nul
 if errorlevel 1 goto fail
-rem The demo event source, whose events are described by a message file of ours.
+call :source Quenloc QuenlocMessages.dll
+if errorlevel 1 goto fail
+copy /y "%SRC%\MirrolanMessages.dll" "%DEST%\MirrolanMessages.dll" >nul
+if errorlevel 1 goto fail
+call :source Mirrolan MirrolanMessages.dll
+if errorlevel 1 goto fail
 copy /y "%SRC%\VantrelDemo.dll" "%DEST%\VantrelDemo.dll" >nul
 if errorlevel 1 goto fail
-reg add "HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Vantrel Demo" /v EventMessageFile /t REG_EXPAND_SZ /d "%DEST%\VantrelDemo.dll" /f >nul
-if errorlevel 1 goto fail
-reg add "HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Vantrel Demo" /v TypesSupported /t REG_DWORD /d 7 /f >nul
+call :source "Vantrel Demo" VantrelDemo.dll
 if errorlevel 1 goto fail
 rem The settings key: the manager's design states for the switches not set yet (so that a
 rem fresh installation watches what the manager's window shows), and an access list that
@@ -115,6 +121,15 @@ if errorlevel 1 goto fail
 :adsi_done
 
 echo Vantrel installed in %DEST%
+exit /b 0
+
+rem :source NAME MESSAGE_FILE registers an event source of the Application log with its
+rem message file in the programs' folder.
+:source
+reg add "HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\%~1" /v EventMessageFile /t REG_EXPAND_SZ /d "%DEST%\%~2" /f >nul
+if errorlevel 1 exit /b 1
+reg add "HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\%~1" /v TypesSupported /t REG_DWORD /d 7 /f >nul
+if errorlevel 1 exit /b 1
 exit /b 0
 
 :usage

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A fresh installation: the service's path quoted, the settings key readable only by
-# Administrators and SYSTEM, its switches as the manager's window shows them. Installing over an installation keeps the administrator's
+# Administrators and SYSTEM, its switches as the manager's window shows them, every event
+# source with its message file. Installing over an installation keeps the administrator's
 # settings and trap settings in Nalt.INI and only makes sure of "Silent Run=1"; removing the
 # service leaves the ini and the logs and takes the event sources.
 #   install_upgrade.sh ROOT BUILD_DIR
@@ -52,6 +53,23 @@ wait "$manager" || fail "the manager ended with an error"
 while IFS='=' read -r name value; do
   [ "$(reg_value "$key" "$name")" = "$value" ] || fail "the window shows $name=$value, the settings hold '$(reg_value "$key" "$name")'"
 done <<<"$shown"
+
+# Every event source our programs write under has its message file, with a message for
+# each id the code takes from that file's header.
+for entry in "Quenloc service/quenloc_messages.mc" "Mirrolan outside/mirrolan/mirrolan_messages.mc" \
+             "Vantrel_Demo demo/demo_messages.mc"; do
+  read -r source mc <<<"$entry"
+  source=${source//_/ }
+  sources="HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\$source"
+  [ "$(reg_value "$sources" TypesSupported)" = 0x7 ] || fail "the source $source supports no types"
+  ids=$(sed -n 's/^MessageId=//p' "$root/$mc" | tr -d '\r')
+  [ -n "$ids" ] || fail "no ids in $mc"
+  for id in $ids; do
+    text=$($W "$testbin/event_message.exe" "$source" "$id" "text $id" "2" 2>&1 | tr -d '\r') ||
+      fail "source $source, id $id: $text"
+    [[ "$text" == *"text $id"* ]] || fail "source $source, id $id reads: $text"
+  done
+done
 
 # An upgrade over settings an administrator changed, and over a key an earlier installation
 # left readable by everyone (made afresh by reg, it inherits from SOFTWARE): the values
