@@ -6,10 +6,13 @@ if(WIN32)
   add_link_options(-static -static-libgcc -static-libstdc++)
   add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
   add_compile_options(-Wall -Wextra -Wno-unused-parameter)
-  # Every program, library and test of a Windows build lands in one folder, laid out like
-  # the installed programs' folder: modules find each other beside themselves.
-  set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  # The deliverables land in bin, laid out like the installed programs' folder and holding
+  # nothing else (vantrel_deliverables). Test programs and test doubles land in testbin,
+  # beside copies of the deliverables, since modules find each other beside themselves; a
+  # double there (one registers under the monitor's class id) never reaches an installation.
   set(VANTREL_BIN ${CMAKE_BINARY_DIR}/bin)
+  set(VANTREL_TESTBIN ${CMAKE_BINARY_DIR}/testbin)
+  set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${VANTREL_TESTBIN})
   # Every Windows test runs in this build's own prefix, through wine64.
   set(VANTREL_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tools/wine-run --prefix ${VANTREL_WINEPREFIX})
@@ -108,8 +111,25 @@ function(vantrel_winpath out path)
   set(${out} "Z:${p}" PARENT_SCOPE)
 endfunction()
 
+# vantrel_deliverables(<target>...): the modules an installation needs go to bin, and a copy
+# of each to testbin for the tests that run beside them.
+function(vantrel_deliverables)
+  set(copies)
+  foreach(t ${ARGN})
+    set_target_properties(${t} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VANTREL_BIN})
+    list(APPEND copies COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${t}> ${VANTREL_TESTBIN})
+  endforeach()
+  add_custom_target(testbin_deliverables ALL
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${VANTREL_TESTBIN} ${copies}
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${VANTREL_BIN}/Quillaby.tlb ${VANTREL_TESTBIN}
+    VERBATIM)
+  add_dependencies(testbin_deliverables ${ARGN})
+endfunction()
+
 # vantrel_message_dll(<target> <file.mc>): a resource-only DLL holding the message table of
-# an event source, made with windmc and windres.
+# an event source, made with windmc and windres. Code that writes under the source links
+# <target>_ids for windmc's header of the ids (<file>.h), so that the ids it writes and
+# the messages cannot drift apart.
 function(vantrel_message_dll target mc)
   get_filename_component(base ${mc} NAME_WE)
   set(out ${CMAKE_CURRENT_BINARY_DIR})
@@ -121,6 +141,10 @@ function(vantrel_message_dll target mc)
   add_library(${target} SHARED ${out}/${base}.rc)
   set_target_properties(${target} PROPERTIES PREFIX "" LINKER_LANGUAGE C)
   target_link_options(${target} PRIVATE -nostdlib -Wl,--entry=0)
+  add_custom_target(${target}_header DEPENDS ${out}/${base}.h)
+  add_library(${target}_ids INTERFACE)
+  target_include_directories(${target}_ids INTERFACE ${out})
+  add_dependencies(${target}_ids ${target}_header)
 endfunction()
 
 # vantrel_version(<target> DESCRIPTION <text> [VERSION <x.y.z>] [COM_SERVER]): the version
@@ -128,10 +152,14 @@ endfunction()
 # top-level CMakeLists.txt calls it for every deliverable, so that all versions are set in
 # one place; the error trap reports the program's version from it.
 set(VANTREL_VERSION_TEMPLATE ${CMAKE_CURRENT_LIST_DIR}/version.rc.in)
+# The product's version, which every deliverable carries unless given its own; the
+# installation packages are named by it (tools/package.sh reads it from the build tree).
+set(VANTREL_PRODUCT_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.0)
+file(WRITE ${CMAKE_BINARY_DIR}/product-version.txt "${VANTREL_PRODUCT_VERSION}\n")
 function(vantrel_version target)
   cmake_parse_arguments(V "COM_SERVER" "DESCRIPTION;VERSION" "" ${ARGN})
   if(NOT V_VERSION)
-    set(V_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.0)
+    set(V_VERSION ${VANTREL_PRODUCT_VERSION})
   endif()
   string(REPLACE "." ";" parts ${V_VERSION})
   list(GET parts 0 V_MAJOR)

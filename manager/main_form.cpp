@@ -253,7 +253,7 @@ bool FormLoad(HWND form) {
     }
     // Design states.
     for (const auto& s : Switches()) ::CheckDlgButton(form, s.control_id, s.design_checked ? BST_CHECKED : BST_UNCHECKED);
-    ::CheckRadioButton(form, IDC_OPTINCLUDE, IDC_OPTEXCLUDE, IDC_OPTEXCLUDE);
+    ::CheckRadioButton(form, IDC_OPTINCLUDE, IDC_OPTEXCLUDE, kDesignInclude ? IDC_OPTINCLUDE : IDC_OPTEXCLUDE);
     try {
         SetLabel(form, GetServiceStatus(form));
     } catch (const ManagerError& e) {

@@ -10,10 +10,12 @@
 #include "list_files.h"
 #include "platform/winapi/late_bound.h"
 #include "platform/winapi/oleauto.h"
+#include "quenloc_messages.h"
 #include "record_adapter.h"
 #include "settings_store.h"
 #include "syslog_sender.h"
 #include "text_rules.h"
+#include "warning_log.h"
 
 namespace quenloc {
 
@@ -28,7 +30,6 @@ const IID kMirrolanDrain = {0x614416C2, 0x8F8B, 0x4E3D, {0xB3, 0x63, 0xEA, 0x8D,
 const IID kSvcItEvents = {0x7C3B5E23, 0x4A8D, 0x4F6B, {0x9E, 0x12, 0x3D, 0x5A, 0x7B, 0x9C, 0x0E, 0x41}};
 const IID kMailEvents = {0xB82DBCB3, 0x20F0, 0x4A31, {0xA1, 0x52, 0x26, 0x50, 0x23, 0x8B, 0x6C, 0x3F}};
 
-constexpr DISPID kLogEvent = 17;
 constexpr DISPID kSendMessage = 0x60030008;
 
 DISPID MailDispid(MailProperty p) {
@@ -271,29 +272,26 @@ void MainForm::LoadSettings() {
 
 // The warnings of a start: list lines that cannot be evaluated (the administrator hears
 // of them once here rather than never), and mail settings that cannot send.
-std::vector<std::string> MainForm::StartWarnings() {
-    std::vector<std::string> warnings;
+std::vector<Warning> MainForm::StartWarnings() {
+    std::vector<Warning> warnings;
     if (filter_.mode == "E" || filter_.mode == "I") {
         const std::string unusable =
             UnusableLinesWarning(UnusableListLines(list1_, PlatformTextRules()), filter_.mode == "I");
-        if (!unusable.empty()) warnings.push_back(unusable);
+        if (!unusable.empty())
+            warnings.push_back({filter_.mode == "I" ? QUENLOC_INCLUDE_LINES_UNUSABLE : QUENLOC_EXCLUDE_LINES_UNUSABLE,
+                                unusable});
     }
     std::string user;
     std::string recipients = vantrel::common::GetAddressesFromFile(ToPath, user);
     if (!CheckSMTPSetup(recipients, smtp_server_, from_email_))
-        warnings.push_back("Your SMTP settings are not fully configured.  No email notifications will be sent until "
-                           "these settings are fully configured.");
+        warnings.push_back({QUENLOC_SMTP_INCOMPLETE,
+                            "Your SMTP settings are not fully configured.  No email notifications will be sent until "
+                            "these settings are fully configured."});
     return warnings;
 }
 
 // A warning in the Application log through the host control.
-void MainForm::LogWarning(const std::string& text) {
-    VARIANT kind;
-    kind.vt = VT_I4;
-    kind.lVal = 1;
-    // The call clears its arguments, the text's BSTR included.
-    CallMethod(svcit_.Get(), kLogEvent, {vantrel::com::TextVariant(Wide(text)), kind});
-}
+void MainForm::LogWarning(unsigned long event_id, const std::string& text) { LogWarningWithId(svcit_.Get(), text, event_id); }
 
 bool MainForm::CheckSMTPSetup(const std::string& to, const std::string& smtp_server, const std::string& from_email) {
     if (to.empty()) return false;
@@ -394,12 +392,12 @@ bool WaitLettingMessagesThrough(const std::function<bool()>& done, unsigned boun
 }  // namespace
 
 // What is left at the end is said once: a debug line and a warning in the Application log.
-void MainForm::NameOnce(const std::string& text) {
+void MainForm::NameOnce(unsigned long event_id, const std::string& text) {
     trap::Frame frame("MainForm", "Sub NameOnce");
     frame.Run([&] {
         Statement_(frame, [&] { vantrel::common::DebugLog(text); });
         Statement_(frame, [&] {
-            if (svcit_) LogWarning(text);
+            if (svcit_) LogWarning(event_id, text);
         });
     });
 }
@@ -426,7 +424,7 @@ void MainForm::FinishEntries() {
         for (auto& m : stopping_) m.Release();
         stopping_.clear();
         const std::string text = UnnotifiedText(left);
-        if (!text.empty()) NameOnce(text);
+        if (!text.empty()) NameOnce(QUENLOC_ENTRIES_UNNOTIFIED, text);
     });
 }
 
@@ -435,7 +433,7 @@ void MainForm::FinishMail() {
     frame.Run([&] {
         WaitLettingMessagesThrough([&] { return mail_ledger_.empty(); }, kMailWaitAtEndMs);
         const std::string unsent = mail_ledger_.UnsentText();
-        if (!unsent.empty()) NameOnce(unsent);
+        if (!unsent.empty()) NameOnce(QUENLOC_MAILS_UNSENT, unsent);
     });
 }
 

@@ -74,12 +74,12 @@ private:
     };
 
     void LoadSettings();
-    void LogWarning(const std::string& text);
-    std::vector<std::string> StartWarnings();
+    void LogWarning(unsigned long event_id, const std::string& text);
+    std::vector<Warning> StartWarnings();
     static bool CheckSMTPSetup(const std::string& to, const std::string& smtp_server, const std::string& from_email);
     void CreateMonitor(size_t log);
     void StopMonitor(Monitor& m);
-    void NameOnce(const std::string& text);
+    void NameOnce(unsigned long event_id, const std::string& text);
     void ShowEventDescription(RecordView& record, const std::string& label);
     bool IsOwnMailWarning(RecordView& record, const std::string& label);
     uint32_t MailNumber(HRESULT (STDMETHODCALLTYPE velmsendmail::IVelmSendmailNumbers::*read)(ULONG*));
@@ -96,7 +96,7 @@ private:
     // Monitors let go of at a stop: out of their variables, still raising what they took.
     std::vector<Monitor> stopping_;
     MailLedger mail_ledger_;
-    Warnings warnings_{[this](const std::string& text) { LogWarning(text); }};
+    Warnings warnings_{[this](unsigned long event_id, const std::string& text) { LogWarning(event_id, text); }};
 
     // List1 and the settings fields.
     std::vector<std::string> list1_;

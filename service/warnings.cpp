@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "hollin.h"
+#include "quenloc_messages.h"
 
 namespace quenloc {
 
@@ -22,11 +23,11 @@ const char kMailWarningEnd[] = " (The same error is written here again at most o
 
 }  // namespace
 
-void Warnings::WriteBestEffort(const std::vector<std::string>& texts) {
+void Warnings::WriteBestEffort(const std::vector<Warning>& texts) {
     std::string why, unwritten;
-    for (const std::string& text : texts) {
+    for (const auto& [id, text] : texts) {
         try {
-            write_(text);
+            write_(id, text);
         } catch (...) {
             trap::IgnoreErrors([&] {
                 if (why.empty()) why = OneLine(trap::CurrentRunTimeError().description);
@@ -45,7 +46,7 @@ void Warnings::WriteBestEffort(const std::vector<std::string>& texts) {
 void Warnings::MailFailed(const std::string& error) {
     trap::IgnoreErrors([&] {
         if (!mail_errors_.Allow(error, ::GetTickCount64())) return;
-        WriteBestEffort({kMailWarningStart + error + kMailWarningEnd});
+        WriteBestEffort({{QUENLOC_MAIL_FAILED, kMailWarningStart + error + kMailWarningEnd}});
     });
 }
 

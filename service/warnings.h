@@ -12,13 +12,19 @@
 
 namespace quenloc {
 
+// A warning and the id of its message in the event source's message file.
+struct Warning {
+    unsigned long id;
+    std::string text;
+};
+
 class Warnings {
 public:
     // `write` writes one warning to the Application log and raises its failure.
-    explicit Warnings(std::function<void(const std::string&)> write) : write_(std::move(write)) {}
+    explicit Warnings(std::function<void(unsigned long, const std::string&)> write) : write_(std::move(write)) {}
 
     // Writes each text; raises nothing.
-    void WriteBestEffort(const std::vector<std::string>& texts);
+    void WriteBestEffort(const std::vector<Warning>& texts);
 
     // The mail control's error: the first time each distinct text comes in this run, then
     // at most once an hour for that text. Raises nothing.
@@ -29,7 +35,7 @@ public:
     bool WroteMailWarning(const std::string& text) const;
 
 private:
-    std::function<void(const std::string&)> write_;
+    std::function<void(unsigned long, const std::string&)> write_;
     bool named_in_error_log_ = false;
     RepeatLimit mail_errors_{kHourMs};
 };

@@ -17,12 +17,12 @@ wine=/usr/lib/wine/wine64
 $wine regsvr32 /s "$(winpath "$out/bin/Lorvex.dll")"
 
 echo "== event-log substitute: appends and sequential reads"
-$wine "$out/bin/evtlog_bench.exe"
+$wine "$out/testbin/evtlog_bench.exe"
 
 fixture="$root/../shared/fixtures/SysEvent-repaired.Evt"
 if [ -f "$fixture" ]; then
   echo "== Lorvex decoding"
-  $wine "$out/bin/lorvex_decode_bench.exe" "$(winpath "$fixture")" "$(winpath "$out/bin/VtTestMessages.dll")"
+  $wine "$out/testbin/lorvex_decode_bench.exe" "$(winpath "$fixture")" "$(winpath "$out/testbin/VtTestMessages.dll")"
 else
   echo "== Lorvex decoding skipped: $fixture is not beside the checkout"
 fi

@@ -1,10 +1,13 @@
 @echo off
-rem Installs Vantrel from a build folder into the programs' folder and registers it.
-rem   install.cmd BUILD_DIR
+rem Installs Vantrel into the programs' folder and registers it.
+rem   install.cmd             from the folder it is in (the unpacked package)
+rem   install.cmd BUILD_DIR   from a build tree's programs' folder, BUILD_DIR\bin
 setlocal
-set "SRC=%~1"
+set "SRC=%~dp0"
+set "SRC=%SRC:~0,-1%"
+if not "%~1"=="" set "SRC=%~1\bin"
 set "DEST=%ProgramFiles%\Vantrel"
-if "%SRC%"=="" goto usage
+if not exist "%SRC%\Quenloc.exe" goto usage
 if not exist "%DEST%" mkdir "%DEST%"
 
 rem A running service holds its modules open: stop it before anything is replaced.
@@ -23,40 +26,40 @@ rem their message; only those still running then are ended, and named here.
 "%SRC%\bin\end_senders.exe" "%DEST%" 30
 
 rem The event-log substitute, loaded from beside the programs under Wine.
-copy /y "%SRC%\bin\vteventlog.dll" "%DEST%\vteventlog.dll" >nul
+copy /y "%SRC%\vteventlog.dll" "%DEST%\vteventlog.dll" >nul
 if errorlevel 1 goto fail
-copy /y "%SRC%\bin\Lorvex.dll" "%DEST%\Lorvex.dll" >nul
+copy /y "%SRC%\Lorvex.dll" "%DEST%\Lorvex.dll" >nul
 if errorlevel 1 goto fail
 regsvr32 /s "%DEST%\Lorvex.dll"
 if errorlevel 1 goto fail
 rem The service-control control; it registers Quillaby.tlb from beside itself.
-copy /y "%SRC%\bin\Quillaby.tlb" "%DEST%\Quillaby.tlb" >nul
+copy /y "%SRC%\Quillaby.tlb" "%DEST%\Quillaby.tlb" >nul
 if errorlevel 1 goto fail
-copy /y "%SRC%\bin\Dovrin.dll" "%DEST%\Dovrin.dll" >nul
+copy /y "%SRC%\Dovrin.dll" "%DEST%\Dovrin.dll" >nul
 if errorlevel 1 goto fail
 regsvr32 /s "%DEST%\Dovrin.dll"
 if errorlevel 1 goto fail
 rem The two delivery channels: the syslog sender and the SMTP mail control.
-copy /y "%SRC%\bin\syslogsend.exe" "%DEST%\syslogsend.exe" >nul
+copy /y "%SRC%\syslogsend.exe" "%DEST%\syslogsend.exe" >nul
 if errorlevel 1 goto fail
-copy /y "%SRC%\bin\VelmSendmail.ocx" "%DEST%\VelmSendmail.ocx" >nul
+copy /y "%SRC%\VelmSendmail.ocx" "%DEST%\VelmSendmail.ocx" >nul
 if errorlevel 1 goto fail
 regsvr32 /s "%DEST%\VelmSendmail.ocx"
 if errorlevel 1 goto fail
 rem The service program with its log monitor class and its service-host control.
-copy /y "%SRC%\bin\Mirrolan.dll" "%DEST%\Mirrolan.dll" >nul
+copy /y "%SRC%\Mirrolan.dll" "%DEST%\Mirrolan.dll" >nul
 if errorlevel 1 goto fail
 regsvr32 /s "%DEST%\Mirrolan.dll"
 if errorlevel 1 goto fail
-copy /y "%SRC%\bin\svcit.ocx" "%DEST%\svcit.ocx" >nul
+copy /y "%SRC%\svcit.ocx" "%DEST%\svcit.ocx" >nul
 if errorlevel 1 goto fail
 regsvr32 /s "%DEST%\svcit.ocx"
 if errorlevel 1 goto fail
 rem The manager program; it hosts the service-control control and starts the service.
-copy /y "%SRC%\bin\Tallisk.exe" "%DEST%\Tallisk.exe" >nul
+copy /y "%SRC%\Tallisk.exe" "%DEST%\Tallisk.exe" >nul
 if errorlevel 1 goto fail
 sc stop Quenloc >nul 2>&1
-copy /y "%SRC%\bin\Quenloc.exe" "%DEST%\Quenloc.exe" >nul
+copy /y "%SRC%\Quenloc.exe" "%DEST%\Quenloc.exe" >nul
 if errorlevel 1 goto fail
 rem A service has no desktop: trapped errors go to the error log, never to a dialog. An
 rem upgrade keeps the administrator's trap settings and only makes sure of Silent Run.
@@ -71,24 +74,36 @@ cscript //nologo "%~dp0silent_run.vbs" "%DEST%\Nalt.INI" >"%TEMP%\vantrel_ini.tx
 find "silent run " "%TEMP%\vantrel_ini.txt" >nul
 if errorlevel 1 goto fail
 :ini_done
-rem The service's event source for its warnings in the Application log.
-reg add "HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Quenloc" /f >nul
+rem The event sources our programs write under in the Application log, each with its
+rem message file, so that the event viewer shows their entries' texts: the service's
+rem warnings, the log monitor's, and the demo source's events. A program with a source of
+rem its own adds its message file here and a line to uninstall.cmd.
+copy /y "%SRC%\QuenlocMessages.dll" "%DEST%\QuenlocMessages.dll" >nul
 if errorlevel 1 goto fail
-rem The demo event source, whose events are described by a message file of ours.
-copy /y "%SRC%\bin\VantrelDemo.dll" "%DEST%\VantrelDemo.dll" >nul
+call :source Quenloc QuenlocMessages.dll
 if errorlevel 1 goto fail
-reg add "HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Vantrel Demo" /v EventMessageFile /t REG_EXPAND_SZ /d "%DEST%\VantrelDemo.dll" /f >nul
+copy /y "%SRC%\MirrolanMessages.dll" "%DEST%\MirrolanMessages.dll" >nul
 if errorlevel 1 goto fail
-reg add "HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Vantrel Demo" /v TypesSupported /t REG_DWORD /d 7 /f >nul
+call :source Mirrolan MirrolanMessages.dll
 if errorlevel 1 goto fail
-rem The Windows service, made afresh by every installation.
+copy /y "%SRC%\VantrelDemo.dll" "%DEST%\VantrelDemo.dll" >nul
+if errorlevel 1 goto fail
+call :source "Vantrel Demo" VantrelDemo.dll
+if errorlevel 1 goto fail
+rem The settings key: the manager's design states for the switches not set yet (so that a
+rem fresh installation watches what the manager's window shows), and an access list that
+rem lets only Administrators and SYSTEM read the mail password.
+"%SRC%\vtsettings.exe"
+if errorlevel 1 goto fail
+rem The Windows service, made afresh by every installation. Its path is quoted: unquoted,
+rem the service manager would try "C:\Program.exe" first.
 sc delete Quenloc >nul 2>&1
-sc create Quenloc binPath= "%DEST%\Quenloc.exe" start= auto DisplayName= "Vantrel event-log monitor" >nul
+sc create Quenloc binPath= "\"%DEST%\Quenloc.exe\"" start= auto DisplayName= "Vantrel event-log monitor" >nul
 if errorlevel 1 goto fail
 rem Recovery: the service manager starts the service again one minute after its process
 rem ended without a stop (killed, crashed). Wine's accepts the setting but neither keeps
 rem nor carries it out (3).
-"%SRC%\bin\svcrecovery.exe" Quenloc >nul
+"%SRC%\svcrecovery.exe" Quenloc >nul
 if errorlevel 4 goto fail
 if errorlevel 3 goto recovery_done
 if errorlevel 1 goto fail
@@ -100,7 +115,7 @@ if not errorlevel 1 goto adsi
 reg query "HKLM\Software\Microsoft\ADs\Providers\WinNT" >nul 2>&1
 if not errorlevel 1 goto adsi_done
 :adsi
-copy /y "%SRC%\bin\vtadsi.dll" "%DEST%\vtadsi.dll" >nul
+copy /y "%SRC%\vtadsi.dll" "%DEST%\vtadsi.dll" >nul
 if errorlevel 1 goto fail
 regsvr32 /s "%DEST%\vtadsi.dll"
 if errorlevel 1 goto fail
@@ -109,8 +124,18 @@ if errorlevel 1 goto fail
 echo Vantrel installed in %DEST%
 exit /b 0
 
+rem :source NAME MESSAGE_FILE registers an event source of the Application log with its
+rem message file in the programs' folder.
+:source
+reg add "HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\%~1" /v EventMessageFile /t REG_EXPAND_SZ /d "%DEST%\%~2" /f >nul
+if errorlevel 1 exit /b 1
+reg add "HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\%~1" /v TypesSupported /t REG_DWORD /d 7 /f >nul
+if errorlevel 1 exit /b 1
+exit /b 0
+
 :usage
-echo usage: install.cmd BUILD_DIR
+echo usage: install.cmd [BUILD_DIR]
+echo Without BUILD_DIR it installs from its own folder, which must hold Quenloc.exe.
 exit /b 2
 
 :fail

@@ -11,7 +11,7 @@ packages=(
   g++-i686-linux-gnu qemu-user
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 mingw-w64-tools
   googletest libwine-dev wine wine64
-  python3 python3-aiosmtpd rsyslog libevt-utils openssl
+  python3 python3-aiosmtpd rsyslog libevt-utils openssl zip unzip
   xvfb x11-apps imagemagick
 )
 

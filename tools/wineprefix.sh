@@ -43,7 +43,7 @@ ensure() {
 # folder beside the prefix; a prefix without it (before the first build) goes without.
 hold_desktop() {
   local hold ready pid
-  hold="$(dirname "$WINEPREFIX")/bin/vtdesktop.exe"
+  hold="$(dirname "$WINEPREFIX")/testbin/vtdesktop.exe"
   [ -f "$hold" ] || return 0
   ready="$WINEPREFIX/.desktop-held"
   [ -f "$ready" ] && kill -0 "$(cat "$ready")" 2>/dev/null && return 0

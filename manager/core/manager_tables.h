@@ -25,6 +25,8 @@ bool CheckedFromSetting(const std::optional<std::string>& value, bool current);
 // The text a click writes.
 inline const char* SwitchText(bool checked) { return checked ? "1" : "0"; }
 
+// The list mode the window opens with: exclude.
+constexpr bool kDesignInclude = false;
 // "IncludeExclude" read at load: true include, false exclude, nothing for other content.
 std::optional<bool> IncludeFromSetting(const std::optional<std::string>& value);
 

@@ -7,7 +7,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(realpath "${1:?usage: screenshots.sh BUILD_DIR OUT_DIR}")
 out=$(realpath -m "${2:?usage: screenshots.sh BUILD_DIR OUT_DIR}")
-bin=$build/bin
+bin=$build/bin testbin=$build/testbin
 export WINEPREFIX=$build/screenshot-prefix WINEDEBUG=-all
 WINE=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver64
@@ -34,14 +34,14 @@ sleep 1
 "$WINE" regsvr32 /s "$(winpath "$bin/vtadsi.dll")"
 "$WINE" regsvr32 /s "$(winpath "$bin/Dovrin.dll")"
 "$WINE" regsvr32 /s "$(winpath "$bin/VelmSendmail.ocx")"
-"$WINE" sc create Quenloc binpath= "\"$(winpath "$bin/vtadsi_test_service.exe")\" Quenloc" >/dev/null 2>&1 || true
+"$WINE" sc create Quenloc binpath= "\"$(winpath "$testbin/vtadsi_test_service.exe")\" Quenloc" >/dev/null 2>&1 || true
 
 # A virtual desktop, so that Wine draws the window frames itself (Xvfb has no window manager).
 "$WINE" explorer /desktop=Vantrel,1024x768 "$(winpath "$out/programs/Tallisk.exe")" &
 sleep 6
 import -display "$display" -window root "$out/main-window.png"
 # Clicks come from a helper on the same virtual desktop, where it can find the windows.
-post() { "$WINE" explorer /desktop=Vantrel,1024x768 "$(winpath "$bin/tallisk_post_command.exe")" "$@"; }
+post() { "$WINE" explorer /desktop=Vantrel,1024x768 "$(winpath "$testbin/tallisk_post_command.exe")" "$@"; }
 post "Vantrel Manager" 1105  # the "setup" button
 sleep 4
 import -display "$display" -window root "$out/setup-window.png"

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <vector>
 
+#include "mirrolan_messages.h"
 #include "platform/evtlog/evtapi.h"
 #include "platform/winapi/handles.h"
 #include "platform/winapi/oleauto.h"
@@ -15,7 +16,7 @@ namespace mirrolan {
 
 namespace {
 
-constexpr DWORD kLostEventId = 1;
+constexpr DWORD kLostEventId = MIRROLAN_ENTRIES_LOST;
 constexpr char kSource[] = "Mirrolan";
 constexpr wchar_t kWarningLog[] = L"Application";
 // Own warnings remembered; more than any monitor leaves unread for long.

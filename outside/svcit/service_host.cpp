@@ -129,7 +129,7 @@ VARIANT Text(const std::wstring& text) {
     return v;
 }
 
-class ServiceHost final : public vantrel::com::Dual<ISvcIt>, public IConnectionPointContainer {
+class ServiceHost final : public vantrel::com::Dual<ISvcIt>, public IConnectionPointContainer, public ISvcItEventIds {
 public:
     ServiceHost() : point_(this, DIID__ISvcItEvents) {
         point_.OnAdvise([this] { StartDispatcher(); });
@@ -153,7 +153,10 @@ public:
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override { return Dual::QueryInterface(riid, ppv); }
 
     // Writes through Lorvex's EventSource, under the service's name as event source.
-    STDMETHODIMP LogEvent(BSTR text, long type) override {
+    STDMETHODIMP LogEvent(BSTR text, long type) override { return LogEventWithId(text, type, 1); }
+
+    // ISvcItEventIds
+    STDMETHODIMP LogEventWithId(BSTR text, long type, long event_id) override {
         return vantrel::com::Barrier([&]() -> HRESULT {
             ComPtr<IEventSource> source;
             HRESULT hr = ::CoCreateInstance(CLSID_EventSource, nullptr, CLSCTX_INPROC_SERVER, IID_IEventSource,
@@ -178,7 +181,6 @@ public:
             vantrel::Variant no_data;
             no_data->vt = VT_ERROR;
             no_data->scode = DISP_E_PARAMNOTFOUND;
-            const long event_id = 1;
             switch (type) {
             case 0: return source->ReportInformation(event_id, *array.get(), *no_data.get());
             case 2: return source->ReportError(event_id, *array.get(), *no_data.get());
@@ -254,6 +256,7 @@ public:
 protected:
     void* QueryOther(REFIID riid) override {
         if (riid == IID_IConnectionPointContainer) return static_cast<IConnectionPointContainer*>(this);
+        if (riid == IID_ISvcItEventIds) return static_cast<ISvcItEventIds*>(this);
         return nullptr;
     }
 

@@ -12,6 +12,7 @@ W=/usr/lib/wine/wine64
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 key='HKLM\SOFTWARE\Pelorin Software\Quenloc\1.0'
 dest="$WINEPREFIX/drive_c/Program Files/Vantrel"
+testbin=$build/testbin  # the build's test programs
 work=$(dirname "$VANTREL_SYSLOG_OUT")
 state() { $W sc query Quenloc | tr -d '\r' | awk '/STATE/ {print $4}'; }
 wait_state() {  # STATE
@@ -67,7 +68,7 @@ PY
 run() {  # name count interval_ms [log label]
   local reports="$work/$1.reports" arrivals="$work/$1.arrivals"
   watch "$arrivals" "${5:-System Log}"
-  $W "$build/bin/report_burst.exe" "${4:-System}" "VtBench$1" "$2" "$3" | tr -d '\r' > "$reports"
+  $W "$testbin/report_burst.exe" "${4:-System}" "VtBench$1" "$2" "$3" | tr -d '\r' > "$reports"
   # Until all have arrived, or nothing more has come for 20 s.
   local last=-1 still=0 now
   while [ "$(wc -l < "$arrivals")" -lt "$2" ] && [ "$still" -lt 100 ]; do

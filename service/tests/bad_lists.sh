@@ -25,7 +25,7 @@ set_value SyslogProtocol TCP
 
 # The record number the System log gave the entry of SOURCE with the insertion string TOKEN.
 # The log keeps the entries of earlier runs: the newest one counts.
-record_of() { $W "$build/bin/read_events.exe" System "$1" | tr -d '\r' | awk -F' [|] ' -v t="$2" '$3 == t {n = $1} END {print n}'; }
+record_of() { $W "$testbin/read_events.exe" System "$1" | tr -d '\r' | awk -F' [|] ' -v t="$2" '$3 == t {n = $1} END {print n}'; }
 # How many notifications of that record reached rsyslogd.
 seen() { cat "$VANTREL_SYSLOG_OUT" 2>/dev/null | grep -c -- "| System Log - $1 - <END>" || true; }
 # Waits for the notifications of the kept entries, then makes sure the excluded ones
@@ -47,7 +47,7 @@ expect() {  # "kept entries" "excluded entries"
     [ "$(seen "$n")" -eq 0 ] || fail "entry $e (record $n) was notified although the list excludes it"
   done
 }
-warnings() { $W "$build/bin/read_events.exe" Application Quenloc | tr -d '\r' | grep -a 'exclude nothing' || true; }
+warnings() { $W "$testbin/read_events.exe" Application Quenloc | tr -d '\r' | grep -a 'exclude nothing' || true; }
 start() {
   $W sc start Quenloc >/dev/null || fail "sc start"
   wait_state RUNNING 30 || fail "the service did not reach RUNNING"
@@ -98,7 +98,7 @@ stop
 
 echo "--- include mode: a number that is no number"
 set_value IncludeExclude I
-included() { $W "$build/bin/read_events.exe" Application Quenloc | tr -d '\r' | grep -a '^[0-9]* | 2 | Include list lines' || true; }
+included() { $W "$testbin/read_events.exe" Application Quenloc | tr -d '\r' | grep -a '^[0-9]* | 2 | Include list lines' || true; }
 before=$(included | wc -l)
 printf 'VtIncA\t5\r\nVtIncB\tabc\r\nVtIncC\r\n' > "$dest/EXCLUSIONS.TXT"
 start

@@ -10,6 +10,8 @@ export WINEPREFIX=$build/wineprefix WINEDEBUG=-all
 W=${VANTREL_WINE:-/usr/lib/wine/wine64}
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 dest="$WINEPREFIX/drive_c/Program Files/Vantrel"
+# The build's test programs and test doubles (its bin holds only what an installation needs).
+testbin=$build/testbin
 key='HKLM\SOFTWARE\Pelorin Software\Quenloc\1.0'
 # A command that fails outside a check still says where.
 trap 'echo "FAIL: line $LINENO: $BASH_COMMAND (status $?)"' ERR
@@ -25,6 +27,8 @@ fail() {
 # A failure inside a function ends the script without the trap above: say it here.
 # reg writes its own errors to standard output.
 set_value() { local out; out=$($W reg add "$key" /v "$1" /d "$2" /f 2>&1) || fail "reg add $1: $out"; }
+# The data of a registry value as reg shows it; nothing when there is no such value.
+reg_value() { $W reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^    $2    REG_[A-Z_]*    //p"; }
 state() { $W sc query Quenloc | tr -d '\r' | awk '/STATE/ {print $4}'; }
 wait_state() {  # STATE seconds
   for _ in $(seq $((${2} * 5))); do [ "$(state)" = "$1" ] && return 0; sleep 0.2; done
@@ -44,7 +48,7 @@ wait_settled() {  # function count
     sleep 0.2
   done
 }
-report() { $W "$build/bin/report_event.exe" "$@" || fail "report_event $*"; }
+report() { $W "$testbin/report_event.exe" "$@" || fail "report_event $*"; }
 # Quenloc.exe processes of this prefix (other builds' prefixes run their own).
 quenlocs() {
   local n=0 pid
@@ -54,7 +58,7 @@ quenlocs() {
   echo "$n"
 }
 # A click on a window of the installed manager, found by its title.
-post() { $W "$build/bin/tallisk_post_command.exe" "$@" || fail "no window \"$1\" for $2"; }
+post() { $W "$testbin/tallisk_post_command.exe" "$@" || fail "no window \"$1\" for $2"; }
 
 # The Linux process ids of this prefix's Wine processes whose command line matches a pattern.
 prefix_processes() {
@@ -90,7 +94,7 @@ freeze_service() {  # [LOG...]
     # The monitors look at their logs twice a second: a process stopped inside a log's lock
     # would hold every writer. A reader that gets through shows the lock free.
     for log in "$@"; do
-      timeout 60 $W "$build/bin/read_events.exe" "$log" VtNoSuchSource >/dev/null 2>&1 || {
+      timeout 60 $W "$testbin/read_events.exe" "$log" VtNoSuchSource >/dev/null 2>&1 || {
         echo "freeze: held inside the $log log's lock; once more"
         kill -CONT "$frozen"
         continue 2
@@ -130,7 +134,8 @@ end_hung_senders() {
 
 # Installs (stopping a running service first) and starts from an empty settings key, an
 # empty error log and the trap settings a fresh installation writes (an installation keeps
-# an existing Nalt.INI).
+# an existing Nalt.INI). It installs from the build's programs' folder, or with
+# VANTREL_PACKAGE from that unpacked installation package, as an administrator would.
 e2e_install() {
   "$root/tools/wineprefix.sh" start "$WINEPREFIX" || fail "wineprefix.sh start"
   $W sc stop Quenloc >/dev/null 2>&1 || true
@@ -138,8 +143,9 @@ e2e_install() {
   rm -f "$dest/Nalt.INI"
   # Wine's own errors of the installation go to a file: a program that could not start
   # (cmd's "Can't recognize ...") is explained there.
-  WINEDEBUG=err+all,warn+process $W cmd /c "$(winpath "$root/tools/install.cmd")" "$(winpath "$build")" \
-    2>"$build/e2e_install.err" || {
+  local from=("$(winpath "$root/tools/install.cmd")" "$(winpath "$build")")
+  [ -n "${VANTREL_PACKAGE:-}" ] && from=("$(winpath "$VANTREL_PACKAGE/install.cmd")")
+  WINEDEBUG=err+all,warn+process $W cmd /c "${from[@]}" 2>"$build/e2e_install.err" || {
       cat "$build/e2e_install.err"
       # A file held open says which program of the prefix still runs.
       for p in $(prefix_processes '\.exe'); do ps -o pid=,etimes=,args= -p "$p" || true; done

@@ -41,7 +41,7 @@ wait_state RUNNING 30 || fail "the manager did not start the service"
 # Closed while the manager still waits to read the state again: the close comes once that
 # wait is over, with its question.
 post "Vantrel Manager" close
-for _ in $(seq 6); do $W "$build/bin/tallisk_post_command.exe" "Vantrel" 7 && break; done ||
+for _ in $(seq 6); do $W "$testbin/tallisk_post_command.exe" "Vantrel" 7 && break; done ||
   fail "no question \"Do You Want To Restart The Vantrel Service?\""  # No
 wait "$manager" || fail "the manager ended with an error"
 echo "service running (started from the manager)"
@@ -63,7 +63,7 @@ senders_done || fail "syslog senders still run a minute after the notifications 
 [ "$(lines)" -eq 5 ] || fail "expected exactly 5 syslog lines, got $(lines)"
 # The record numbers the logs gave the entries (the newest entry of the source with the
 # insertion string), for the exact syslog lines.
-record() { $W "$build/bin/read_events.exe" "$1" "$2" | tr -d '\r' | awk -F' [|] ' -v t="$3" '$3 == t {n = $1} END {print n}'; }
+record() { $W "$testbin/read_events.exe" "$1" "$2" | tr -d '\r' | awk -F' [|] ' -v t="$3" '$3 == t {n = $1} END {print n}'; }
 export REC_DISK=$(record System VtE2eDisk '\Device\Harddisk0') REC_APP=$(record Application VtE2eApp 'line one')
 export REC_MSG=$(record Application "Vantrel Demo" C:)
 export REC_FAIL=$(record Security VtE2eAudit nobody) REC_OK=$(record Security VtE2eAudit somebody)
@@ -150,7 +150,6 @@ for _ in $(seq 100); do grep -q '| Error: ' "$VANTREL_SYSLOG_OUT" && break; slee
 # under load ("ShellExecuteEx failed"), so once more before giving up.
 $W regsvr32 /s "$(winpath "$dest/Mirrolan.dll")" || $W regsvr32 /s "$(winpath "$dest/Mirrolan.dll")" ||
   fail "Mirrolan could not be registered again"
-grep '| Error: ' "$VANTREL_SYSLOG_OUT" | head -1
 grep -q '^14|[^|]*|Vantrel:| Error: -2147221164 - Class not registered<END>$' "$VANTREL_SYSLOG_OUT" ||
   fail "the start's error line does not name the unregistered class"
 wait_state RUNNING 30 || fail "the service did not reach RUNNING without its monitors"

@@ -27,11 +27,11 @@ app_log_back() {
 trap app_log_back EXIT
 rm -f "$app_file"
 app_log_set VtAppFull.evt 65536 4294967295
-$W "$build/bin/report_event.exe" --until-full Application VtFiller | tr -d '\r' || fail "the Application log did not fill up"
+$W "$testbin/report_event.exe" --until-full Application VtFiller | tr -d '\r' || fail "the Application log did not fill up"
 
 smtp_warning='Your SMTP settings are not fully configured.  No email notifications will be sent until these settings are fully configured.'
 notes() { grep -ac 'could not be written to the Application log' "$dest/error.log" 2>/dev/null || true; }
-record_of() { $W "$build/bin/read_events.exe" System VtFullApp | tr -d '\r' | awk -F' [|] ' -v t="$1" '$3 == t {n = $1} END {print n}'; }
+record_of() { $W "$testbin/read_events.exe" System VtFullApp | tr -d '\r' | awk -F' [|] ' -v t="$1" '$3 == t {n = $1} END {print n}'; }
 heard() {  # TOKEN: the entry reported now reaches rsyslogd
   report System VtFullApp error 31 "$1"
   local n

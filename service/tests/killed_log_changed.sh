@@ -15,7 +15,7 @@ small_log_on
 trap 'end_hung_senders; $W sc stop Quenloc >/dev/null 2>&1 || true; wait_state STOPPED 30 || true; small_log_off' EXIT
 
 work=$(dirname "$VANTREL_SYSLOG_OUT")
-burst() { $W "$build/bin/report_burst.exe" "$@" | tr -d '\r' || fail "report_burst $*"; }
+burst() { $W "$testbin/report_burst.exe" "$@" | tr -d '\r' || fail "report_burst $*"; }
 # "oldest count" of a log; "clear" clears it first.
 log_window() {
   local out
@@ -88,7 +88,7 @@ warning="Mirrolan lost $((oldest - 21)) new entries of the DNS Server log before
 # How many warnings with the text $warning came since the start (earlier runs' stay in the
 # prefix's log).
 warned() {
-  $W "$build/bin/read_events.exe" Application Mirrolan | tr -d '\r' |
+  $W "$testbin/read_events.exe" Application Mirrolan | tr -d '\r' |
     awk -F' [|] ' -v after=$((app_oldest + app_count - 1)) -v text="$warning" '$1 > after && index($0, text) {n++} END {print n + 0}'
 }
 wait_for warned 1 20 || fail "no warning \"$warning\""

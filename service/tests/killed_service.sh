@@ -12,7 +12,7 @@ burst_lines() { cat "$VANTREL_SYSLOG_OUT" 2>/dev/null | grep -c 'System Log - ' 
 
 start_syslog_only MonitorSystemLog
 before=$(burst_lines)
-$W "$build/bin/report_burst.exe" System VtKilledBurst 400 0 | tr -d '\r' > "$work/killed.reports" ||
+$W "$testbin/report_burst.exe" System VtKilledBurst 400 0 | tr -d '\r' > "$work/killed.reports" ||
   fail "killed: report_burst"
 for _ in $(seq 300); do [ "$(burst_lines)" -ge $((before + 20)) ] && break; sleep 0.2; done
 kill_quenloc
@@ -20,7 +20,7 @@ trap end_hung_senders EXIT
 at_kill=$(burst_lines)
 echo "killed: killed with $((at_kill - before)) of 400 notified"
 [ "$at_kill" -lt $((before + 400)) ] || fail "killed: the burst was over before the kill: nothing to check"
-$W "$build/bin/report_burst.exe" System VtKilledBurst 10 0 | tr -d '\r' >> "$work/killed.reports" ||
+$W "$testbin/report_burst.exe" System VtKilledBurst 10 0 | tr -d '\r' >> "$work/killed.reports" ||
   fail "killed: report_burst while dead"
 $W sc start Quenloc >/dev/null || fail "killed: sc start after the kill"
 wait_state RUNNING 30 || fail "killed: the service did not start again"

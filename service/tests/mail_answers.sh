@@ -78,7 +78,7 @@ set_value MonitorAppLog 1
 set_value MonitorWarningEvents 1
 set_value SendSyslogMessage 1
 warning='Mail could not be sent: The server refused every recipient (not sent to <ops@example.org>: 550 5.7.1 rejected id='
-warnings() { $W "$build/bin/read_events.exe" Application Quenloc | tr -d '\r' | grep -acF "$warning" || true; }
+warnings() { $W "$testbin/read_events.exe" Application Quenloc | tr -d '\r' | grep -acF "$warning" || true; }
 warned_before=$(warnings)
 start
 report System VtMailAnswers error 3 'one failure'
@@ -101,11 +101,11 @@ set_value Debug 0
 set_value SendSyslogMessage 0
 set_value SMTPServer 127.0.0.1:1
 full='Mail could not be sent: The message was not sent: 2000 messages already wait for the SMTP server'
-queue_full() { $W "$build/bin/read_events.exe" Application Quenloc | tr -d '\r' | grep -acF "$full" || true; }
-named() { $W "$build/bin/read_events.exe" Application Quenloc | tr -d '\r' | grep -a 'Service stopped before' || true; }
+queue_full() { $W "$testbin/read_events.exe" Application Quenloc | tr -d '\r' | grep -acF "$full" || true; }
+named() { $W "$testbin/read_events.exe" Application Quenloc | tr -d '\r' | grep -a 'Service stopped before' || true; }
 full_before=$(queue_full) named_before=$(named | wc -l)
 start
-$W "$build/bin/report_burst.exe" System VtMailQueue 2010 0 | tr -d '\r' > "$VANTREL_SMTP_DIR/burst"
+$W "$testbin/report_burst.exe" System VtMailQueue 2010 0 | tr -d '\r' > "$VANTREL_SMTP_DIR/burst"
 first=$(head -1 "$VANTREL_SMTP_DIR/burst" | cut -d' ' -f1)
 wait_for queue_full $((full_before + 1)) 300 || fail "the control's queue never filled"
 stop

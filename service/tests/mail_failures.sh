@@ -39,7 +39,7 @@ restart_with() {  # SMTPServer
 }
 mail_errors() { grep -c 'VelmSendMail1 Error: ' "$VANTREL_SYSLOG_OUT" 2>/dev/null || true; }
 # The warnings in the Application log for one error text (the log keeps those of earlier runs).
-warned() { $W "$build/bin/read_events.exe" Application Quenloc | tr -d '\r' | grep -acF " | 2 | Mail could not be sent: $1 (" || true; }
+warned() { $W "$testbin/read_events.exe" Application Quenloc | tr -d '\r' | grep -acF " | 2 | Mail could not be sent: $1 (" || true; }
 
 echo "--- a refused recipient and one with a blank"
 printf 'nobody@example.org\r\nops@example.org\r\nbad address@example.org\r\n' > "$dest/To.txt"

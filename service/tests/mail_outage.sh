@@ -52,7 +52,7 @@ wait_state RUNNING 30 || fail "the service did not start"
 sleep 1.5  # the monitor's first check
 
 count=120
-$W "$build/bin/report_burst.exe" System VtMailOutage "$count" 500 | tr -d '\r' > "$work/reports" &
+$W "$testbin/report_burst.exe" System VtMailOutage "$count" 500 | tr -d '\r' > "$work/reports" &
 burst=$!
 wait_for arrived 10 120 || fail "only $(arrived) mails arrived before the outage"
 down_at=$(now_ms)
@@ -91,7 +91,7 @@ print("%d of %d entries arrived, %d of them reported while the server was down; 
 PY
 
 # Down again, and a stop with mail waiting for it.
-named() { $W "$build/bin/read_events.exe" Application Quenloc | tr -d '\r' | grep -ac 'Service stopped before 3 mails were sent' || true; }
+named() { $W "$testbin/read_events.exe" Application Quenloc | tr -d '\r' | grep -ac 'Service stopped before 3 mails were sent' || true; }
 before=$(named)
 server_down
 report System VtMailOutage error 1 'waits for the server'
@@ -103,5 +103,5 @@ wait_state STOPPED 90 || fail "the service did not stop with mail waiting for th
 for _ in $(seq 150); do [ "$(quenlocs)" -eq 0 ] && break; sleep 0.2; done
 [ "$(quenlocs)" -eq 0 ] || fail "Quenloc.exe still runs after STOPPED"
 [ "$(named)" -eq $((before + 1)) ] ||
-  fail "the three waiting mails were not named once: $($W "$build/bin/read_events.exe" Application Quenloc | tr -d '\r' | tail -3)"
+  fail "the three waiting mails were not named once: $($W "$testbin/read_events.exe" Application Quenloc | tr -d '\r' | tail -3)"
 echo "quenloc_mail_outage: all checks passed"

@@ -19,7 +19,7 @@ restore() {
 }
 e2e_install
 trap restore EXIT
-$W regsvr32 /s "$(winpath "$build/bin/MonitorDouble.dll")" || fail "regsvr32 MonitorDouble.dll"
+$W regsvr32 /s "$(winpath "$testbin/MonitorDouble.dll")" || fail "regsvr32 MonitorDouble.dll"
 
 system_lines() { grep -c 'System Log - ' "$VANTREL_SYSLOG_OUT" 2>/dev/null || true; }
 run() {  # name: start, three entries notified, stop reaches STOPPED

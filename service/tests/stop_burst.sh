@@ -34,7 +34,7 @@ burst() {  # name count
   wait_state RUNNING 30 || fail "$name: the service did not start"
   before=$(burst_lines)
   freeze_service System
-  $W "$build/bin/report_burst.exe" System VtStopBurst "$count" 0 | tr -d '\r' > "$work/$name.reports" ||
+  $W "$testbin/report_burst.exe" System VtStopBurst "$count" 0 | tr -d '\r' > "$work/$name.reports" ||
     fail "$name: report_burst"
   request_stop "$name"
   [ "$(burst_lines)" -eq "$before" ] || fail "$name: entries were notified while the service was held"
@@ -89,8 +89,8 @@ $W sc start Quenloc >/dev/null || fail "two logs: sc start"
 wait_state RUNNING 30 || fail "two logs: the service did not start"
 freeze_service System Application
 # A source of its own per log: a source writes to the first log that has it.
-$W "$build/bin/report_burst.exe" System VtStopTwoSys 1000 0 | tr -d '\r' > "$work/two.System" &
-$W "$build/bin/report_burst.exe" Application VtStopTwoApp 1000 0 | tr -d '\r' > "$work/two.Application" &
+$W "$testbin/report_burst.exe" System VtStopTwoSys 1000 0 | tr -d '\r' > "$work/two.System" &
+$W "$testbin/report_burst.exe" Application VtStopTwoApp 1000 0 | tr -d '\r' > "$work/two.Application" &
 wait %1 %2 || fail "two logs: report_burst"
 request_stop "two logs"
 thaw_service
@@ -109,7 +109,7 @@ echo "two logs: STOPPED after $took s"
 # beyond the bound on a loaded machine, never the minutes the whole queue would take.
 [ "$took" -le $((bound + 25)) ] || fail "two logs: the stop took $took s, its bound is $bound s"
 senders_done || fail "two logs: syslog senders still run a minute after STOPPED"
-$W "$build/bin/read_events.exe" Application Quenloc | tr -d '\r' | grep 'Service stopped before' | tail -1 \
+$W "$testbin/read_events.exe" Application Quenloc | tr -d '\r' | grep 'Service stopped before' | tail -1 \
   > "$work/two.named" || true
 echo "two logs: $(cat "$work/two.named")"
 /usr/bin/python3 - "$work" "$VANTREL_SYSLOG_OUT" <<'PY' || fail "two logs: notified and named entries"

@@ -17,7 +17,7 @@ receiver_up() {
 }
 start_syslog_only MonitorSystemLog
 
-$W "$build/bin/report_burst.exe" System VtSyslogOutage 120 500 | tr -d '\r' > "$work/outage.reports" &
+$W "$testbin/report_burst.exe" System VtSyslogOutage 120 500 | tr -d '\r' > "$work/outage.reports" &
 flow=$!
 sleep 10
 [ "$(outage_lines)" -gt 0 ] || fail "nothing arrived before the outage"

@@ -13,7 +13,7 @@ trap '$W sc stop Quenloc >/dev/null 2>&1; wait_state STOPPED 30 || true; small_l
 start_syslog_only MonitorDNSLog
 
 work=$(dirname "$VANTREL_SYSLOG_OUT")
-$W "$build/bin/report_burst.exe" "DNS Server" VtWrap 1000 10 | tr -d '\r' > "$work/reports" || fail "report_burst"
+$W "$testbin/report_burst.exe" "DNS Server" VtWrap 1000 10 | tr -d '\r' > "$work/reports" || fail "report_burst"
 [ "$(wc -l < "$work/reports")" -eq 1000 ] || fail "report_burst wrote $(wc -l < "$work/reports") entries"
 size=$(stat -c %s "$small_log_file")
 [ "$size" -le 65536 ] || fail "the log grew to $size bytes: it did not wrap"

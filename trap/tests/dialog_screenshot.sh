@@ -21,7 +21,7 @@ sleep 2
 export DISPLAY=$display
 # The demo closes its dialog by itself after 20 seconds. Wine's own desktop window
 # draws the window frames, as there is no window manager.
-(cd "$build/bin" && /usr/lib/wine/wine64 explorer /desktop=trap,1024x768 trap_dialog_demo.exe 20 >/dev/null 2>&1) &
+(cd "$build/testbin" && /usr/lib/wine/wine64 explorer /desktop=trap,1024x768 trap_dialog_demo.exe 20 >/dev/null 2>&1) &
 demo=$!
 sleep 12
 import -window root -display "$display" "$out"

@@ -1,11 +1,18 @@
 // The service-host control outside the Service Control Manager: the program hears why it
 // cannot run and is told to stop, instead of waiting for a start that never comes; and
-// LogEvent writes its text to the Application log.
+// LogEvent, and its companion with ids, write their text to the Application log.
 #include <gtest/gtest.h>
 
 #include <functional>
 
 #include "client_support.h"
+
+// The host control's writer with ids, as a client finds it with QueryInterface. Outside the
+// unnamed namespace: there, with no implementation in sight, the compiler may take a call
+// through it for one that never happens.
+struct ISvcItEventIds : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE LogEventWithId(BSTR text, long type, long event_id) = 0;
+};
 
 namespace {
 
@@ -45,6 +52,10 @@ TEST(ServiceHost, OutsideTheScmItSaysSoAndStops) {
     point->Unadvise(cookie);
 }
 
+const IID kEventIds = {0x7C3B5E25, 0x4A8D, 0x4F6B, {0x9E, 0x12, 0x3D, 0x5A, 0x7B, 0x9C, 0x0E, 0x41}};
+
+// LogEvent writes its text as a warning of the service's source with the id 1; the writer
+// with ids writes the id it is given, so that each warning finds its own message.
 TEST(ServiceHost, LogEventWritesTheTextToTheApplicationLog) {
     ComApartment apartment;
     auto host = Create<IDispatch>(L"SVCITLib.SvcIt");
@@ -57,16 +68,21 @@ TEST(ServiceHost, LogEventWritesTheTextToTheApplicationLog) {
     log->get_RecordCount(&before);
 
     // Other programs of the prefix write to the Application log too: the test looks for its
-    // own entry among the new ones, by a text no other writer has.
-    const std::wstring mine = L"Your SMTP settings are not fully configured. (" + std::to_wstring(::GetTickCount64()) + L")";
+    // own entries among the new ones, by texts no other writer has.
+    const std::wstring stamp = std::to_wstring(::GetTickCount64());
+    const std::wstring plain = L"Your SMTP settings are not fully configured. (" + stamp + L")";
+    const std::wstring with_id = L"Service stopped before 2 mails were sent (" + stamp + L")";
     vantrel::Variant text, kind;
     text->vt = VT_BSTR;
-    text->bstrVal = ::SysAllocString(mine.c_str());
+    text->bstrVal = ::SysAllocString(plain.c_str());
     kind->vt = VT_I4;
     kind->lVal = 1;
     VARIANT args[2] = {*kind.get(), *text.get()};  // reversed
     DISPPARAMS params{args, nullptr, 2, 0};
     ASSERT_EQ(host->Invoke(17, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr), S_OK);
+    ComPtr<ISvcItEventIds> ids;
+    ASSERT_EQ(host->QueryInterface(kEventIds, reinterpret_cast<void**>(ids.GetAddressOf())), S_OK);
+    ASSERT_EQ(ids->LogEventWithId(B(with_id.c_str()).get(), 1, 7), S_OK);
 
     auto reader = Create<IEventLog>(L"Lorvex.EventLog");
     reader->put_SourceName(B(L"Application").get());
@@ -74,7 +90,7 @@ TEST(ServiceHost, LogEventWritesTheTextToTheApplicationLog) {
     reader->get_OldestRecordNumber(&first);
     reader->get_RecordCount(&after);
     ASSERT_GT(first + after, oldest + before);
-    int found = 0;
+    std::vector<long> plain_ids, given_ids;
     for (long number = oldest + before; number < first + after; ++number) {
         ComPtr<IEventLogRecord> record;
         if (reader->ReadRecord(number, &record) != S_OK) continue;
@@ -82,17 +98,21 @@ TEST(ServiceHost, LogEventWritesTheTextToTheApplicationLog) {
         if (record->get_Strings(strings.put()) != S_OK || !(strings->vt & VT_ARRAY)) continue;
         LONG index = 1;
         vantrel::Variant first_string;
-        if (::SafeArrayGetElement(strings->parray, &index, first_string.put()) != S_OK ||
-            first_string->vt != VT_BSTR || mine != first_string->bstrVal)
+        if (::SafeArrayGetElement(strings->parray, &index, first_string.put()) != S_OK || first_string->vt != VT_BSTR)
             continue;
-        ++found;
+        const bool is_plain = plain == first_string->bstrVal;
+        if (!is_plain && with_id != first_string->bstrVal) continue;
         vantrel::Bstr type, source;
+        long event_id = 0;
         record->get_EventType(type.put());
         record->get_SourceName(source.put());
+        record->get_EventId(&event_id);
         EXPECT_EQ(type.str(), L"Warning");
         EXPECT_EQ(source.str(), L"Quenloc");
+        (is_plain ? plain_ids : given_ids).push_back(event_id);
     }
-    EXPECT_EQ(found, 1);
+    EXPECT_EQ(plain_ids, std::vector<long>{1});
+    EXPECT_EQ(given_ids, std::vector<long>{7});
 }
 
 }  // namespace
