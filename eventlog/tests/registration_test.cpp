@@ -10,6 +10,7 @@
 
 #include "platform/winapi/handles.h"
 #include "platform/winapi/proc_address.h"
+#include "platform/winapi/tests/registry_snapshot.h"
 #include "registry_read.h"
 
 namespace {
@@ -114,6 +115,12 @@ TEST_F(Registration, RegisterWritesEveryEntryOfEveryClass) {
               "Harvick Lorvex control 1.8");
     // The collection is made only by the readers: no class of its own.
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "Lorvex.EventLogRecordCollection"));
+}
+
+// What regsvr32 writes, compared line by line with the entries of the last known-good
+// build, and regsvr32 /u leaving the registry as it was before.
+TEST_F(Registration, Regsvr32WritesItsEntriesAndUnregistrationRemovesExactlyThose) {
+    vantrel::test::ExpectExactRoundTrip(LORVEX_DLL_PATH, REGISTRATION_ENTRIES);
 }
 
 }  // namespace

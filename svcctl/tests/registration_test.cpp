@@ -11,6 +11,7 @@
 #include "platform/winapi/handles.h"
 #include "platform/winapi/oleauto.h"
 #include "platform/winapi/proc_address.h"
+#include "platform/winapi/tests/registry_snapshot.h"
 
 namespace {
 
@@ -107,6 +108,12 @@ TEST(Registration, RegistersTheControlAndBothTypeLibraries) {
     HBITMAP bitmap = ::LoadBitmapA(lib.dll.get(), MAKEINTRESOURCEA(4));
     EXPECT_NE(bitmap, nullptr);
     if (bitmap) ::DeleteObject(bitmap);
+}
+
+// What regsvr32 writes, compared line by line with the entries of the last known-good
+// build, and regsvr32 /u leaving the registry as it was before.
+TEST(Registration, Regsvr32WritesItsEntriesAndUnregistrationRemovesExactlyThose) {
+    vantrel::test::ExpectExactRoundTrip(DOVRIN_DLL_PATH, REGISTRATION_ENTRIES);
 }
 
 }  // namespace

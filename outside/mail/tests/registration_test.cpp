@@ -5,6 +5,7 @@
 
 #include "control_client.h"
 #include "platform/winapi/handles.h"
+#include "platform/winapi/tests/registry_snapshot.h"
 
 namespace {
 
@@ -65,6 +66,12 @@ TEST(Registration, MembersAnswerAtTheirDispatchIds) {
         ASSERT_EQ(got->vt, VT_BSTR);
         EXPECT_EQ(std::wstring(got->bstrVal), std::wstring(L"value of ") + m.name);
     }
+}
+
+// What regsvr32 writes, compared line by line with the entries of the last known-good
+// build, and regsvr32 /u leaving the registry as it was before.
+TEST(Registration, Regsvr32WritesItsEntriesAndUnregistrationRemovesExactlyThose) {
+    vantrel::test::ExpectExactRoundTrip(VELMSENDMAIL_PATH, REGISTRATION_ENTRIES);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "client_support.h"
+#include "platform/winapi/tests/registry_snapshot.h"
 
 // Outside any unnamed namespace: the compiler must not assume it sees every class that
 // implements it.
@@ -420,6 +421,12 @@ TEST_F(Monitor, StartAndReleaseCyclesLeaveNoObjectBehind) {
         EXPECT_EQ(CanUnloadNow(L"Mirrolan.dll"), S_OK) << "after cycle " << cycle;
         EXPECT_EQ(CanUnloadNow(L"Lorvex.dll"), S_OK) << "after cycle " << cycle;
     }
+}
+
+// What regsvr32 writes, compared line by line with the entries of the last known-good
+// build, and regsvr32 /u leaving the registry as it was before.
+TEST(Registration, Regsvr32WritesItsEntriesAndUnregistrationRemovesExactlyThose) {
+    vantrel::test::ExpectExactRoundTrip(MIRROLAN_PATH, REGISTRATION_ENTRIES);
 }
 
 }  // namespace
