@@ -70,6 +70,8 @@ std::string Data(DWORD type, const BYTE* data, DWORD size) {
 }
 
 void Walk(HKEY parent, const std::wstring& path, const std::string& label, Snapshot& out) {
+    // The 32-bit view of a 64-bit system mirrors the class entries; a 32-bit one has none.
+    if (::lstrcmpiW(path.c_str(), L"Wow6432Node") == 0) return;
     RegKey key;
     if (::RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return;
     out.insert("K " + label);

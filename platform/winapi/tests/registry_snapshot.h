@@ -9,7 +9,8 @@ namespace vantrel::test {
 
 // One line per key ("K <path>") and per value ("V <path> | <name> | <type> | <data>"). The
 // module's path and its folder read "<module>" and "<folder>", "win32" and "win64" read
-// "<win>", so that the lines hold wherever the build is.
+// "<win>", and the 32-bit view (Wow6432Node) is left out, so that the lines hold wherever
+// the build is and whichever platform it is built for.
 using Snapshot = std::set<std::string>;
 Snapshot TakeSnapshot(const std::string& module_path);
 
