@@ -15,6 +15,7 @@
 
 namespace {
 
+// Written out on purpose, not taken from the IDL: the fixed contract callers compiled against.
 const GUID kLibId = {0x35D78BF0, 0xD5A4, 0x11D2, {0x96, 0x79, 0x00, 0x00, 0xF8, 0x77, 0x0C, 0x8E}};
 
 // The classes a client finds in the registry, written out here rather than taken from the

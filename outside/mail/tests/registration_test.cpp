@@ -33,6 +33,7 @@ TEST(Registration, RegistersProgIdClassAndTypeLibrary) {
     ASSERT_EQ(unreg(), S_OK);
     EXPECT_EQ(Read("VelmSendMail.VelmSendmail\\CLSID"), "<missing>");
     ASSERT_EQ(reg(), S_OK);
+    // Written out on purpose, not taken from the IDL: the fixed contract callers compiled against.
     const std::string clsid = "{1F38D9A9-1AA8-4201-9008-BE0D83D3FB16}";
     EXPECT_EQ(Read("VelmSendMail.VelmSendmail\\CLSID"), clsid);
     EXPECT_EQ(Read("CLSID\\" + clsid + "\\InprocServer32"), VELMSENDMAIL_PATH);
