@@ -79,6 +79,16 @@ function(vantrel_widl out idl)
   set(${out}_IID ${iid} PARENT_SCOPE)
 endfunction()
 
+# vantrel_widl_client(<name> <out_var>): after vantrel_widl, the target <name>_idl that
+# makes its files and the library <name>_client: the ids (the GUID file) and the folder of
+# the generated header, for the server itself and for every program that uses it.
+function(vantrel_widl_client name out)
+  add_custom_target(${name}_idl DEPENDS ${${out}_HEADER} ${${out}_TLB} ${${out}_IID})
+  add_library(${name}_client STATIC ${${out}_IID})
+  add_dependencies(${name}_client ${name}_idl)
+  target_include_directories(${name}_client PUBLIC ${CMAKE_CURRENT_BINARY_DIR})
+endfunction()
+
 # vantrel_test(<name> SOURCES ... LIBS ... [FIXTURES ...] [LOCK ...]): one GoogleTest
 # program, run by ctest (under wine64 for Windows builds).
 function(vantrel_test name)

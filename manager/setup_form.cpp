@@ -22,6 +22,7 @@
 #include "service_status.h"
 #include "settings_store.h"
 #include "syslog_sender.h"
+#include "velmsendmail.h"
 #include "window_text.h"
 
 using Microsoft::WRL::ComPtr;
@@ -31,11 +32,12 @@ namespace vantrel::manager {
 namespace {
 
 // The mail control's members, reached by DISPID as the programs always have.
-constexpr DISPID kBody = 0x68030000, kSubject = 0x68030001, kPassword = 0x68030002, kUserName = 0x68030003,
-                 kSMTPServer = 0x68030004, kFromEmail = 0x68030005, kToEmail = 0x68030006,
-                 kSendMessage = 0x60030008;
-constexpr DISPID kErrorEvent = 9, kSendCompleteEvent = 10;
-const IID kMailEvents = {0xB82DBCB3, 0x20F0, 0x4A31, {0xA1, 0x52, 0x26, 0x50, 0x23, 0x8B, 0x6C, 0x3F}};
+constexpr DISPID kBody = DISPID_VELMSENDMAIL_BODY, kSubject = DISPID_VELMSENDMAIL_SUBJECT,
+                 kPassword = DISPID_VELMSENDMAIL_PASSWORD, kUserName = DISPID_VELMSENDMAIL_USERNAME,
+                 kSMTPServer = DISPID_VELMSENDMAIL_SMTPSERVER, kFromEmail = DISPID_VELMSENDMAIL_FROMEMAIL,
+                 kToEmail = DISPID_VELMSENDMAIL_TOEMAIL, kSendMessage = DISPID_VELMSENDMAIL_SENDMESSAGE;
+constexpr DISPID kErrorEvent = DISPID_VELMSENDMAIL_ERROR, kSendCompleteEvent = DISPID_VELMSENDMAIL_SENDCOMPLETE;
+const IID& kMailEvents = DIID___VelmSendmail;
 
 HINSTANCE g_instance = nullptr;
 

@@ -8,6 +8,8 @@
 #include "core/stop_wait.h"
 #include "hollin.h"
 #include "list_files.h"
+#include "svcit.h"
+#include "velmsendmail.h"
 #include "platform/winapi/late_bound.h"
 #include "platform/winapi/oleauto.h"
 #include "quenloc_messages.h"
@@ -23,24 +25,24 @@ std::string ToPath;
 
 namespace {
 
-const CLSID kMirrolanClass = {0x462F967A, 0xBAF6, 0x4F9C, {0xB3, 0x47, 0xE4, 0x98, 0x0B, 0x5F, 0xE3, 0xC6}};
-const IID kMirrolanInterface = {0x463152C8, 0xA7E0, 0x40FC, {0x95, 0x07, 0xAC, 0x75, 0x32, 0x76, 0xBF, 0x47}};
-const IID kMirrolanEvents = {0x522FCCCE, 0x2058, 0x4A9C, {0xBE, 0x25, 0xEB, 0x81, 0x53, 0x56, 0xDC, 0xDE}};
-const IID kMirrolanDrain = {0x614416C2, 0x8F8B, 0x4E3D, {0xB3, 0x63, 0xEA, 0x8D, 0x0B, 0x83, 0xB7, 0x08}};
-const IID kSvcItEvents = {0x7C3B5E23, 0x4A8D, 0x4F6B, {0x9E, 0x12, 0x3D, 0x5A, 0x7B, 0x9C, 0x0E, 0x41}};
-const IID kMailEvents = {0xB82DBCB3, 0x20F0, 0x4A31, {0xA1, 0x52, 0x26, 0x50, 0x23, 0x8B, 0x6C, 0x3F}};
+const CLSID& kMirrolanClass = CLSID_Mirrolan;
+const IID& kMirrolanInterface = IID__Mirrolan;
+const IID& kMirrolanEvents = DIID___Mirrolan;
+const IID& kMirrolanDrain = IID_IMirrolanDrain;
+const IID& kSvcItEvents = DIID__ISvcItEvents;
+const IID& kMailEvents = DIID___VelmSendmail;
 
-constexpr DISPID kSendMessage = 0x60030008;
+constexpr DISPID kSendMessage = DISPID_VELMSENDMAIL_SENDMESSAGE;
 
 DISPID MailDispid(MailProperty p) {
     switch (p) {
-    case MailProperty::Body: return 0x68030000;
-    case MailProperty::Subject: return 0x68030001;
-    case MailProperty::Password: return 0x68030002;
-    case MailProperty::UserName: return 0x68030003;
-    case MailProperty::SMTPServer: return 0x68030004;
-    case MailProperty::FromEmail: return 0x68030005;
-    case MailProperty::ToEmail: return 0x68030006;
+    case MailProperty::Body: return DISPID_VELMSENDMAIL_BODY;
+    case MailProperty::Subject: return DISPID_VELMSENDMAIL_SUBJECT;
+    case MailProperty::Password: return DISPID_VELMSENDMAIL_PASSWORD;
+    case MailProperty::UserName: return DISPID_VELMSENDMAIL_USERNAME;
+    case MailProperty::SMTPServer: return DISPID_VELMSENDMAIL_SMTPSERVER;
+    case MailProperty::FromEmail: return DISPID_VELMSENDMAIL_FROMEMAIL;
+    case MailProperty::ToEmail: return DISPID_VELMSENDMAIL_TOEMAIL;
     }
     return DISPID_UNKNOWN;
 }
@@ -107,11 +109,11 @@ void MainForm::Load() {
     if (FAILED(mail_->QueryInterface(velmsendmail::IID_IVelmSendmailNumbers,
                                      reinterpret_cast<void**>(mail_numbers_.GetAddressOf()))))
         mail_numbers_.Reset();
-    mail_sink->On(9, [this](DISPPARAMS* p) {
+    mail_sink->On(DISPID_VELMSENDMAIL_ERROR, [this](DISPPARAMS* p) {
         mail_ledger_.Answered(MailNumber(&velmsendmail::IVelmSendmailNumbers::Answering));
         VelmSendmail1_Error(TextArgument(p, 0));
     });
-    mail_sink->On(10, [this](DISPPARAMS*) {  // SendComplete
+    mail_sink->On(DISPID_VELMSENDMAIL_SENDCOMPLETE, [this](DISPPARAMS*) {
         mail_ledger_.Answered(MailNumber(&velmsendmail::IVelmSendmailNumbers::Answering));
     });
     HRESULT hr = mail_events_.Connect(mail_.Get(), kMailEvents, mail_sink);
@@ -120,9 +122,9 @@ void MainForm::Load() {
 
     svcit_ = CreateByProgId(L"SVCITLib.SvcIt");
     auto* svcit_sink = new DispatchSink(kSvcItEvents);
-    svcit_sink->On(9, [this](DISPPARAMS* p) { SvcIt1_Start(TextArgument(p, 0)); });
-    svcit_sink->On(10, [this](DISPPARAMS*) { SvcIt1_Stop(); });
-    svcit_sink->On(17, [this](DISPPARAMS* p) { SvcIt1_Message(TextArgument(p, 0)); });
+    svcit_sink->On(DISPID_SVCIT_START, [this](DISPPARAMS* p) { SvcIt1_Start(TextArgument(p, 0)); });
+    svcit_sink->On(DISPID_SVCIT_STOP, [this](DISPPARAMS*) { SvcIt1_Stop(); });
+    svcit_sink->On(DISPID_SVCIT_MESSAGE, [this](DISPPARAMS* p) { SvcIt1_Message(TextArgument(p, 0)); });
     // Binding the events starts the service dispatcher.
     hr = svcit_events_.Connect(svcit_.Get(), kSvcItEvents, svcit_sink);
     svcit_sink->Release();
@@ -167,7 +169,7 @@ void MainForm::CreateMonitor(size_t log) {
     monitors_[log].object = object;
     monitors_[log].log = log;
     auto* sink = new DispatchSink(kMirrolanEvents);
-    sink->On(1, [this, log](DISPPARAMS* p) {
+    sink->On(DISPID_MIRROLAN_NEWLOGENTRY, [this, log](DISPPARAMS* p) {
         if (!p || p->cArgs != 1) return;
         VARIANT& v = p->rgvarg[0];
         IDispatch* record = v.vt == VT_DISPATCH                          ? v.pdispVal

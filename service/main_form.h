@@ -14,23 +14,19 @@
 #include "core/mail_ledger.h"
 #include "core/notification.h"
 #include "outside/mail/message_numbers.h"
+#include "mirrolan.h"
 #include "warnings.h"
 
 namespace quenloc {
 
 // The monitor interface: StartMonitoring is the first method after the dispatch methods,
 // and nothing else of it is used.
-struct IMirrolanMonitor : IDispatch {
-    virtual HRESULT STDMETHODCALLTYPE StartMonitoring(BSTR log_name) = 0;
-};
+using IMirrolanMonitor = ::_Mirrolan;
 
 // Our own monitor's stop, found with QueryInterface: the monitor takes what its log holds
 // and lets go of the log; the entries it took are still raised, and Waiting says how many
 // are left. A monitor without it is simply released at a stop.
-struct IMirrolanDrain : IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE StopMonitoring() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Waiting(long* count, long* first, long* last) = 0;
-};
+using IMirrolanDrain = ::IMirrolanDrain;
 
 class MainForm {
 public:

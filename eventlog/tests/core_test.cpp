@@ -25,18 +25,12 @@ TEST(ErrorText, DescriptionJoinsFixedTextAndSystemMessageUnchanged) {
 }
 
 TEST(ClassTable, EveryClassWritesTheFullSetOfEntries) {
-    const auto& classes = lorvex::RegisteredClasses();
-    ASSERT_EQ(classes.size(), 6u);
-    EXPECT_STREQ(classes.front().name, "EventSource");
-    EXPECT_STREQ(classes.back().name, "EventLogConfiguration");
-    std::set<std::string> clsids;
-    for (const auto& c : classes) clsids.insert(c.clsid);
-    EXPECT_EQ(clsids.size(), classes.size());
-
-    const auto values = lorvex::RegistrationValues(classes[2], "C:\\Vantrel\\Lorvex.dll");
+    const auto entry = lorvex::ClassRegistrationOf("EventLog", "{2BDD82D6-D5F1-11D2-9679-0000F8770C8E}",
+                                                   "{35D78BF0-D5A4-11D2-9679-0000F8770C8E}");
+    const auto values = vantrel::com::ClassValues(entry, "C:\\Vantrel\\Lorvex.dll");
     auto find = [&](const std::string& key, const std::string& name) {
         return std::find_if(values.begin(), values.end(),
-                            [&](const lorvex::RegistryValue& v) { return v.key == key && v.name == name; });
+                            [&](const vantrel::com::RegistryValue& v) { return v.key == key && v.name == name; });
     };
     const std::string clsid_key = "CLSID\\{2BDD82D6-D5F1-11D2-9679-0000F8770C8E}";
     ASSERT_NE(find("Lorvex.EventLog\\CurVer", ""), values.end());
@@ -46,13 +40,21 @@ TEST(ClassTable, EveryClassWritesTheFullSetOfEntries) {
     EXPECT_EQ(find(clsid_key + "\\InprocServer32", "ThreadingModel")->data, "Apartment");
     EXPECT_TRUE(find(clsid_key + "\\Programmable", "")->key_only);
     EXPECT_EQ(find("AppID\\{2BDD82D6-D5F1-11D2-9679-0000F8770C8E}", "DllSurrogate")->data, "");
-    // Every key written is under one of the keys that unregistration deletes.
-    const auto keys = lorvex::RegistrationKeys(classes[2]);
-    for (const auto& v : values) {
-        bool covered = std::any_of(keys.begin(), keys.end(), [&](const std::string& k) {
-            return v.key == k || v.key.rfind(k + "\\", 0) == 0;
-        });
-        EXPECT_TRUE(covered) << v.key;
+    EXPECT_EQ(find(clsid_key, "Version"), values.end());
+    // Every key written, by this class and by a control with a plain ProgID, is under one
+    // of the keys that unregistration deletes.
+    vantrel::com::ClassRegistration control;
+    control.clsid = "{D6961846-CA78-11D2-9A37-00000100C2E6}";
+    control.prog_id = "Dovrin.VuRURazerir";
+    control.control = true;
+    for (const auto& c : {entry, control}) {
+        const auto keys = vantrel::com::ClassKeys(c);
+        for (const auto& v : vantrel::com::ClassValues(c, "C:\\Vantrel\\Lorvex.dll")) {
+            bool covered = std::any_of(keys.begin(), keys.end(), [&](const std::string& k) {
+                return v.key == k || v.key.rfind(k + "\\", 0) == 0;
+            });
+            EXPECT_TRUE(covered) << v.key;
+        }
     }
 }
 

@@ -250,6 +250,7 @@ std::vector<Slot> SlotsOf(ITypeLib* tl, REFIID iid) {
 
 TEST_F(Library, TypeLibraryKeepsSlotsDispIdsAndHelpStringsOfEveryInterface) {
     ComPtr<ITypeLib> tl;
+    // Written out on purpose, not taken from the IDL: the fixed contract callers compiled against.
     const GUID libid = {0x35D78BF0, 0xD5A4, 0x11D2, {0x96, 0x79, 0x00, 0x00, 0xF8, 0x77, 0x0C, 0x8E}};
     ASSERT_EQ(::LoadRegTypeLib(libid, 1, 0, 0x409, &tl), S_OK);
     vantrel::Bstr name, doc;

@@ -10,10 +10,12 @@
 
 #include "platform/winapi/handles.h"
 #include "platform/winapi/proc_address.h"
+#include "platform/winapi/tests/registry_snapshot.h"
 #include "registry_read.h"
 
 namespace {
 
+// Written out on purpose, not taken from the IDL: the fixed contract callers compiled against.
 const GUID kLibId = {0x35D78BF0, 0xD5A4, 0x11D2, {0x96, 0x79, 0x00, 0x00, 0xF8, 0x77, 0x0C, 0x8E}};
 
 // The classes a client finds in the registry, written out here rather than taken from the
@@ -114,6 +116,12 @@ TEST_F(Registration, RegisterWritesEveryEntryOfEveryClass) {
               "Harvick Lorvex control 1.8");
     // The collection is made only by the readers: no class of its own.
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "Lorvex.EventLogRecordCollection"));
+}
+
+// What regsvr32 writes, compared line by line with the entries of the last known-good
+// build, and regsvr32 /u leaving the registry as it was before.
+TEST_F(Registration, Regsvr32WritesItsEntriesAndUnregistrationRemovesExactlyThose) {
+    vantrel::test::ExpectExactRoundTrip(LORVEX_DLL_PATH, REGISTRATION_ENTRIES);
 }
 
 }  // namespace

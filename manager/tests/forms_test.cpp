@@ -91,6 +91,7 @@ std::string StaticTextOf(HWND box) {
 
 // A mail control that refuses one member with its own description, and records the calls
 // that reached it; registered for the window's thread in the real control's place.
+// Written out on purpose, not taken from the IDL: the fixed contract callers compiled against.
 const CLSID kMailControl = {0x1F38D9A9, 0x1AA8, 0x4201, {0x90, 0x08, 0xBE, 0x0D, 0x83, 0xD3, 0xFB, 0x16}};
 constexpr DISPID kSMTPServerPut = 0x68030004, kSendMessageCall = 0x60030008;
 

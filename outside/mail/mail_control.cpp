@@ -28,8 +28,8 @@ namespace velmsendmail {
 
 namespace {
 
-constexpr DISPID kErrorEvent = 9;
-constexpr DISPID kSendCompleteEvent = 10;
+constexpr DISPID kErrorEvent = DISPID_VELMSENDMAIL_ERROR;
+constexpr DISPID kSendCompleteEvent = DISPID_VELMSENDMAIL_SENDCOMPLETE;
 constexpr UINT kOutcomeMessage = WM_APP + 1;
 const wchar_t kWindowClass[] = L"VelmSendmailNotify";
 

@@ -26,7 +26,7 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 
-constexpr DISPID kNewLogEntry = 1;
+constexpr DISPID kNewLogEntry = DISPID_MIRROLAN_NEWLOGENTRY;
 constexpr DISPID kOnEventLogChange = 1;
 // The shortest interval Lorvex allows between two checks of a log.
 constexpr long kCheckInterval = 500;

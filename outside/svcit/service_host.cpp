@@ -20,9 +20,9 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 
-constexpr DISPID kStartEvent = 9;
-constexpr DISPID kStopEvent = 10;
-constexpr DISPID kMessageEvent = 17;
+constexpr DISPID kStartEvent = DISPID_SVCIT_START;
+constexpr DISPID kStopEvent = DISPID_SVCIT_STOP;
+constexpr DISPID kMessageEvent = DISPID_SVCIT_MESSAGE;
 constexpr UINT kStartMessage = WM_APP + 1;
 constexpr UINT kStopMessage = WM_APP + 2;
 constexpr UINT kNoServiceMessage = WM_APP + 3;

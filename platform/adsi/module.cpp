@@ -12,57 +12,33 @@
 
 #include "platform/winapi/com_module.h"
 #include "platform/winapi/handles.h"
+#include "platform/winapi/self_registration.h"
 #include "provider.h"
 
 namespace {
 
 constexpr char kProvidersKey[] = "Software\\Microsoft\\ADs\\Providers\\WinNT";
 
-struct RegValue {
-    HKEY root;
-    std::string key;
-    std::string name;  // empty: the key's default value
-    std::string data;
-};
+using vantrel::com::GuidText;
 
-std::string GuidText(const GUID& guid) {
-    wchar_t wide[40];
-    ::StringFromGUID2(guid, wide, 40);
-    std::string text;
-    for (const wchar_t* p = wide; *p; ++p) text += static_cast<char>(*p);
-    return text;
-}
-
-std::string ModulePath() {
-    char path[MAX_PATH];
-    DWORD n = ::GetModuleFileNameA(vantrel::com::ModuleHandle(), path, MAX_PATH);
-    return (n > 0 && n < MAX_PATH) ? std::string(path, n) : std::string();
+vantrel::com::ClassRegistration Class(const GUID& clsid, const char* name, const char* prog_id) {
+    vantrel::com::ClassRegistration c;
+    c.clsid = GuidText(clsid);
+    c.name = name;
+    c.prog_id = prog_id;
+    c.threading = "Both";
+    return c;
 }
 
 // Both binding paths: the providers key names the ProgID "WinNT" (ADsGetObject asks its
 // class for IADsOpenDSObject), and the same ProgID is what MkParseDisplayName resolves
 // for a script's GetObject("WinNT://...").
-std::vector<RegValue> Values(const std::string& path) {
-    const std::string provider = "CLSID\\" + GuidText(vantrel::adsi::CLSID_WinNTProvider);
-    const std::string info = "CLSID\\" + GuidText(CLSID_WinNTSystemInfo);
-    return {
-        {HKEY_CLASSES_ROOT, provider, "", "WinNT Provider"},
-        {HKEY_CLASSES_ROOT, provider + "\\InprocServer32", "", path},
-        {HKEY_CLASSES_ROOT, provider + "\\InprocServer32", "ThreadingModel", "Both"},
-        {HKEY_CLASSES_ROOT, provider + "\\ProgID", "", "WinNT"},
-        {HKEY_CLASSES_ROOT, "WinNT", "", "WinNT Provider"},
-        {HKEY_CLASSES_ROOT, "WinNT\\CLSID", "", GuidText(vantrel::adsi::CLSID_WinNTProvider)},
-        {HKEY_CLASSES_ROOT, info, "", "WinNTSystemInfo"},
-        {HKEY_CLASSES_ROOT, info + "\\InprocServer32", "", path},
-        {HKEY_CLASSES_ROOT, info + "\\InprocServer32", "ThreadingModel", "Both"},
-        {HKEY_CLASSES_ROOT, info + "\\ProgID", "", "WinNTSystemInfo"},
-        {HKEY_CLASSES_ROOT, "WinNTSystemInfo", "", "WinNTSystemInfo"},
-        {HKEY_CLASSES_ROOT, "WinNTSystemInfo\\CLSID", "", GuidText(CLSID_WinNTSystemInfo)},
-        {HKEY_LOCAL_MACHINE, kProvidersKey, "", "WinNT"},
-    };
+vantrel::com::ClassRegistration Provider() {
+    return Class(vantrel::adsi::CLSID_WinNTProvider, "WinNT Provider", "WinNT");
 }
-
-HRESULT FromWin32(LONG code) { return code == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(code); }
+vantrel::com::ClassRegistration SystemInfo() {
+    return Class(CLSID_WinNTSystemInfo, "WinNTSystemInfo", "WinNTSystemInfo");
+}
 
 // A key's default text, or nothing when the key or value is missing.
 bool ReadDefault(HKEY root, const std::string& key, std::string& text) {
@@ -119,35 +95,28 @@ const size_t kModuleClassCount = sizeof kModuleClasses / sizeof kModuleClasses[0
 }  // namespace vantrel::com
 
 STDAPI DllRegisterServer() {
-    const std::string path = ModulePath();
+    const std::string path = vantrel::com::ModulePath();
     if (path.empty()) return HRESULT_FROM_WIN32(::GetLastError());
     if (!ProviderFree() || !SystemInfoFree(path)) return SELFREG_E_CLASS;
-    for (const auto& v : Values(path)) {
-        vantrel::RegKey key;
-        LONG rc = ::RegCreateKeyExA(v.root, v.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
-                                    nullptr, key.put(), nullptr);
-        if (rc == ERROR_SUCCESS)
-            rc = ::RegSetValueExA(key.get(), v.name.empty() ? nullptr : v.name.c_str(), 0, REG_SZ,
-                                  reinterpret_cast<const BYTE*>(v.data.c_str()), static_cast<DWORD>(v.data.size() + 1));
-        if (rc != ERROR_SUCCESS) return FromWin32(rc);
-    }
-    return S_OK;
+    HRESULT hr = vantrel::com::RegisterClasses({Provider(), SystemInfo()});
+    if (FAILED(hr)) return hr;
+    vantrel::com::RegistryValue key{kProvidersKey, "", "WinNT"};
+    key.root = vantrel::com::Root::LocalMachine;
+    return vantrel::com::WriteValues({key});
 }
 
 STDAPI DllUnregisterServer() {
     HRESULT result = S_OK;
-    auto remove = [&result](HKEY root, const std::string& key) {
-        LONG rc = ::RegDeleteTreeA(root, key.c_str());
-        if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) result = FromWin32(rc);
+    auto keep = [&result](HRESULT hr) {
+        if (FAILED(hr)) result = hr;
     };
     if (ProviderFree()) {
-        remove(HKEY_LOCAL_MACHINE, kProvidersKey);
-        remove(HKEY_CLASSES_ROOT, "WinNT");
+        keep(vantrel::com::DeleteKeys(vantrel::com::Root::LocalMachine, {kProvidersKey}));
+        keep(vantrel::com::UnregisterClasses({Provider()}));
+    } else {
+        // The platform's provider keeps its ProgID; only our class goes.
+        keep(vantrel::com::DeleteKeys(vantrel::com::Root::ClassesRoot, {"CLSID\\" + Provider().clsid}));
     }
-    remove(HKEY_CLASSES_ROOT, "CLSID\\" + GuidText(vantrel::adsi::CLSID_WinNTProvider));
-    if (SystemInfoFree(ModulePath())) {
-        remove(HKEY_CLASSES_ROOT, "CLSID\\" + GuidText(CLSID_WinNTSystemInfo));
-        remove(HKEY_CLASSES_ROOT, "WinNTSystemInfo");
-    }
+    if (SystemInfoFree(vantrel::com::ModulePath())) keep(vantrel::com::UnregisterClasses({SystemInfo()}));
     return result;
 }

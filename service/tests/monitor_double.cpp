@@ -20,7 +20,8 @@
 #include "platform/winapi/message_window.h"
 #include "platform/winapi/oleauto.h"
 
-// The fixed interface and our drain, as a client sees them.
+// The fixed interface and our drain, as a client sees them. Their ids are written out on
+// purpose, not taken from the IDL: the fixed contract callers compiled against.
 struct IFixedMonitor : IDispatch {
     virtual HRESULT STDMETHODCALLTYPE StartMonitoring(BSTR log_name) = 0;
 };

@@ -6,14 +6,14 @@
 #include <utility>
 
 #include "core/errors.h"
+#include "dovrin.h"
 #include "platform/winapi/oleauto.h"
+#include "quillaby.h"
 
 namespace dovrin::automation {
 
-// {97746B20-E2AE-11D2-9A51-00000100C2E6}
-const GUID kDovrinLibrary = {0x97746B20, 0xE2AE, 0x11D2, {0x9A, 0x51, 0x00, 0x00, 0x01, 0x00, 0xC2, 0xE6}};
-// {97746B15-E2AE-11D2-9A51-00000100C2E6}
-const GUID kQuillabyLibrary = {0x97746B15, 0xE2AE, 0x11D2, {0x9A, 0x51, 0x00, 0x00, 0x01, 0x00, 0xC2, 0xE6}};
+const GUID& kDovrinLibrary = LIBID_Dovrin;
+const GUID& kQuillabyLibrary = LIBID_Quillaby;
 
 LCID LibraryLocale(REFGUID library) {
     return ::IsEqualGUID(library, kDovrinLibrary) ? 0x409 : LOCALE_NEUTRAL;

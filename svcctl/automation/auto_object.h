@@ -18,8 +18,8 @@ namespace dovrin::automation {
 // locale); the status of the failed load when the library is not registered.
 HRESULT RegisteredTypeInfo(REFGUID library, REFGUID itf, ITypeInfo** info);
 
-extern const GUID kDovrinLibrary;
-extern const GUID kQuillabyLibrary;
+extern const GUID& kDovrinLibrary;
+extern const GUID& kQuillabyLibrary;
 // The locale each library is registered under (Dovrin: 0x409, Quillaby: neutral).
 LCID LibraryLocale(REFGUID library);
 

@@ -10,129 +10,71 @@
 #include "core/errors.h"
 #include "dovrin.h"
 #include "platform/winapi/com_server.h"
-#include "platform/winapi/handles.h"
+#include "platform/winapi/self_registration.h"
 
 namespace {
 
-const char kProgId[] = "Dovrin.VuRURazerir";
-const char kDescription[] = "VuRURazerir Control";
 const char kQuillabyText[] = "Cannot register type library (Quillaby.tlb not found ?)";
 
-std::string GuidText(REFGUID g) {
-    wchar_t w[40];
-    ::StringFromGUID2(g, w, 40);
-    char a[40];
-    ::WideCharToMultiByte(CP_ACP, 0, w, -1, a, sizeof a, nullptr, nullptr);
-    return a;
-}
-
-std::wstring ModulePathW() {
-    wchar_t path[MAX_PATH];
-    DWORD n = ::GetModuleFileNameW(vantrel::com::ModuleHandle(), path, MAX_PATH);
-    return (n > 0 && n < MAX_PATH) ? std::wstring(path, n) : std::wstring();
-}
-
-std::string ModulePathA() {
-    char path[MAX_PATH];
-    DWORD n = ::GetModuleFileNameA(vantrel::com::ModuleHandle(), path, MAX_PATH);
-    return (n > 0 && n < MAX_PATH) ? std::string(path, n) : std::string();
-}
-
-struct Value {
-    std::string key, name, data;
-};
-
-struct PageClass {
-    const CLSID* clsid;
-    const char* name;
-};
-const PageClass kPages[] = {
-    {&dovrin::automation::kLogonAsPage, "LogonAs"},
-    {&dovrin::automation::kManagerAccessPage, "ManagerAccess"},
-    {&dovrin::automation::kServiceAccessPage, "ServiceAccess"},
-    {&dovrin::automation::kDependenciesPage, "Dependencies"},
-};
-
-std::vector<Value> ClassValues(const std::string& module) {
-    const std::string clsid = GuidText(CLSID_VuRURazerir);
-    const std::string key = "CLSID\\" + clsid;
-    std::vector<Value> values = {
-        {key, "", kDescription},
-        {key + "\\InprocServer32", "", module},
-        {key + "\\InprocServer32", "ThreadingModel", "Apartment"},
-        {key + "\\ProgID", "", kProgId},
-        {key + "\\TypeLib", "", GuidText(dovrin::automation::kDovrinLibrary)},
-        {key + "\\Version", "", "1.0"},
-        {key + "\\Control", "", ""},
-        {key + "\\ToolboxBitmap32", "", module + ",4"},
-        {key + "\\MiscStatus", "", "0"},
-        {key + "\\MiscStatus\\1", "", std::to_string(dovrin::automation::kMiscStatus)},
-        {kProgId, "", kDescription},
-        {std::string(kProgId) + "\\CLSID", "", clsid},
+std::vector<vantrel::com::ClassRegistration> Classes() {
+    vantrel::com::ClassRegistration control;
+    control.clsid = vantrel::com::GuidText(CLSID_VuRURazerir);
+    control.name = "VuRURazerir Control";
+    control.prog_id = "Dovrin.VuRURazerir";
+    control.type_lib = vantrel::com::GuidText(dovrin::automation::kDovrinLibrary);
+    control.version = "1.0";
+    control.control = true;
+    control.toolbox_bitmap = 4;
+    control.misc_status = dovrin::automation::kMiscStatus;
+    std::vector<vantrel::com::ClassRegistration> classes{control};
+    // The property pages, served by the same module.
+    const struct {
+        const CLSID* clsid;
+        const char* name;
+    } pages[] = {
+        {&dovrin::automation::kLogonAsPage, "LogonAs"},
+        {&dovrin::automation::kManagerAccessPage, "ManagerAccess"},
+        {&dovrin::automation::kServiceAccessPage, "ServiceAccess"},
+        {&dovrin::automation::kDependenciesPage, "Dependencies"},
     };
-    for (const auto& page : kPages) {
-        const std::string page_key = "CLSID\\" + GuidText(*page.clsid);
-        values.push_back({page_key, "", page.name});
-        values.push_back({page_key + "\\InprocServer32", "", module});
-        values.push_back({page_key + "\\InprocServer32", "ThreadingModel", "Apartment"});
+    for (const auto& page : pages) {
+        vantrel::com::ClassRegistration c;
+        c.clsid = vantrel::com::GuidText(*page.clsid);
+        c.name = page.name;
+        classes.push_back(c);
     }
-    return values;
+    return classes;
 }
 
-HRESULT WriteValue(const Value& v) {
-    vantrel::RegKey key;
-    LONG rc = ::RegCreateKeyExA(HKEY_CLASSES_ROOT, v.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                KEY_SET_VALUE, nullptr, key.put(), nullptr);
-    if (rc == ERROR_SUCCESS)
-        rc = ::RegSetValueExA(key.get(), v.name.empty() ? nullptr : v.name.c_str(), 0, REG_SZ,
-                              reinterpret_cast<const BYTE*>(v.data.c_str()), DWORD(v.data.size() + 1));
-    return rc == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(rc);
-}
-
-HRESULT RegisterEverything() {
-    const std::string module = ModulePathA();
-    const std::wstring wmodule = ModulePathW();
-    if (module.empty() || wmodule.empty()) return E_FAIL;
-    for (const auto& v : ClassValues(module)) {
-        HRESULT hr = WriteValue(v);
-        if (FAILED(hr)) return hr;
-    }
-    ITypeLib* main = vantrel::com::ModuleTypeLib();
-    if (!main) return TYPE_E_CANTLOADLIBRARY;
-    HRESULT hr = ::RegisterTypeLib(main, const_cast<wchar_t*>(wmodule.c_str()), nullptr);
-    if (FAILED(hr)) return hr;
-    // The base interfaces, from beside the module.
-    std::wstring quillaby = wmodule.substr(0, wmodule.find_last_of(L"\\/") + 1) + L"Quillaby.tlb";
+// The base interfaces, from beside the module.
+HRESULT RegisterQuillaby() {
+    wchar_t module[MAX_PATH];
+    DWORD n = ::GetModuleFileNameW(vantrel::com::ModuleHandle(), module, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return E_FAIL;
+    std::wstring path(module, n);
+    path = path.substr(0, path.find_last_of(L"\\/") + 1) + L"Quillaby.tlb";
     ITypeLib* base = nullptr;
-    hr = ::LoadTypeLibEx(quillaby.c_str(), REGKIND_NONE, &base);
+    HRESULT hr = ::LoadTypeLibEx(path.c_str(), REGKIND_NONE, &base);
     if (FAILED(hr)) return hr;
-    hr = ::RegisterTypeLib(base, const_cast<wchar_t*>(quillaby.c_str()), nullptr);
+    hr = ::RegisterTypeLib(base, path.data(), nullptr);
     base->Release();
     return hr;
-}
-
-void UnregisterLibrary(REFGUID libid) {
-    BSTR path = nullptr;
-    if (FAILED(::QueryPathOfRegTypeLib(libid, 1, 0, dovrin::automation::LibraryLocale(libid), &path))) return;
-    ::SysFreeString(path);
-    ::UnRegisterTypeLib(libid, 1, 0, dovrin::automation::LibraryLocale(libid), sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
 }
 
 }  // namespace
 
 STDAPI DllRegisterServer() {
-    if (SUCCEEDED(RegisterEverything())) return S_OK;
+    HRESULT hr = vantrel::com::RegisterServer(Classes());
+    if (SUCCEEDED(hr)) hr = RegisterQuillaby();
+    if (SUCCEEDED(hr)) return S_OK;
     // Whatever step failed, the caller learns the one reason a user can act on.
     return dovrin::automation::Fail(dovrin::ComponentError(kQuillabyText));
 }
 
 STDAPI DllUnregisterServer() {
-    const std::string clsid = GuidText(CLSID_VuRURazerir);
-    ::RegDeleteTreeA(HKEY_CLASSES_ROOT, ("CLSID\\" + clsid).c_str());
-    ::RegDeleteTreeA(HKEY_CLASSES_ROOT, kProgId);
-    for (const auto& page : kPages)
-        ::RegDeleteTreeA(HKEY_CLASSES_ROOT, ("CLSID\\" + GuidText(*page.clsid)).c_str());
-    UnregisterLibrary(dovrin::automation::kDovrinLibrary);
-    UnregisterLibrary(dovrin::automation::kQuillabyLibrary);
+    vantrel::com::UnregisterServer(Classes());
+    vantrel::com::UnregisterTypeLibrary(dovrin::automation::kQuillabyLibrary, 1, 0,
+                                        dovrin::automation::LibraryLocale(dovrin::automation::kQuillabyLibrary),
+                                        sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
     return S_OK;
 }

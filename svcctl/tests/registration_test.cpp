@@ -11,9 +11,11 @@
 #include "platform/winapi/handles.h"
 #include "platform/winapi/oleauto.h"
 #include "platform/winapi/proc_address.h"
+#include "platform/winapi/tests/registry_snapshot.h"
 
 namespace {
 
+// Written out on purpose, not taken from the IDL: the fixed contract callers compiled against.
 const GUID kDovrin = {0x97746B20, 0xE2AE, 0x11D2, {0x9A, 0x51, 0x00, 0x00, 0x01, 0x00, 0xC2, 0xE6}};
 const GUID kQuillaby = {0x97746B15, 0xE2AE, 0x11D2, {0x9A, 0x51, 0x00, 0x00, 0x01, 0x00, 0xC2, 0xE6}};
 const char kClsidKey[] = "CLSID\\{D6961846-CA78-11D2-9A37-00000100C2E6}";
@@ -107,6 +109,12 @@ TEST(Registration, RegistersTheControlAndBothTypeLibraries) {
     HBITMAP bitmap = ::LoadBitmapA(lib.dll.get(), MAKEINTRESOURCEA(4));
     EXPECT_NE(bitmap, nullptr);
     if (bitmap) ::DeleteObject(bitmap);
+}
+
+// What regsvr32 writes, compared line by line with the entries of the last known-good
+// build, and regsvr32 /u leaving the registry as it was before.
+TEST(Registration, Regsvr32WritesItsEntriesAndUnregistrationRemovesExactlyThose) {
+    vantrel::test::ExpectExactRoundTrip(DOVRIN_DLL_PATH, REGISTRATION_ENTRIES);
 }
 
 }  // namespace

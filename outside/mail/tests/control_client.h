@@ -17,6 +17,7 @@ namespace mailtest {
 
 using Microsoft::WRL::ComPtr;
 
+// Written out on purpose, not taken from the IDL: the fixed contract callers compiled against.
 constexpr DISPID kBody = 0x68030000, kSubject = 0x68030001, kPassword = 0x68030002, kUserName = 0x68030003,
                  kSMTPServer = 0x68030004, kFromEmail = 0x68030005, kToEmail = 0x68030006,
                  kSendMessage = 0x60030008;

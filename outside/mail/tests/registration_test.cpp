@@ -5,6 +5,7 @@
 
 #include "control_client.h"
 #include "platform/winapi/handles.h"
+#include "platform/winapi/tests/registry_snapshot.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ TEST(Registration, RegistersProgIdClassAndTypeLibrary) {
     ASSERT_EQ(unreg(), S_OK);
     EXPECT_EQ(Read("VelmSendMail.VelmSendmail\\CLSID"), "<missing>");
     ASSERT_EQ(reg(), S_OK);
+    // Written out on purpose, not taken from the IDL: the fixed contract callers compiled against.
     const std::string clsid = "{1F38D9A9-1AA8-4201-9008-BE0D83D3FB16}";
     EXPECT_EQ(Read("VelmSendMail.VelmSendmail\\CLSID"), clsid);
     EXPECT_EQ(Read("CLSID\\" + clsid + "\\InprocServer32"), VELMSENDMAIL_PATH);
@@ -65,6 +67,12 @@ TEST(Registration, MembersAnswerAtTheirDispatchIds) {
         ASSERT_EQ(got->vt, VT_BSTR);
         EXPECT_EQ(std::wstring(got->bstrVal), std::wstring(L"value of ") + m.name);
     }
+}
+
+// What regsvr32 writes, compared line by line with the entries of the last known-good
+// build, and regsvr32 /u leaving the registry as it was before.
+TEST(Registration, Regsvr32WritesItsEntriesAndUnregistrationRemovesExactlyThose) {
+    vantrel::test::ExpectExactRoundTrip(VELMSENDMAIL_PATH, REGISTRATION_ENTRIES);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "client_support.h"
+#include "platform/winapi/tests/registry_snapshot.h"
 
 // Outside any unnamed namespace: the compiler must not assume it sees every class that
 // implements it.
@@ -24,6 +25,7 @@ struct IMirrolanDrain : IUnknown {
 
 namespace {
 
+// Written out on purpose, not taken from the IDL: the fixed contract callers compiled against.
 const CLSID kClsid = {0x462F967A, 0xBAF6, 0x4F9C, {0xB3, 0x47, 0xE4, 0x98, 0x0B, 0x5F, 0xE3, 0xC6}};
 const IID kIid = {0x463152C8, 0xA7E0, 0x40FC, {0x95, 0x07, 0xAC, 0x75, 0x32, 0x76, 0xBF, 0x47}};
 const IID kEvents = {0x522FCCCE, 0x2058, 0x4A9C, {0xBE, 0x25, 0xEB, 0x81, 0x53, 0x56, 0xDC, 0xDE}};
@@ -420,6 +422,12 @@ TEST_F(Monitor, StartAndReleaseCyclesLeaveNoObjectBehind) {
         EXPECT_EQ(CanUnloadNow(L"Mirrolan.dll"), S_OK) << "after cycle " << cycle;
         EXPECT_EQ(CanUnloadNow(L"Lorvex.dll"), S_OK) << "after cycle " << cycle;
     }
+}
+
+// What regsvr32 writes, compared line by line with the entries of the last known-good
+// build, and regsvr32 /u leaving the registry as it was before.
+TEST(Registration, Regsvr32WritesItsEntriesAndUnregistrationRemovesExactlyThose) {
+    vantrel::test::ExpectExactRoundTrip(MIRROLAN_PATH, REGISTRATION_ENTRIES);
 }
 
 }  // namespace

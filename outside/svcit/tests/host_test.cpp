@@ -16,6 +16,7 @@ struct ISvcItEventIds : IUnknown {
 
 namespace {
 
+// Written out on purpose, not taken from the IDL: the fixed contract callers compiled against.
 const IID kEvents = {0x7C3B5E23, 0x4A8D, 0x4F6B, {0x9E, 0x12, 0x3D, 0x5A, 0x7B, 0x9C, 0x0E, 0x41}};
 
 class Sink final : public EventSink {

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/winapi/handles.h"
+#include "platform/winapi/tests/registry_snapshot.h"
 
 namespace {
 
@@ -107,6 +108,12 @@ TEST_F(Registration, AProviderOfThePlatformIsNeitherReplacedNorRemoved) {
 
     // Left registered for the provider tests.
     EXPECT_EQ(reg_(), S_OK);
+}
+
+// What regsvr32 writes, compared line by line with the entries of the last known-good
+// build, and regsvr32 /u leaving the registry as it was before.
+TEST_F(Registration, Regsvr32WritesItsEntriesAndUnregistrationRemovesExactlyThose) {
+    vantrel::test::ExpectExactRoundTrip(VTADSI_DLL_PATH, REGISTRATION_ENTRIES);
 }
 
 }  // namespace
