@@ -89,11 +89,6 @@ EventLog::~EventLog() {
     delete point_;
 }
 
-void* EventLog::QueryOther(REFIID riid) {
-    if (riid == IID_IConnectionPointContainer) return static_cast<IConnectionPointContainer*>(this);
-    return nullptr;
-}
-
 HRESULT EventLog::Open() {
     if (reader_.is_open()) return S_OK;
     std::string name = source_name_.empty() ? std::string("Application") : vantrel::AnsiFromWide(source_name_);
