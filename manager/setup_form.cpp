@@ -200,7 +200,7 @@ void SendSyslogTest(HWND dlg) {
         const int16_t priority = common::SyslogPriority(common::kDebugFacility, common::kDebugSeverity);
         common::StartSyslogSender(ProgramsFolderOfForms(), common::SyslogLine(priority, kTestSyslogText));
     } catch (const common::RunTimeError& e) {
-        ::MessageBoxA(dlg, ("Error: " + std::to_string(e.number()) + " - " + e.what()).c_str(), "Vantrel Manager", MB_OK);
+        ::MessageBoxA(dlg, ("Error: " + std::to_string(e.number) + " - " + e.what()).c_str(), "Vantrel Manager", MB_OK);
     }
 }
 
@@ -235,7 +235,7 @@ INT_PTR CALLBACK InputProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void ReportFileError(HWND dlg, const common::RunTimeError& e) {
-    ::MessageBoxA(dlg, RunTimeErrorText(e.number(), e.what()).c_str(), "Vantrel Manager",
+    ::MessageBoxA(dlg, RunTimeErrorText(e.number, e.what()).c_str(), "Vantrel Manager",
                   MB_OK | MB_ICONERROR);
 }
 
