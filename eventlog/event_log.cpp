@@ -6,7 +6,7 @@
 #include <new>
 
 #include "classes.h"
-#include "errors.h"
+#include "error_report.h"
 #include "platform/evtlog/evtapi.h"
 #include "platform/winapi/adopt.h"
 #include "platform/winapi/connection_point.h"

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "errors.h"
+#include "error_report.h"
 #include "platform/winapi/com_server.h"
 
 namespace lorvex {
