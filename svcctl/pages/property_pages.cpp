@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/errors.h"
-#include "pages/late_bound.h"
+#include "pages/control_by_name.h"
 #include "pages/page_ids.h"
 #include "platform/winapi/com_server.h"
 
