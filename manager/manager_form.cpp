@@ -1,4 +1,4 @@
-#include "main_form.h"
+#include "manager_form.h"
 
 #include <commctrl.h>
 

@@ -12,7 +12,7 @@
 #include "core/setting_value.h"
 #include "core/syslog_text.h"
 #include "list_files.h"
-#include "main_form.h"
+#include "manager_form.h"
 #include "outside/mail/retry_window.h"
 #include "platform/winapi/adopt.h"
 #include "platform/winapi/dispatch_sink.h"
