@@ -6,7 +6,7 @@
 #include <new>
 
 #include "classes.h"
-#include "errors.h"
+#include "error_report.h"
 #include "platform/evtlog/evtapi.h"
 #include "platform/winapi/adopt.h"
 #include "platform/winapi/connection_point.h"
@@ -87,11 +87,6 @@ EventLog::~EventLog() {
     StopNotification();
     sinks_.clear();
     delete point_;
-}
-
-void* EventLog::QueryOther(REFIID riid) {
-    if (riid == IID_IConnectionPointContainer) return static_cast<IConnectionPointContainer*>(this);
-    return nullptr;
 }
 
 HRESULT EventLog::Open() {

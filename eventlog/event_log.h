@@ -17,15 +17,10 @@
 
 namespace lorvex {
 
-class EventLog final : public vantrel::com::Dual<IEventLog>, public IConnectionPointContainer {
+class EventLog final : public vantrel::com::Dual<IEventLog, IConnectionPointContainer> {
 public:
     EventLog();
     ~EventLog() override;
-
-    // IUnknown, shared by both bases.
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override { return Dual::QueryInterface(riid, ppv); }
-    STDMETHODIMP_(ULONG) AddRef() override { return Dual::AddRef(); }
-    STDMETHODIMP_(ULONG) Release() override { return Dual::Release(); }
 
     STDMETHODIMP get_hEventLog(long* pVal) override;
     STDMETHODIMP get_ComputerName(BSTR* pVal) override;
@@ -56,9 +51,6 @@ public:
     HRESULT Advise(IUnknown* sink, DWORD* cookie);
     HRESULT Unadvise(DWORD cookie);
     void FireOnEventLogChange();
-
-protected:
-    void* QueryOther(REFIID riid) override;
 
 private:
     class Point;

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "classes.h"
-#include "errors.h"
+#include "error_report.h"
 #include "log_reader.h"
 #include "lorvex.h"
 #include "platform/evtlog/evtapi.h"

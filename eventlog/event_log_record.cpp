@@ -4,7 +4,7 @@
 #include "core/ole_date.h"
 #include "core/raw_record.h"
 #include "core/sid_text.h"
-#include "errors.h"
+#include "error_report.h"
 #include "message_formatter.h"
 
 namespace lorvex {

@@ -6,7 +6,7 @@
 
 #include "classes.h"
 #include "core/source_name.h"
-#include "errors.h"
+#include "error_report.h"
 #include "lorvex.h"
 #include "platform/evtlog/evtapi.h"
 #include "platform/winapi/com_server.h"

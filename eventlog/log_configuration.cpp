@@ -6,7 +6,7 @@
 
 #include "classes.h"
 #include "core/retention.h"
-#include "errors.h"
+#include "error_report.h"
 #include "lorvex.h"
 #include "platform/winapi/com_server.h"
 #include "platform/winapi/handles.h"

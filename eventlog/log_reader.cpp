@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "errors.h"
+#include "error_report.h"
 #include "event_log_record.h"
 #include "platform/evtlog/evtapi.h"
 #include "platform/winapi/oleauto.h"

@@ -5,7 +5,7 @@
 
 #include "core/message_expand.h"
 #include "core/message_files.h"
-#include "errors.h"
+#include "error_report.h"
 #include "platform/winapi/com_barrier.h"
 #include "platform/winapi/fault_guard.h"
 #include "platform/winapi/handles.h"

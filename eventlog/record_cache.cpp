@@ -4,7 +4,7 @@
 #include <new>
 
 #include "core/raw_record.h"
-#include "errors.h"
+#include "error_report.h"
 #include "platform/evtlog/evtapi.h"
 
 namespace lorvex {

@@ -2,33 +2,16 @@
 
 #include <new>
 
-#include "errors.h"
+#include "error_report.h"
 #include "platform/winapi/com_server.h"
 
 namespace lorvex {
 namespace {
 
-class RecordEnum final : public IEnumVARIANT {
+class RecordEnum final : public vantrel::com::Object<IEnumVARIANT> {
 public:
     RecordEnum(const BoundReader& reader, long first, long count, long current)
         : reader_(reader), first_(first), count_(count), current_(current) {}
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IEnumVARIANT) {
-            *ppv = static_cast<IEnumVARIANT*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ::InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG n = ::InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return n;
-    }
 
     STDMETHODIMP Next(ULONG wanted, VARIANT* items, ULONG* fetched) override {
         return vantrel::com::Barrier([&]() -> HRESULT {
@@ -71,7 +54,6 @@ public:
     }
 
 private:
-    volatile LONG refs_ = 1;
     vantrel::com::ObjectCount count_object_;
     BoundReader reader_;
     long first_, count_, current_;

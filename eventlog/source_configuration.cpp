@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "classes.h"
-#include "errors.h"
+#include "error_report.h"
 #include "lorvex.h"
 #include "platform/winapi/com_barrier.h"
 #include "platform/winapi/com_server.h"

@@ -1,6 +1,6 @@
 #include "variant_blocks.h"
 
-#include "errors.h"
+#include "error_report.h"
 #include "platform/winapi/com_barrier.h"
 #include "platform/winapi/oleauto.h"
 

@@ -3,7 +3,7 @@
 
 #include <objbase.h>
 
-#include "main_form.h"
+#include "manager_form.h"
 #include "syslog_sender.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {

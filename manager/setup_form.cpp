@@ -12,7 +12,7 @@
 #include "core/setting_value.h"
 #include "core/syslog_text.h"
 #include "list_files.h"
-#include "main_form.h"
+#include "manager_form.h"
 #include "outside/mail/retry_window.h"
 #include "platform/winapi/adopt.h"
 #include "platform/winapi/dispatch_sink.h"
@@ -204,7 +204,7 @@ void SendSyslogTest(HWND dlg) {
         const int16_t priority = common::SyslogPriority(common::kDebugFacility, common::kDebugSeverity);
         common::StartSyslogSender(ProgramsFolderOfForms(), common::SyslogLine(priority, kTestSyslogText));
     } catch (const common::RunTimeError& e) {
-        ::MessageBoxA(dlg, ("Error: " + std::to_string(e.number()) + " - " + e.what()).c_str(), "Vantrel Manager", MB_OK);
+        ::MessageBoxA(dlg, ("Error: " + std::to_string(e.number) + " - " + e.what()).c_str(), "Vantrel Manager", MB_OK);
     }
 }
 
@@ -239,7 +239,7 @@ INT_PTR CALLBACK InputProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void ReportFileError(HWND dlg, const common::RunTimeError& e) {
-    ::MessageBoxA(dlg, RunTimeErrorText(e.number(), e.what()).c_str(), "Vantrel Manager",
+    ::MessageBoxA(dlg, RunTimeErrorText(e.number, e.what()).c_str(), "Vantrel Manager",
                   MB_OK | MB_ICONERROR);
 }
 

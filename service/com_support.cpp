@@ -68,8 +68,6 @@ void RaiseComFailure(HRESULT hr, const char* /*what*/) {
 void Translate(const std::function<void()>& statement) {
     try {
         statement();
-    } catch (const vantrel::common::RunTimeError& e) {
-        throw trap::RunTimeError(e.number(), e.what());
     } catch (const std::invalid_argument& e) {
         throw trap::RunTimeError(5, "Invalid procedure call or argument");
     }

@@ -25,8 +25,8 @@ inline void Check(HRESULT hr, const char* what) {
     if (FAILED(hr)) RaiseComFailure(hr, what);
 }
 
-// Runs a statement and turns the shared routines' errors (and the standard library's
-// invalid arguments) into the trap's run-time errors, which the error tail understands.
+// Runs a statement and turns the standard library's invalid arguments into run-time
+// errors, which the error tail understands; the shared routines throw run-time errors.
 void Translate(const std::function<void()>& statement);
 
 using vantrel::com::Connection;

@@ -20,7 +20,7 @@
 #include <string>
 #include <utility>
 
-#include "core/run_time_error.h"
+#include "core/raise.h"
 #include "core/trap_state.h"
 
 namespace trap {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "errors.h"
+#include "error_report.h"
 #include "lorvex.h"
 #include "platform/winapi/com_server.h"
 #include "platform/winapi/oleauto.h"

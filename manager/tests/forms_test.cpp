@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "core/cipher.h"
-#include "main_form.h"
+#include "manager_form.h"
 #include "platform/winapi/handles.h"
 #include "resource.h"
 

@@ -129,7 +129,7 @@ VARIANT Text(const std::wstring& text) {
     return v;
 }
 
-class ServiceHost final : public vantrel::com::Dual<ISvcIt>, public IConnectionPointContainer, public ISvcItEventIds {
+class ServiceHost final : public vantrel::com::Dual<ISvcIt, IConnectionPointContainer, ISvcItEventIds> {
 public:
     ServiceHost() : point_(this, DIID__ISvcItEvents) {
         point_.OnAdvise([this] { StartDispatcher(); });
@@ -147,10 +147,6 @@ public:
         }
         if (s.window == window_) s.window = nullptr;
     }
-
-    STDMETHODIMP_(ULONG) AddRef() override { return Dual::AddRef(); }
-    STDMETHODIMP_(ULONG) Release() override { return Dual::Release(); }
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override { return Dual::QueryInterface(riid, ppv); }
 
     // Writes through Lorvex's EventSource, under the service's name as event source.
     STDMETHODIMP LogEvent(BSTR text, long type) override { return LogEventWithId(text, type, 1); }
@@ -252,13 +248,6 @@ public:
     }
 
     vantrel::com::EventPoint& point() { return point_; }
-
-protected:
-    void* QueryOther(REFIID riid) override {
-        if (riid == IID_IConnectionPointContainer) return static_cast<IConnectionPointContainer*>(this);
-        if (riid == IID_ISvcItEventIds) return static_cast<ISvcItEventIds*>(this);
-        return nullptr;
-    }
 
 private:
     vantrel::com::EventPoint point_;

@@ -7,11 +7,23 @@
 #include <windows.h>
 
 #include <oaidl.h>
+// after oaidl.h, whose types it uses
+#include <iads.h>
 
 #include <cstddef>
 #include <string>
 
+#include "platform/winapi/com_object.h"
 #include "platform/winapi/com_server.h"
+
+namespace vantrel::com {
+// MinGW's directory header declares no __uuidof for its interfaces.
+template <> struct InterfaceId<IADs> { static const IID& Get() { return IID_IADs; } };
+template <> struct InterfaceId<IADsContainer> { static const IID& Get() { return IID_IADsContainer; } };
+template <> struct InterfaceId<IADsOpenDSObject> { static const IID& Get() { return IID_IADsOpenDSObject; } };
+template <> struct InterfaceId<IADsServiceOperations> { static const IID& Get() { return IID_IADsServiceOperations; } };
+template <> struct InterfaceId<IADsWinNTSystemInfo> { static const IID& Get() { return IID_IADsWinNTSystemInfo; } };
+}  // namespace vantrel::com
 
 namespace vantrel::adsi {
 
@@ -32,29 +44,10 @@ HRESULT ArgText(const DISPPARAMS* params, UINT index, std::wstring& out);
 HRESULT ResultText(VARIANT* result, const std::wstring& text);
 HRESULT ResultLong(VARIANT* result, long value);
 
-template <class Itf>
-class Automation : public Itf {
+// An object answering its interface Itf, IDispatch, and the bases of Itf it names.
+template <class Itf, class... Bases>
+class Automation : public com::Object<com::Chain<Itf, IDispatch, Bases...>> {
 public:
-    Automation() = default;
-    Automation(const Automation&) = delete;
-    Automation& operator=(const Automation&) = delete;
-    virtual ~Automation() = default;
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || Answers(riid)) *ppv = static_cast<Itf*>(this);
-        if (!*ppv) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ::InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG n = ::InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return n;
-    }
-
     STDMETHODIMP GetTypeInfoCount(UINT* n) override {
         if (!n) return E_POINTER;
         *n = 0;
@@ -96,7 +89,6 @@ public:
     }
 
 protected:
-    virtual bool Answers(REFIID riid) const = 0;
     virtual const DispMember* Members(size_t& count) const = 0;
     virtual HRESULT Call(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result) = 0;
 
@@ -105,7 +97,6 @@ protected:
     }
 
 private:
-    volatile LONG refs_ = 1;
     com::ObjectCount count_;
 };
 

@@ -67,7 +67,6 @@ public:
 
 protected:
     enum : DISPID { kGetObject = 1, kFilter, kHints, kName, kClass, kADsPath };
-    bool Answers(REFIID riid) const override { return riid == IID_IADsContainer; }
     const DispMember* Members(size_t& count) const override {
         static const DispMember members[] = {
             {L"GetObject", kGetObject}, {L"Filter", kFilter}, {L"Hints", kHints},
@@ -136,7 +135,6 @@ public:
 
 protected:
     enum : DISPID { kOpenDSObject = 1 };
-    bool Answers(REFIID riid) const override { return riid == IID_IADsOpenDSObject; }
     const DispMember* Members(size_t& count) const override {
         static const DispMember members[] = {{L"OpenDSObject", kOpenDSObject}};
         count = 1;
@@ -184,7 +182,6 @@ public:
 
 protected:
     enum : DISPID { kUserName = 1, kComputerName };
-    bool Answers(REFIID riid) const override { return riid == IID_IADsWinNTSystemInfo; }
     const DispMember* Members(size_t& count) const override {
         static const DispMember members[] = {{L"UserName", kUserName}, {L"ComputerName", kComputerName}};
         count = 2;
@@ -204,29 +201,8 @@ protected:
 // The provider class's class object. MkParseDisplayName asks it for IParseDisplayName;
 // the parsed name is bound at once and handed back in a pointer moniker, whose binding
 // then only asks the object for the wanted interface.
-class ProviderClassObject : public IClassFactory, public IParseDisplayName {
+class ProviderClassObject final : public com::Object<IClassFactory, IParseDisplayName> {
 public:
-    ProviderClassObject() = default;
-    virtual ~ProviderClassObject() = default;
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (riid == IID_IUnknown || riid == IID_IClassFactory)
-            *ppv = static_cast<IClassFactory*>(this);
-        else if (riid == IID_IParseDisplayName)
-            *ppv = static_cast<IParseDisplayName*>(this);
-        if (!*ppv) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ::InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG n = ::InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return n;
-    }
-
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
         return vantrel::com::Barrier([&]() -> HRESULT {
             if (!ppv) return E_POINTER;
@@ -261,7 +237,6 @@ public:
     }
 
 private:
-    volatile LONG refs_ = 1;
     com::ObjectCount count_;
 };
 

@@ -38,7 +38,7 @@ HRESULT PutText(BSTR* out, const std::wstring& text) {
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 
-class ServiceObject : public Automation<IADsServiceOperations> {
+class ServiceObject : public Automation<IADsServiceOperations, IADs> {
 public:
     ServiceObject(std::wstring computer, std::wstring name) : computer_(std::move(computer)), name_(std::move(name)) {}
 
@@ -89,7 +89,6 @@ public:
     STDMETHODIMP SetPassword(BSTR) override { return E_NOTIMPL; }
 
 protected:
-    bool Answers(REFIID riid) const override { return riid == IID_IADs || riid == IID_IADsServiceOperations; }
     const DispMember* Members(size_t& count) const override {
         count = sizeof kMembers / sizeof kMembers[0];
         return kMembers;

@@ -10,33 +10,14 @@
 
 #include "platform/winapi/adopt.h"
 #include "platform/winapi/com_barrier.h"
+#include "platform/winapi/com_object.h"
 
 namespace vantrel::com {
 
-class AmbientSite final : public IOleClientSite, public IDispatch {
+class AmbientSite final : public Object<IOleClientSite, IDispatch> {
 public:
     static Microsoft::WRL::ComPtr<AmbientSite> Create(bool user_mode) {
         return Adopt(new AmbientSite(user_mode));
-    }
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IOleClientSite) {
-            *ppv = static_cast<IOleClientSite*>(this);
-        } else if (riid == IID_IDispatch) {
-            *ppv = static_cast<IDispatch*>(this);
-        } else {
-            *ppv = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ::InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        const LONG n = ::InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return n;
     }
 
     // IOleClientSite
@@ -79,8 +60,7 @@ public:
 
 private:
     explicit AmbientSite(bool user_mode) : user_mode_(user_mode) {}
-    ~AmbientSite() = default;
-    LONG refs_ = 1;
+    ~AmbientSite() override = default;
     LONG asked_ = 0;
     bool user_mode_;
 };

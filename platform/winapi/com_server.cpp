@@ -33,23 +33,6 @@ ITypeInfo* ModuleTypeInfo(REFGUID guid) {
     return info;
 }
 
-STDMETHODIMP ClassFactory::QueryInterface(REFIID riid, void** ppv) {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-        *ppv = static_cast<IClassFactory*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) ClassFactory::Release() {
-    ULONG n = ::InterlockedDecrement(&refs_);
-    if (n == 0) delete this;
-    return n;
-}
-
 STDMETHODIMP ClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;

@@ -10,6 +10,7 @@
 #include <new>
 
 #include "platform/winapi/com_barrier.h"
+#include "platform/winapi/com_object.h"
 
 namespace vantrel::com {
 
@@ -46,36 +47,30 @@ public:
     ~ObjectCount() { Counts().ReleaseObject(); }
 };
 
-// Base of a class whose clients call one dual interface Itf. IDispatch goes through
-// the type library, so dispatch and vtable callers reach the same members.
-template <class Itf>
-class Dual : public Itf, public ISupportErrorInfo {
-public:
-    Dual() = default;
-    Dual(const Dual&) = delete;
-    Dual& operator=(const Dual&) = delete;
-    virtual ~Dual() = default;
+namespace detail {
 
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == __uuidof(Itf))
-            *ppv = static_cast<Itf*>(this);
-        else if (riid == IID_ISupportErrorInfo)
-            *ppv = static_cast<ISupportErrorInfo*>(this);
-        else
-            *ppv = QueryOther(riid);
-        if (!*ppv) return E_NOINTERFACE;
-        static_cast<IUnknown*>(*ppv)->AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ::InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG n = ::InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return n;
-    }
+// The first entry of a Dual: its interface, answered with IDispatch and with any bases
+// that the class names itself (Dual<Chain<IDerived, IBase>>).
+template <class Itf>
+struct DualEntry {
+    using type = Chain<Itf, IDispatch>;
+};
+template <class Itf, class... Bases>
+struct DualEntry<Chain<Itf, Bases...>> {
+    using type = Chain<Itf, IDispatch, Bases...>;
+};
+
+}  // namespace detail
+
+// Base of a class whose clients call one dual interface (the first entry), and which may
+// answer further interfaces (Others: connection points and the like). IDispatch goes
+// through the type library, so dispatch and vtable callers reach the same members.
+template <class Entry, class... Others>
+class Dual : public Object<typename detail::DualEntry<Entry>::type, ISupportErrorInfo, Others...> {
+    using Itf = typename detail::Listed<Entry>::Interface;
+
+public:
+    ~Dual() override = default;
 
     // IDispatch
     STDMETHODIMP GetTypeInfoCount(UINT* n) override {
@@ -118,8 +113,6 @@ public:
     }
 
 protected:
-    // Further interfaces of a derived class (connection points and the like).
-    virtual void* QueryOther(REFIID) { return nullptr; }
     // The type information of Itf: from the module's own type library unless the class
     // takes it from elsewhere.
     virtual ITypeInfo* TypeInfo() { return ModuleTypeInfo(__uuidof(Itf)); }
@@ -127,7 +120,6 @@ protected:
     virtual WORD DispatchFlags(DISPID, WORD flags) { return flags; }
 
 private:
-    volatile LONG refs_ = 1;
     ObjectCount count_;
 };
 
@@ -148,18 +140,13 @@ HRESULT CreateObject(REFIID riid, void** ppv) {
 using CreateFunction = HRESULT (*)(REFIID, void**);
 
 // The class factory of one class; it lives as long as its clients hold it.
-class ClassFactory : public IClassFactory {
+class ClassFactory final : public Object<IClassFactory> {
 public:
     explicit ClassFactory(CreateFunction create) : create_(create) {}
-    virtual ~ClassFactory() = default;
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return ::InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override;
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override;
     STDMETHODIMP LockServer(BOOL lock) override;
 
 private:
-    volatile LONG refs_ = 1;
     CreateFunction create_;
     ObjectCount count_;
 };

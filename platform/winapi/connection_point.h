@@ -29,27 +29,11 @@ struct Advised {
 // start at the position of the original). Items handed out carry a reference for the
 // caller, as enumerators must.
 template <class EnumItf, class Out, class Held>
-class SnapshotEnum final : public EnumItf {
+class SnapshotEnum final : public Object<EnumItf> {
 public:
     using Items = std::shared_ptr<const std::vector<Held>>;
     SnapshotEnum(Items items, size_t position) : items_(std::move(items)), position_(position) {}
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IUnknown || riid == __uuidof(EnumItf)) {
-            *ppv = static_cast<EnumItf*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ::InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG n = ::InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return n;
-    }
     STDMETHODIMP Next(ULONG count, Out* out, ULONG* fetched) override {
         return vantrel::com::Barrier([&]() -> HRESULT {
             if (fetched) *fetched = 0;
@@ -84,7 +68,7 @@ public:
     }
 
 private:
-    ~SnapshotEnum() = default;
+    ~SnapshotEnum() override = default;
     static IConnectionPoint* Give(const Microsoft::WRL::ComPtr<IConnectionPoint>& p) {
         p->AddRef();
         return p.Get();
@@ -94,7 +78,6 @@ private:
         return CONNECTDATA{a.sink.Get(), a.cookie};
     }
 
-    volatile LONG refs_ = 1;
     ObjectCount count_;
     Items items_;
     size_t position_;

@@ -12,23 +12,18 @@
 #include <string>
 #include <utility>
 
+#include "platform/winapi/com_object.h"
+
 namespace vantrel::com {
 
 // Receives the events of one outgoing interface; each dispatch id has its handler. Made
 // with new (reference count 1); handlers never let an exception reach the event's source.
-class DispatchSink final : public IDispatch {
+class DispatchSink final : public Object<IDispatch> {
 public:
     using Handler = std::function<void(DISPPARAMS*)>;
     explicit DispatchSink(REFIID events) : events_(events) {}
     void On(DISPID id, Handler handler) { handlers_[id] = std::move(handler); }
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return ::InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG n = ::InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return n;
-    }
     STDMETHODIMP GetTypeInfoCount(UINT* n) override {
         if (n) *n = 0;
         return S_OK;
@@ -37,9 +32,12 @@ public:
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override;
 
+protected:
+    // The events' own interface id, known only at run time.
+    void* QueryOther(REFIID riid) override { return riid == events_ ? static_cast<IDispatch*>(this) : nullptr; }
+
 private:
-    ~DispatchSink() = default;
-    volatile LONG refs_ = 1;
+    ~DispatchSink() override = default;
     IID events_;
     std::map<DISPID, Handler> handlers_;
 };

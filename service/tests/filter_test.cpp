@@ -141,7 +141,7 @@ TEST(IncludeList, NumberThatIsNoNumberFailsForEverySource) {
             RunFilter(App(), AllOn("I"), {line}, r);
             FAIL() << "no error for " << line;
         } catch (const vantrel::common::RunTimeError& e) {
-            EXPECT_EQ(e.number(), std::string(line) == "Disk\televen" ? 13 : 6) << line;
+            EXPECT_EQ(e.number, std::string(line) == "Disk\televen" ? 13 : 6) << line;
         }
     }
 }

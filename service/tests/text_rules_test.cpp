@@ -14,7 +14,7 @@ int ErrorOf(const std::string& text) {
     try {
         TextToDouble(text);
     } catch (const vantrel::common::RunTimeError& e) {
-        return e.number();
+        return e.number;
     }
     return 0;
 }

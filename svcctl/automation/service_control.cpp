@@ -105,16 +105,18 @@ private:
     ComPtr<IDispatch> sink_;
 };
 
-class ServiceControl : public vantrel::com::Dual<INTServiceX>,
-                       public IOleObject,
-                       public IOleControl,
-                       public IOleInPlaceObject,
-                       public IPersistStreamInit,
-                       public IPersistPropertyBag,
-                       public IProvideClassInfo,
-                       public ISpecifyPropertyPages,
-                       public IPerPropertyBrowsing,
-                       public IConnectionPointContainer,
+using vantrel::com::Chain;
+
+class ServiceControl : public vantrel::com::Dual<Chain<INTServiceX, INTPersistentX>,
+                                                 IOleObject,
+                                                 IOleControl,
+                                                 Chain<IOleInPlaceObject, IOleWindow>,
+                                                 Chain<IPersistStreamInit, IPersist>,
+                                                 IPersistPropertyBag,
+                                                 IProvideClassInfo,
+                                                 ISpecifyPropertyPages,
+                                                 IPerPropertyBrowsing,
+                                                 IConnectionPointContainer>,
                        private AutomationHost {
 public:
     ServiceControl() { service_.SetAutomationHost(this); }
@@ -127,11 +129,6 @@ public:
     ServiceControl(const ServiceControl&) = delete;
     ServiceControl& operator=(const ServiceControl&) = delete;
 
-    // IUnknown, for every interface of the control; IDispatch through the control's own
-    // type library (the shared dual-interface base).
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override { return Dual::QueryInterface(riid, ppv); }
-    STDMETHODIMP_(ULONG) AddRef() override { return Dual::AddRef(); }
-    STDMETHODIMP_(ULONG) Release() override { return Dual::Release(); }
     STDMETHODIMP InterfaceSupportsErrorInfo(REFIID riid) override {
         return (riid == IID_INTServiceX || riid == IID_INTPersistentX) ? S_OK : S_FALSE;
     }
@@ -780,19 +777,6 @@ public:
     }
 
 protected:
-    void* QueryOther(REFIID riid) override {
-        if (riid == IID_INTPersistentX) return static_cast<INTServiceX*>(this);
-        if (riid == IID_IOleObject) return static_cast<IOleObject*>(this);
-        if (riid == IID_IOleControl) return static_cast<IOleControl*>(this);
-        if (riid == IID_IOleInPlaceObject || riid == IID_IOleWindow) return static_cast<IOleInPlaceObject*>(this);
-        if (riid == IID_IPersistStreamInit || riid == IID_IPersist) return static_cast<IPersistStreamInit*>(this);
-        if (riid == IID_IPersistPropertyBag) return static_cast<IPersistPropertyBag*>(this);
-        if (riid == IID_IProvideClassInfo) return static_cast<IProvideClassInfo*>(this);
-        if (riid == IID_ISpecifyPropertyPages) return static_cast<ISpecifyPropertyPages*>(this);
-        if (riid == IID_IPerPropertyBrowsing) return static_cast<IPerPropertyBrowsing*>(this);
-        if (riid == IID_IConnectionPointContainer) return static_cast<IConnectionPointContainer*>(this);
-        return nullptr;
-    }
     // Scripts set object properties with Set: Dependencies and LogonAs take it as put.
     WORD DispatchFlags(DISPID id, WORD flags) override {
         if ((flags & DISPATCH_PROPERTYPUTREF) && (id == kDependenciesId || id == kLogonAsId))

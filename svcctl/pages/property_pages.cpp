@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/errors.h"
-#include "pages/late_bound.h"
+#include "pages/control_by_name.h"
 #include "pages/page_ids.h"
 #include "platform/winapi/com_server.h"
 
@@ -84,31 +84,13 @@ const char kActiveServiceHint[] =
     "the control queries the service's status.";
 
 // The common form: the machine-name row, changed marks, refresh and apply.
-class Page : public IPropertyPage {
+class Page : public vantrel::com::Object<IPropertyPage> {
 public:
     Page(int dialog, const char* caption, DWORD help_context)
         : dialog_id_(dialog), caption_(caption), help_context_(help_context) {}
-    virtual ~Page() {
+    ~Page() override {
         if (dialog_) ::DestroyWindow(dialog_);
     }
-    Page(const Page&) = delete;
-    Page& operator=(const Page&) = delete;
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IPropertyPage) return E_NOINTERFACE;
-        *ppv = static_cast<IPropertyPage*>(this);
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ::InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG n = ::InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return n;
-    }
-
     STDMETHODIMP SetPageSite(IPropertyPageSite* site) override {
         site_ = site;
         return S_OK;
@@ -358,7 +340,6 @@ private:
             if (HWND e = Item(id)) ::SendMessageA(e, EM_SETSEL, 0, 0);
     }
 
-    volatile LONG refs_ = 1;
     vantrel::com::ObjectCount count_;
     int dialog_id_;
     std::string caption_;

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "automation/service_control.h"
-#include "pages/late_bound.h"
+#include "pages/control_by_name.h"
 #include "pages/page_ids.h"
 #include "pages/property_pages.h"
 #include "platform/winapi/ambient_site.h"

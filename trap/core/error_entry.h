@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "run_time_error.h"
+#include "raise.h"
 #include "trap_state.h"
 
 namespace trap {

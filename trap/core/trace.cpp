@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cmath>
 
-#include "run_time_error.h"
+#include "raise.h"
 
 namespace trap {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/error_classes.h"
-#include "core/run_time_error.h"
+#include "core/raise.h"
 #include "core/settings.h"
 #include "core/trace.h"
 #include "fake_platform.h"

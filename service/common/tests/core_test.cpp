@@ -140,7 +140,7 @@ TEST(SyslogText, PrioritiesAndOverflow) {
         vc::SyslogPriority(4096, 0);
         FAIL() << "no overflow";
     } catch (const vc::RunTimeError& e) {
-        EXPECT_EQ(e.number(), vc::kErrOverflow);
+        EXPECT_EQ(e.number, vc::kErrOverflow);
     }
     EXPECT_THROW(vc::SyslogPriority(4095, 8), vc::RunTimeError);
     EXPECT_EQ(vc::SyslogLine(14, "Debug point 1"), "<14>Debug point 1");

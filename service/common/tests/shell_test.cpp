@@ -194,7 +194,7 @@ TEST_F(Files, FilesThatCannotBeOpenedFailOnFirstUse) {
         file.AtEnd();
         FAIL() << "read of an unopenable file succeeded";
     } catch (const vc::RunTimeError& e) {
-        EXPECT_EQ(e.number(), vc::kErrPathNotFound);
+        EXPECT_EQ(e.number, vc::kErrPathNotFound);
         EXPECT_NE(std::string(e.what()).find(bad), std::string::npos);
     }
     EXPECT_THROW(vc::WriteAddressesToFile({"x"}, bad), vc::RunTimeError);
@@ -270,7 +270,7 @@ TEST_F(Files, MissingSenderIsAStartFailure) {
         vc::StartSyslogSender(dir_ + "\\absent", "<14>x");
         FAIL() << "started a missing program";
     } catch (const vc::RunTimeError& e) {
-        EXPECT_EQ(e.number(), vc::kErrFileNotFound);
+        EXPECT_EQ(e.number, vc::kErrFileNotFound);
     }
     // Debug lines start the sender from beside the program, where the build has one: the
     // check runs in a copy of this program in a folder without it.

@@ -1,4 +1,4 @@
-#include "run_time_error.h"
+#include "raise.h"
 
 #include <new>
 #include <stdexcept>

@@ -1,4 +1,4 @@
-#include "pages/late_bound.h"
+#include "pages/control_by_name.h"
 
 #include "core/errors.h"
 #include "platform/winapi/late_bound.h"

@@ -1,4 +1,4 @@
-#include "errors.h"
+#include "error_report.h"
 
 #include <objbase.h>
 

@@ -1,4 +1,4 @@
-#include "main_form.h"
+#include "manager_form.h"
 
 #include <commctrl.h>
 
@@ -295,7 +295,7 @@ void FormUnload(HWND form) {
     try {
         common::WriteAddressesToFile(ListItems(::GetDlgItem(form, IDC_LIST1)), ListPath());
     } catch (const common::RunTimeError& e) {
-        ::MessageBoxA(form, RunTimeErrorText(e.number(), e.what()).c_str(), "Vantrel Manager", MB_OK | MB_ICONERROR);
+        ::MessageBoxA(form, RunTimeErrorText(e.number, e.what()).c_str(), "Vantrel Manager", MB_OK | MB_ICONERROR);
         g_failed = true;
         return;
     }
