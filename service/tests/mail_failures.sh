@@ -35,7 +35,6 @@ restart_with() {  # SMTPServer
   set_value SMTPServer "$1"
   $W sc start Quenloc >/dev/null || fail "sc start"
   wait_state RUNNING 30 || fail "the service did not reach RUNNING"
-  sleep 1.5  # the monitor's first check
 }
 mail_errors() { grep -c 'VelmSendMail1 Error: ' "$VANTREL_SYSLOG_OUT" 2>/dev/null || true; }
 # The warnings in the Application log for one error text (the log keeps those of earlier runs).

@@ -23,9 +23,9 @@ set_value Debug 1
 /usr/bin/python3 - "$dest/EXCLUSIONS.TXT" "${WALK_LINES:-200000}" <<'PY'
 import sys
 with open(sys.argv[1], "w", newline="") as f:
-    f.write("VtWalkFirst\r\n")
-    f.writelines("VtWalkOther%d\r\n" % i for i in range(int(sys.argv[2])))
-    f.write("VtWalk\r\n")
+    f.write("VtGuardFirst\r\n")
+    f.writelines("VtGuardOther%d\r\n" % i for i in range(int(sys.argv[2])))
+    f.write("VtGuardWalk\r\n")
 PY
 $W sc start Quenloc >/dev/null || fail "sc start"
 wait_state RUNNING 30 || fail "the service did not start"
@@ -35,7 +35,7 @@ begun() { cat "$VANTREL_SYSLOG_OUT" 2>/dev/null | grep -c 'Start SecurityLogMoni
 matched() { cat "$VANTREL_SYSLOG_OUT" 2>/dev/null | grep -c 'Securitylog Match By Source Only' || true; }
 
 start=$(date +%s.%N)
-report Security VtWalk audit-failure 1 'taken before the stop'
+report Security VtGuardWalk audit-failure 1 'taken before the stop'
 wait_for begun 1 60 || fail "the handler never began"
 freeze_service
 # Held still, it starts no sender: once those it started are through, what has not arrived
@@ -66,7 +66,7 @@ done
 wait_state RUNNING 30 || fail "the service did not start again"
 # An entry of the new process, notified at once: the walked entry, had it been taken again,
 # would have come before it.
-report Security VtWalkFirst audit-failure 2 'after the start'
+report Security VtGuardFirst audit-failure 2 'after the start'
 wait_for walk_lines 2 60 || fail "the entry after the start was never notified"
 senders_done || fail "syslog senders still run a minute after the entry after the start"
 [ "$(walk_lines)" -eq 2 ] || fail "the walked entry arrived $(( $(walk_lines) - 1 )) times"
