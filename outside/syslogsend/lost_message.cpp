@@ -20,14 +20,18 @@ constexpr char kLostSince[] = "LostSinceWarning";
 void CloseEventSource(HANDLE h) { vantrel::evtapi::Get().DeregisterEventSource(h); }
 using EventSource = vantrel::UniqueHandle<vantrel::HandleTraits<HANDLE, CloseEventSource>>;
 
-bool ReadCount(HKEY key, const char* name, ULONGLONG& value) {
+// The time as a QWORD, the count as a DWORD (which reg.exe shows, for an administrator).
+template <class T>
+bool ReadValue(HKEY key, const char* name, T& value) {
     DWORD type = 0, size = sizeof(value);
     return ::RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS &&
-           type == REG_QWORD && size == sizeof(value);
+           type == (sizeof(T) == 8 ? REG_QWORD : REG_DWORD) && size == sizeof(value);
 }
 
-void WriteCount(HKEY key, const char* name, ULONGLONG value) {
-    ::RegSetValueExA(key, name, 0, REG_QWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+template <class T>
+void WriteValue(HKEY key, const char* name, T value) {
+    ::RegSetValueExA(key, name, 0, sizeof(T) == 8 ? REG_QWORD : REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                     sizeof(value));
 }
 
 // The shared state, under its lock while it lives.
@@ -53,18 +57,18 @@ public:
     // Whether a warning is due now: none written yet, or the last one an interval ago.
     bool Due(ULONGLONG now) const {
         ULONGLONG at = 0;
-        return !ReadCount(key_.get(), kWarnedAt, at) || now < at || now - at >= kWarningIntervalMs;
+        return !ReadValue(key_.get(), kWarnedAt, at) || now < at || now - at >= kWarningIntervalMs;
     }
-    ULONGLONG Unwritten() const {
-        ULONGLONG since = 0;
-        ReadCount(key_.get(), kLostSince, since);
+    DWORD Unwritten() const {
+        DWORD since = 0;
+        ReadValue(key_.get(), kLostSince, since);
         return since;
     }
     void Written(ULONGLONG now) {
-        WriteCount(key_.get(), kWarnedAt, now);
-        WriteCount(key_.get(), kLostSince, 0);
+        WriteValue(key_.get(), kWarnedAt, now);
+        WriteValue(key_.get(), kLostSince, DWORD{0});
     }
-    void Unwritten(ULONGLONG count) { WriteCount(key_.get(), kLostSince, count); }
+    void Unwritten(DWORD count) { WriteValue(key_.get(), kLostSince, count); }
 
 private:
     vantrel::Handle lock_;
@@ -104,9 +108,9 @@ void ReportLost(const std::string& message, const std::string& why, bool debug) 
         const ULONGLONG now = ::GetTickCount64();
         // Where the shared state cannot be kept, every loss is written.
         if (state.open()) {
-            const ULONGLONG others = state.Unwritten();
+            const DWORD others = state.Unwritten();
             if (!state.Due(now)) {
-                state.Unwritten(others + 1);
+                if (others != MAXDWORD) state.Unwritten(others + 1);
                 return;
             }
             state.Written(now);
