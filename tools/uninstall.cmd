@@ -1,14 +1,62 @@
 @echo off
-rem Removes the Windows service "Quenloc", unregisters the service's own COM servers
-rem (the log monitor class and the service-host control) from the programs' folder and
-rem removes the event sources "Quenloc" and "Vantrel Demo".
+rem Removes what install.cmd installed: the Windows service "Quenloc", the COM servers'
+rem registrations, the event sources and the program files. The administrator's data
+rem stays for a later installation: the settings key HKLM\SOFTWARE\Pelorin Software\Quenloc
+rem and, in the programs' folder, To.txt, EXCLUSIONS.TXT, Nalt.INI, error.log and
+rem syslogsend.spool.
 setlocal
 set "DEST=%ProgramFiles%\Vantrel"
+set "LEFT="
+
+rem A running service holds its modules open.
+sc query Quenloc >nul 2>&1
+if errorlevel 1 goto stopped
 sc stop Quenloc >nul 2>&1
+for /l %%i in (1,1,30) do (
+  sc query Quenloc | find "STOPPED" >nul
+  if not errorlevel 1 goto stopped
+  ping -n 2 127.0.0.1 >nul
+)
+:stopped
 sc delete Quenloc >nul 2>&1
-if exist "%DEST%\Mirrolan.dll" regsvr32 /s /u "%DEST%\Mirrolan.dll"
-if exist "%DEST%\svcit.ocx" regsvr32 /s /u "%DEST%\svcit.ocx"
-reg delete "HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Quenloc" /f >nul 2>&1
-reg delete "HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Vantrel Demo" /f >nul 2>&1
-echo The Quenloc service is removed
+rem A syslog sender that waits for its receiver holds syslogsend.exe open; its spool stays.
+taskkill /f /im syslogsend.exe >nul 2>&1
+
+rem Each COM server removes what it registered. vtadsi.dll is in the programs' folder only
+rem where the installer registered it (no "WinNT:" provider of the platform's own).
+for %%m in (Lorvex.dll Dovrin.dll VelmSendmail.ocx Mirrolan.dll svcit.ocx vtadsi.dll) do call :unregister %%m
+
+rem The event sources, with the message files below.
+for %%s in (Quenloc Mirrolan "Vantrel Demo") do (
+  reg delete "HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\%%~s" /f >nul 2>&1
+)
+
+rem The files the installer copied.
+for %%f in (vteventlog.dll Lorvex.dll Quillaby.tlb Dovrin.dll syslogsend.exe VelmSendmail.ocx) do call :remove %%f
+for %%f in (Mirrolan.dll svcit.ocx Tallisk.exe Quenloc.exe vtadsi.dll) do call :remove %%f
+for %%f in (QuenlocMessages.dll MirrolanMessages.dll VantrelDemo.dll) do call :remove %%f
+rem The folder goes only when nothing of the administrator's is left in it.
+rd "%DEST%" >nul 2>&1
+
+if defined LEFT echo Could not remove:%LEFT%
+echo Vantrel is removed. Kept for a later installation: the settings in
+echo HKLM\SOFTWARE\Pelorin Software\Quenloc and, where they exist, To.txt, EXCLUSIONS.TXT,
+echo Nalt.INI, error.log and syslogsend.spool in %DEST%.
+if defined LEFT exit /b 1
+exit /b 0
+
+rem :unregister FILE runs the module's own unregistration, once more when the first start
+rem of regsvr32 fails.
+:unregister
+if not exist "%DEST%\%~1" exit /b 0
+regsvr32 /s /u "%DEST%\%~1"
+if not errorlevel 1 exit /b 0
+regsvr32 /s /u "%DEST%\%~1"
+if errorlevel 1 set "LEFT=%LEFT% the registration of %~1;"
+exit /b 0
+
+:remove
+if not exist "%DEST%\%~1" exit /b 0
+del /f /q "%DEST%\%~1" >nul 2>&1
+if exist "%DEST%\%~1" set "LEFT=%LEFT% %~1;"
 exit /b 0

@@ -2,8 +2,8 @@
 # A fresh installation: the service's path quoted, the settings key readable only by
 # Administrators and SYSTEM, its switches as the manager's window shows them, every event
 # source with its message file. Installing over an installation keeps the administrator's
-# settings and trap settings in Nalt.INI and only makes sure of "Silent Run=1"; removing the
-# service leaves the ini and the logs and takes the event sources.
+# settings and trap settings in Nalt.INI and only makes sure of "Silent Run=1". Removal
+# leaves nothing of ours registered and no program file, and keeps the administrator's data.
 #   install_upgrade.sh ROOT BUILD_DIR
 set -euo pipefail
 . "$(dirname "$0")/e2e_lib.sh" "$@"
@@ -14,6 +14,8 @@ expect_ini() {  # what, expected text
   printf '%s' "$2" | cmp -s - "$ini" || { echo "--- got"; cat -A "$ini"; echo "--- expected"; printf '%s' "$2" | cat -A; fail "$1"; }
 }
 
+uninstall() { $W cmd /c "$(winpath "$root/tools/uninstall.cmd")" >"$build/install_upgrade.out" 2>&1 ||
+                { cat "$build/install_upgrade.out"; fail "uninstall ($1)"; }; }
 product='SOFTWARE\Pelorin Software\Quenloc'
 # The access list of a key, and whether it is the one the settings key must have: full
 # control for Administrators and SYSTEM and nothing else, not inherited from SOFTWARE
@@ -118,16 +120,42 @@ printf '[email]\nAddress=ops@example.org' > "$ini"
 install "without the section"
 expect_ini "the section is added" $'[email]\nAddress=ops@example.org\n[preferences]\nSilent Run=1\n'
 
-# Removal leaves the administrator's files.
-printf 'an error\r\n' > "$dest/error.log"
-$W cmd /c "$(winpath "$root/tools/uninstall.cmd")" >/dev/null 2>&1 || fail "uninstall"
-[ -f "$ini" ] && [ -f "$dest/error.log" ] || fail "uninstall removed the ini or the error log"
-# It takes the event sources it installed with it.
-for source in Quenloc "Vantrel Demo"; do
+# Removal takes what the installation registered: the classes, type libraries and
+# interfaces it added (the keys an installation adds to a prefix from which everything of
+# ours was removed), the service and the event sources; and the files it copied. The
+# administrator's data stays.
+classes() {
+  local f="$build/install_upgrade.classes"
+  $W reg export 'HKLM\Software\Classes' "$(winpath "$f")" /y >/dev/null 2>&1 || fail "reg export"
+  iconv -f UTF-16LE -t UTF-8 "$f" | tr -d '\r' | grep '^\[' | sort
+}
+uninstall "to begin without anything of ours registered"
+classes > "$build/classes.none"
+install "to be removed"
+classes > "$build/classes.installed"
+comm -13 "$build/classes.none" "$build/classes.installed" > "$build/classes.ours"
+grep -qi 'Lorvex' "$build/classes.ours" || fail "the installation registered nothing of Lorvex's?"
+data=(To.txt EXCLUSIONS.TXT Nalt.INI error.log syslogsend.spool)
+for f in "${data[@]}"; do [ -f "$dest/$f" ] || printf 'kept\r\n' > "$dest/$f"; done
+set_value SMTPServer kept.example.org
+uninstall "after an installation"
+grep -q 'Kept for a later installation' "$build/install_upgrade.out" || fail "uninstall does not say what it kept"
+classes > "$build/classes.after"
+comm -12 "$build/classes.ours" "$build/classes.after" > "$build/classes.left"
+[ -s "$build/classes.left" ] && { head -20 "$build/classes.left"; fail "uninstall left $(wc -l < "$build/classes.left") keys registered"; }
+$W sc query Quenloc >/dev/null 2>&1 && fail "uninstall left the service"
+for source in Quenloc Mirrolan "Vantrel Demo"; do
   $W reg query "HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\$source" >/dev/null 2>&1 &&
     fail "uninstall left the event source $source"
 done
-rm -f "$dest/error.log"
+# The files the installer copies (Nalt.INI it writes once, for the administrator to edit).
+copied=$(grep -o '%DEST%\\[A-Za-z0-9_.]*' "$root/tools/install.cmd" | sed 's/^%DEST%\\//' | grep -vix 'Nalt.INI' | sort -u)
+[ -n "$copied" ] || fail "no files copied by install.cmd?"
+left=$(cd "$dest" && ls | grep -ixF "$copied" || true)
+[ -z "$left" ] || fail "uninstall left program files: $left"
+for f in "${data[@]}"; do [ -f "$dest/$f" ] || fail "uninstall removed $f"; done
+[ "$(reg_value "$key" SMTPServer)" = kept.example.org ] || fail "uninstall removed the settings"
+rm -f "$dest/error.log" "$dest/syslogsend.spool" "$dest/To.txt" "$dest/EXCLUSIONS.TXT"
 # Leaves the prefix as a fresh installation has it, for the tests that come after.
 rm -f "$ini"
 install "again after removal"
