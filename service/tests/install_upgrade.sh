@@ -35,7 +35,11 @@ expect_access() {  # what, key, P (protected) or ID (inherited)
 "$root/tools/wineprefix.sh" start "$WINEPREFIX"
 mkdir -p "$dest"
 rm -f "$ini"
+# A fresh installation: no settings key, none of our event sources.
 $W reg delete "HKLM\\$product" /f >/dev/null 2>&1 || true
+for source in Quenloc Mirrolan "Vantrel Demo"; do
+  $W reg delete "HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\$source" /f >/dev/null 2>&1 || true
+done
 install "fresh"
 expect_ini "a fresh install writes the ini" $'[preferences]\r\nSilent Run=1\r\n[log file]\r\nWrite To Disk=1\r\n'
 # The service's path is quoted, or the service manager tries C:\Program.exe first.
