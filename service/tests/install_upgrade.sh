@@ -35,7 +35,11 @@ expect_access() {  # what, key, P (protected) or ID (inherited)
 "$root/tools/wineprefix.sh" start "$WINEPREFIX"
 mkdir -p "$dest"
 rm -f "$ini"
+# A fresh installation: no settings key, none of our event sources.
 $W reg delete "HKLM\\$product" /f >/dev/null 2>&1 || true
+for source in Quenloc Mirrolan "Vantrel Demo"; do
+  $W reg delete "HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\$source" /f >/dev/null 2>&1 || true
+done
 install "fresh"
 expect_ini "a fresh install writes the ini" $'[preferences]\r\nSilent Run=1\r\n[log file]\r\nWrite To Disk=1\r\n'
 # The service's path is quoted, or the service manager tries C:\Program.exe first.
@@ -180,7 +184,10 @@ for source in Quenloc Mirrolan "Vantrel Demo"; do
   $W reg query "HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\$source" >/dev/null 2>&1 &&
     fail "uninstall left the event source $source"
 done
-left=$(cd "$dest" && ls | grep -vixF "$(printf '%s\n' "${data[@]}")" || true)
+# The files the installer copies (Nalt.INI it writes once, for the administrator to edit).
+copied=$(grep -o '%DEST%\\[A-Za-z0-9_.]*' "$root/tools/install.cmd" | sed 's/^%DEST%\\//' | grep -vix 'Nalt.INI' | sort -u)
+[ -n "$copied" ] || fail "no files copied by install.cmd?"
+left=$(cd "$dest" && ls | grep -ixF "$copied" || true)
 [ -z "$left" ] || fail "uninstall left program files: $left"
 for f in "${data[@]}"; do [ -f "$dest/$f" ] || fail "uninstall removed $f"; done
 [ "$(reg_value "$key" SMTPServer)" = kept.example.org ] || fail "uninstall removed the settings"
