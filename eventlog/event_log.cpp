@@ -310,7 +310,7 @@ void EventLog::FireOnEventLogChange() {
         DISPPARAMS none{};
         VARIANT result;
         ::VariantInit(&result);
-        sink->Invoke(1, IID_NULL, 0x0400, DISPATCH_METHOD, &none, &result, nullptr, nullptr);
+        sink->Invoke(DISPID_LORVEX_ONEVENTLOGCHANGE, IID_NULL, 0x0400, DISPATCH_METHOD, &none, &result, nullptr, nullptr);
         ::VariantClear(&result);
     }
 }

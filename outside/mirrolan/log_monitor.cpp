@@ -27,7 +27,7 @@ namespace {
 using Microsoft::WRL::ComPtr;
 
 constexpr DISPID kNewLogEntry = DISPID_MIRROLAN_NEWLOGENTRY;
-constexpr DISPID kOnEventLogChange = 1;
+constexpr DISPID kOnEventLogChange = DISPID_LORVEX_ONEVENTLOGCHANGE;
 // The shortest interval Lorvex allows between two checks of a log.
 constexpr long kCheckInterval = 500;
 // Entries taken and not raised yet. More than a log of the default size (512 KB) can hold,

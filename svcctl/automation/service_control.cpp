@@ -29,13 +29,13 @@ const CLSID kDependenciesPage = {0xF1059331, 0xD204, 0x11D2, {0x9A, 0x3E, 0x00, 
 
 namespace {
 
-constexpr DISPID kMachineNameId = 10;
-constexpr DISPID kManagerAccessId = 0x10;
-constexpr DISPID kServiceAccessId = 0x11;
-constexpr DISPID kServiceNameId = 0x12;
-constexpr DISPID kLoadOrderId = 0x18;
-constexpr DISPID kDependenciesId = 0x1A;
-constexpr DISPID kLogonAsId = 0x103;
+constexpr DISPID kMachineNameId = DISPID_NTPERSISTENTX_MACHINENAME;
+constexpr DISPID kManagerAccessId = DISPID_NTSERVICEX_MANAGERACCESS;
+constexpr DISPID kServiceAccessId = DISPID_NTSERVICEX_SERVICEACCESS;
+constexpr DISPID kServiceNameId = DISPID_NTSERVICEX_SERVICENAME;
+constexpr DISPID kLoadOrderId = DISPID_NTSERVICEX_LOADORDER;
+constexpr DISPID kDependenciesId = DISPID_NTSERVICEX_DEPENDENCIES;
+constexpr DISPID kLogonAsId = DISPID_NTPERSISTENTX_LOGONAS;
 
 std::string JoinNames(std::vector<const char*> names) {
     std::string text;
