@@ -185,10 +185,8 @@ private:
     DWORD last_cookie_ = 0;
 };
 
-class MailControl : public vantrel::com::Dual<_VelmSendmail>,
-                    public IConnectionPointContainer,
-                    public IProvideClassInfo,
-                    public IVelmSendmailRetry {
+class MailControl : public vantrel::com::Dual<_VelmSendmail, IConnectionPointContainer, IProvideClassInfo,
+                                              IVelmSendmailRetry> {
 public:
     MailControl() : point_(this), queue_(std::make_shared<Queue>()) {
         window_ = vantrel::com::CreateMessageWindow(kWindowClass);
@@ -204,11 +202,6 @@ public:
         queue_->wake.notify_all();
         if (window_) ::DestroyWindow(window_);
     }
-
-    // One identity for every interface of the object.
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override { return Dual::QueryInterface(riid, ppv); }
-    STDMETHODIMP_(ULONG) AddRef() override { return Dual::AddRef(); }
-    STDMETHODIMP_(ULONG) Release() override { return Dual::Release(); }
 
     // Properties keep what was last set.
     STDMETHODIMP get_Body(BSTR* v) override {
@@ -336,14 +329,6 @@ public:
             else point_.Fire(kErrorEvent, &outcome);
         }
         Release();
-    }
-
-protected:
-    void* QueryOther(REFIID riid) override {
-        if (riid == IID_IConnectionPointContainer) return static_cast<IConnectionPointContainer*>(this);
-        if (riid == IID_IProvideClassInfo) return static_cast<IProvideClassInfo*>(this);
-        if (riid == IID_IVelmSendmailRetry) return static_cast<IVelmSendmailRetry*>(this);
-        return nullptr;
     }
 
 private:
