@@ -197,11 +197,8 @@ private:
     DWORD last_cookie_ = 0;
 };
 
-class MailControl : public vantrel::com::Dual<_VelmSendmail>,
-                    public IConnectionPointContainer,
-                    public IProvideClassInfo,
-                    public IVelmSendmailRetry,
-                    public IVelmSendmailNumbers {
+class MailControl : public vantrel::com::Dual<_VelmSendmail, IConnectionPointContainer, IProvideClassInfo,
+                                              IVelmSendmailRetry, IVelmSendmailNumbers> {
 public:
     MailControl() : point_(this), queue_(std::make_shared<Queue>()) {
         window_ = vantrel::com::CreateMessageWindow(kWindowClass);
@@ -217,11 +214,6 @@ public:
         queue_->wake.notify_all();
         if (window_) ::DestroyWindow(window_);
     }
-
-    // One identity for every interface of the object.
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override { return Dual::QueryInterface(riid, ppv); }
-    STDMETHODIMP_(ULONG) AddRef() override { return Dual::AddRef(); }
-    STDMETHODIMP_(ULONG) Release() override { return Dual::Release(); }
 
     // Properties keep what was last set.
     STDMETHODIMP get_Body(BSTR* v) override {
@@ -368,15 +360,6 @@ public:
             answering_ = outer;
         }
         Release();
-    }
-
-protected:
-    void* QueryOther(REFIID riid) override {
-        if (riid == IID_IConnectionPointContainer) return static_cast<IConnectionPointContainer*>(this);
-        if (riid == IID_IProvideClassInfo) return static_cast<IProvideClassInfo*>(this);
-        if (riid == IID_IVelmSendmailRetry) return static_cast<IVelmSendmailRetry*>(this);
-        if (riid == IID_IVelmSendmailNumbers) return static_cast<IVelmSendmailNumbers*>(this);
-        return nullptr;
     }
 
 private:

@@ -6,6 +6,8 @@
 
 #include <unknwn.h>
 
+#include "platform/winapi/com_object.h"
+
 namespace velmsendmail {
 
 // {25DF2799-F890-4295-BBAA-5415C424F42A}
@@ -21,3 +23,8 @@ struct IVelmSendmailNumbers : public IUnknown {
 };
 
 }  // namespace velmsendmail
+
+template <>
+struct vantrel::com::InterfaceId<velmsendmail::IVelmSendmailNumbers> {
+    static const IID& Get() { return velmsendmail::IID_IVelmSendmailNumbers; }
+};

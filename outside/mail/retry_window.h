@@ -5,6 +5,8 @@
 
 #include <unknwn.h>
 
+#include "platform/winapi/com_object.h"
+
 namespace velmsendmail {
 
 // {FB47D0AE-730C-490D-984C-2153DEA519AB}
@@ -17,3 +19,8 @@ struct IVelmSendmailRetry : public IUnknown {
 };
 
 }  // namespace velmsendmail
+
+template <>
+struct vantrel::com::InterfaceId<velmsendmail::IVelmSendmailRetry> {
+    static const IID& Get() { return velmsendmail::IID_IVelmSendmailRetry; }
+};

@@ -65,27 +65,11 @@ LRESULT CALLBACK MonitorWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
 // Receives OnEventLogChange from the followed EventLog. It holds the monitor weakly: the
 // monitor owns the EventLog, which owns this sink.
-class ChangeSink final : public IDispatch {
+class ChangeSink final : public vantrel::com::Object<vantrel::com::Chain<_IEventLogEvents, IDispatch>> {
 public:
     explicit ChangeSink(LogMonitor* owner) : owner_(owner) {}
     void Detach() { owner_ = nullptr; }
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == DIID__IEventLogEvents) {
-            *ppv = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ::InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG n = ::InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return n;
-    }
     STDMETHODIMP GetTypeInfoCount(UINT* n) override {
         if (n) *n = 0;
         return S_OK;
@@ -95,19 +79,14 @@ public:
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override;
 
 private:
-    volatile LONG refs_ = 1;
     vantrel::com::ObjectCount count_;
     LogMonitor* owner_;
 };
 
-class LogMonitor final : public vantrel::com::Dual<_Mirrolan>, public IConnectionPointContainer, public IMirrolanDrain {
+class LogMonitor final : public vantrel::com::Dual<_Mirrolan, IConnectionPointContainer, IMirrolanDrain> {
 public:
     LogMonitor() : point_(this, DIID___Mirrolan) {}
     ~LogMonitor() override { Stop(); }
-
-    STDMETHODIMP_(ULONG) AddRef() override { return Dual::AddRef(); }
-    STDMETHODIMP_(ULONG) Release() override { return Dual::Release(); }
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override { return Dual::QueryInterface(riid, ppv); }
 
     STDMETHODIMP StartMonitoring(BSTR log_name) override {
         return vantrel::com::Barrier([&]() -> HRESULT {
@@ -253,13 +232,6 @@ public:
             return;
         }
         OnChange();
-    }
-
-protected:
-    void* QueryOther(REFIID riid) override {
-        if (riid == IID_IConnectionPointContainer) return static_cast<IConnectionPointContainer*>(this);
-        if (riid == IID_IMirrolanDrain) return static_cast<IMirrolanDrain*>(this);
-        return nullptr;
     }
 
 private:
