@@ -222,7 +222,7 @@ ExitStatus SendTcp(const Destination& destination, const std::string& message) {
     if (!Keep(spool, message, retrier, why)) {
         const std::string failure = "not delivered to " + destination.host + ":" + std::to_string(destination.port) +
                                     ", " + StatusText(status) + "; not kept: " + why;
-        ReportLost(message, failure, Setting("Debug") == "1");
+        ReportLost(message, failure, Setting(vantrel::common::SettingId::Debug) == "1");
         Say("lost: " + failure);
         return status;
     }
