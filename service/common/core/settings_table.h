@@ -115,7 +115,7 @@ inline constexpr Setting kSettings[] = {
      kReadByManager | kReadBySender},
     {SettingId::SendSyslogMessage, kSettingsKey, "", "SendSyslogMessage", SettingType::RegSz, "", kServiceAndManager},
     {SettingId::SecureConsole, kSettingsKey, "", "SecureConsole", SettingType::RegSz, "", kReadByManager},
-    {SettingId::Debug, kSettingsKey, "", "Debug", SettingType::RegSz, "", kReadByService},
+    {SettingId::Debug, kSettingsKey, "", "Debug", SettingType::RegSz, "", kReadByService | kReadBySender},
     {SettingId::EntriesWaitAtEndMs, kSettingsKey, "", "EntriesWaitAtEndMs", SettingType::RegSz, "300000",
      kReadByService},
 
