@@ -14,12 +14,13 @@
 #include <vector>
 
 #include "core/manager_tables.h"
+#include "core/settings_table.h"
 #include "platform/winapi/handles.h"
 
 namespace {
 
 constexpr char kProductKey[] = "SOFTWARE\\Pelorin Software\\Quenloc";
-constexpr char kSettingsKey[] = "SOFTWARE\\Pelorin Software\\Quenloc\\1.0";
+using vantrel::common::kSettingsKey;
 
 struct Failure {
     std::string what;
@@ -47,7 +48,8 @@ void WriteDesignStates() {
           "create the settings key");
     for (const auto& s : vantrel::manager::Switches())
         WriteIfMissing(key.get(), s.setting, vantrel::manager::SwitchText(s.design_checked));
-    WriteIfMissing(key.get(), "IncludeExclude", vantrel::manager::kDesignInclude ? "I" : "E");
+    WriteIfMissing(key.get(), vantrel::common::SettingName(vantrel::common::SettingId::IncludeExclude),
+                   vantrel::manager::kDesignInclude ? "I" : "E");
 }
 
 // An access list allowing full control to Administrators and SYSTEM, carried down to
