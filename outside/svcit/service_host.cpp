@@ -149,7 +149,9 @@ public:
     }
 
     // Writes through Lorvex's EventSource, under the service's name as event source.
-    STDMETHODIMP LogEvent(BSTR text, long type) override { return LogEventWithId(text, type, 1); }
+    STDMETHODIMP LogEvent(BSTR text, long type) override {
+        return vantrel::com::Barrier([&]() -> HRESULT { return LogEventWithId(text, type, 1); });
+    }
 
     // ISvcItEventIds
     STDMETHODIMP LogEventWithId(BSTR text, long type, long event_id) override {
