@@ -67,7 +67,7 @@ wait "$burst" || fail "report_burst"
 wait_for arrived "$count" 300 || echo "only $(arrived) of $count mails arrived"
 # One entry more: mails go out one after the other in the order taken, so once its mail has
 # arrived a copy sent again of an earlier one has arrived too.
-$W "$build/bin/report_burst.exe" System VtMailOutage 1 0 | tr -d '\r' >> "$work/reports" || fail "report_burst"
+$W "$testbin/report_burst.exe" System VtMailOutage 1 0 | tr -d '\r' >> "$work/reports" || fail "report_burst"
 last=$(tail -1 "$work/reports" | cut -d' ' -f1)
 last_arrived() { grep -l "Record Number: $last " "$work"/*.eml 2>/dev/null | wc -l || true; }
 wait_for last_arrived 1 120 || fail "the mail of the last entry did not arrive"

@@ -10,7 +10,7 @@ set -euo pipefail
 e2e_install
 state='HKLM\SOFTWARE\Vantrel\syslogsend'
 $W reg delete "$state" /f >/dev/null 2>&1 || true
-warnings() { $W "$build/bin/read_events.exe" Application syslogsend | tr -d '\r'; }
+warnings() { $W "$testbin/read_events.exe" Application syslogsend | tr -d '\r'; }
 # Other tests in the prefix write warnings of the source too: only those from here on count.
 before=$(warnings | awk -F' [|] ' 'END {print $1 + 0}')
 named() { warnings | awk -F' [|] ' -v b="$before" '$1 > b' | grep -a 'neither delivered nor kept' || true; }
@@ -33,7 +33,7 @@ for _ in $(seq 60); do [ "$(lost)" -ge 5 ] && break; sleep 0.5; done
 [ "$(lost)" -ge 5 ] || fail "$(lost) of 5 lost messages named or counted: $(named)"
 [ "$(named | wc -l)" -eq 1 ] || fail "not one warning: $(named)"
 [ "$(counted)" -eq 4 ] || fail "$(counted) losses counted after the first"
-first=$($W "$build/bin/read_events.exe" System VtUnwritable | tr -d '\r' | awk -F' [|] ' '$3 == "unwritable-1" {n = $1} END {print n}')
+first=$($W "$testbin/read_events.exe" System VtUnwritable | tr -d '\r' | awk -F' [|] ' '$3 == "unwritable-1" {n = $1} END {print n}')
 named | grep -q "Vantrel: System Log - $first - " || fail "the first lost message ($first) is not named: $(named)"
 named | grep -q 'syslogsend.spool could not be written' || fail "the warning does not say why: $(named)"
 for _ in $(seq 150); do [ -z "$(prefix_processes 'syslogsend\.exe')" ] && break; sleep 0.2; done

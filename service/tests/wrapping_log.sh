@@ -20,7 +20,7 @@ size=$(stat -c %s "$small_log_file")
 notified() { grep -c 'DNSLog - ' "$VANTREL_SYSLOG_OUT" || true; }
 # One entry more once the log has wrapped: entries are notified in record order, so once it
 # has arrived and its sender is through, an entry notified twice has arrived twice.
-$W "$build/bin/report_burst.exe" "DNS Server" VtWrap 1 0 | tr -d '\r' >> "$work/reports" || fail "report_burst"
+$W "$testbin/report_burst.exe" "DNS Server" VtWrap 1 0 | tr -d '\r' >> "$work/reports" || fail "report_burst"
 last=$(tail -1 "$work/reports" | cut -d' ' -f1)
 # Until it has arrived, or nothing more has come for 20 s.
 arrived_last() { grep -c "DNSLog - $last - " "$VANTREL_SYSLOG_OUT" || true; }
