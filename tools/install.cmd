@@ -23,7 +23,7 @@ for /l %%i in (1,1,30) do (
 rem Syslog senders hold syslogsend.exe open. One that waits for its receiver ends once its
 rem spool is saved (the next sender delivers it first); the others get 30 s to finish with
 rem their message; only those still running then are ended, and named here.
-"%SRC%\bin\end_senders.exe" "%DEST%" 30
+"%SRC%\end_senders.exe" "%DEST%" 30
 
 rem The event-log substitute, loaded from beside the programs under Wine.
 copy /y "%SRC%\vteventlog.dll" "%DEST%\vteventlog.dll" >nul

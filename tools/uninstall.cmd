@@ -19,8 +19,14 @@ for /l %%i in (1,1,30) do (
 )
 :stopped
 sc delete Quenloc >nul 2>&1
-rem A syslog sender that waits for its receiver holds syslogsend.exe open; its spool stays.
-taskkill /f /im syslogsend.exe >nul 2>&1
+rem Syslog senders hold syslogsend.exe open. As at an installation, one that waits for its
+rem receiver ends once its spool is saved and the others get 30 s (end_senders.exe is in the
+rem package beside this script); run from elsewhere, it ends them. The spool stays.
+if exist "%~dp0end_senders.exe" (
+  "%~dp0end_senders.exe" "%DEST%" 30
+) else (
+  taskkill /f /im syslogsend.exe >nul 2>&1
+)
 
 rem Each COM server removes what it registered. vtadsi.dll is in the programs' folder only
 rem where the installer registered it (no "WinNT:" provider of the platform's own).
