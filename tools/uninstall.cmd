@@ -33,14 +33,14 @@ rem where the installer registered it (no "WinNT:" provider of the platform's ow
 for %%m in (Lorvex.dll Dovrin.dll VelmSendmail.ocx Mirrolan.dll svcit.ocx vtadsi.dll) do call :unregister %%m
 
 rem The event sources, with the message files below.
-for %%s in (Quenloc Mirrolan "Vantrel Demo") do (
+for %%s in (Quenloc Mirrolan syslogsend "Vantrel Demo") do (
   reg delete "HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\%%~s" /f >nul 2>&1
 )
 
 rem The files the installer copied.
 for %%f in (vteventlog.dll Lorvex.dll Quillaby.tlb Dovrin.dll syslogsend.exe VelmSendmail.ocx) do call :remove %%f
 for %%f in (Mirrolan.dll svcit.ocx Tallisk.exe Quenloc.exe vtadsi.dll) do call :remove %%f
-for %%f in (QuenlocMessages.dll MirrolanMessages.dll VantrelDemo.dll) do call :remove %%f
+for %%f in (QuenlocMessages.dll MirrolanMessages.dll SyslogsendMessages.dll VantrelDemo.dll) do call :remove %%f
 rem The folder goes only when nothing of the administrator's is left in it.
 rd "%DEST%" >nul 2>&1
 
