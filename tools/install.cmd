@@ -76,8 +76,8 @@ if errorlevel 1 goto fail
 :ini_done
 rem The event sources our programs write under in the Application log, each with its
 rem message file, so that the event viewer shows their entries' texts: the service's
-rem warnings, the log monitor's, and the demo source's events. A program with a source of
-rem its own adds its message file here and a line to uninstall.cmd.
+rem warnings, the log monitor's, the syslog sender's, and the demo source's events. A
+rem program with a source of its own adds its message file here and a line to uninstall.cmd.
 copy /y "%SRC%\QuenlocMessages.dll" "%DEST%\QuenlocMessages.dll" >nul
 if errorlevel 1 goto fail
 call :source Quenloc QuenlocMessages.dll
@@ -85,6 +85,10 @@ if errorlevel 1 goto fail
 copy /y "%SRC%\MirrolanMessages.dll" "%DEST%\MirrolanMessages.dll" >nul
 if errorlevel 1 goto fail
 call :source Mirrolan MirrolanMessages.dll
+if errorlevel 1 goto fail
+copy /y "%SRC%\SyslogsendMessages.dll" "%DEST%\SyslogsendMessages.dll" >nul
+if errorlevel 1 goto fail
+call :source syslogsend SyslogsendMessages.dll
 if errorlevel 1 goto fail
 copy /y "%SRC%\VantrelDemo.dll" "%DEST%\VantrelDemo.dll" >nul
 if errorlevel 1 goto fail

@@ -19,22 +19,28 @@ for /l %%i in (1,1,30) do (
 )
 :stopped
 sc delete Quenloc >nul 2>&1
-rem A syslog sender that waits for its receiver holds syslogsend.exe open; its spool stays.
-taskkill /f /im syslogsend.exe >nul 2>&1
+rem Syslog senders hold syslogsend.exe open. As at an installation, one that waits for its
+rem receiver ends once its spool is saved and the others get 30 s (end_senders.exe is in the
+rem package beside this script); run from elsewhere, it ends them. The spool stays.
+if exist "%~dp0end_senders.exe" (
+  "%~dp0end_senders.exe" "%DEST%" 30
+) else (
+  taskkill /f /im syslogsend.exe >nul 2>&1
+)
 
 rem Each COM server removes what it registered. vtadsi.dll is in the programs' folder only
 rem where the installer registered it (no "WinNT:" provider of the platform's own).
 for %%m in (Lorvex.dll Dovrin.dll VelmSendmail.ocx Mirrolan.dll svcit.ocx vtadsi.dll) do call :unregister %%m
 
 rem The event sources, with the message files below.
-for %%s in (Quenloc Mirrolan "Vantrel Demo") do (
+for %%s in (Quenloc Mirrolan syslogsend "Vantrel Demo") do (
   reg delete "HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\%%~s" /f >nul 2>&1
 )
 
 rem The files the installer copied.
 for %%f in (vteventlog.dll Lorvex.dll Quillaby.tlb Dovrin.dll syslogsend.exe VelmSendmail.ocx) do call :remove %%f
 for %%f in (Mirrolan.dll svcit.ocx Tallisk.exe Quenloc.exe vtadsi.dll) do call :remove %%f
-for %%f in (QuenlocMessages.dll MirrolanMessages.dll VantrelDemo.dll) do call :remove %%f
+for %%f in (QuenlocMessages.dll MirrolanMessages.dll SyslogsendMessages.dll VantrelDemo.dll) do call :remove %%f
 rem The folder goes only when nothing of the administrator's is left in it.
 rd "%DEST%" >nul 2>&1
 

@@ -6,6 +6,7 @@
 #include "platform/winapi/handles.h"
 #include "sender_events.h"
 #include "spool_file.h"
+#include "syslogsend_messages.h"
 
 namespace syslogsend {
 
@@ -117,7 +118,7 @@ void ReportLost(const std::string& message, const std::string& why, bool debug) 
             if (others) text += "\r\n" + Messages(others, " other") + " lost the same way since the last such warning.";
         }
     }
-    WriteWarning(kEventMessageLost, text + kLimitNote);
+    WriteWarning(SYSLOGSEND_MESSAGE_LOST, text + kLimitNote);
 }
 
 void ReportLostSinceWarning() {
@@ -132,8 +133,8 @@ void ReportLostSinceWarning() {
         if (!state.open() || !(others = state.Unwritten()) || !state.Due(now)) return;
         state.Written(now);
     }
-    WriteWarning(kEventMessageLost, "Syslog messages could be neither delivered nor kept: " + Messages(others, "") +
-                                        " lost since the last such warning." + kLimitNote);
+    WriteWarning(SYSLOGSEND_MESSAGE_LOST, "Syslog messages could be neither delivered nor kept: " +
+                                              Messages(others, "") + " lost since the last such warning." + kLimitNote);
 }
 
 }  // namespace syslogsend

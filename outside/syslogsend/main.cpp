@@ -18,6 +18,7 @@
 #include "sender_events.h"
 #include "spool_file.h"
 #include "syslog_sender.h"
+#include "syslogsend_messages.h"
 #include "transport.h"
 
 namespace {
@@ -159,7 +160,7 @@ ExitStatus DeliverSpool(SpoolFile& spool, DWORD delay) {
         }
     }
     if (unsaved)
-        WriteWarning(kEventDeliveredUnmarked,
+        WriteWarning(SYSLOGSEND_DELIVERED_UNMARKED,
                      std::to_string(unsaved_count) + " syslog messages were delivered, but " + spool.path() +
                          " could not be changed to take them out (another program holds it): they may be "
                          "delivered again.");

@@ -37,7 +37,7 @@ mkdir -p "$dest"
 rm -f "$ini"
 # A fresh installation: no settings key, none of our event sources.
 $W reg delete "HKLM\\$product" /f >/dev/null 2>&1 || true
-for source in Quenloc Mirrolan "Vantrel Demo"; do
+for source in Quenloc Mirrolan syslogsend "Vantrel Demo"; do
   $W reg delete "HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\$source" /f >/dev/null 2>&1 || true
 done
 install "fresh"
@@ -63,7 +63,7 @@ done <<<"$shown"
 # Every event source our programs write under has its message file, with a message for
 # each id the code takes from that file's header.
 for entry in "Quenloc service/quenloc_messages.mc" "Mirrolan outside/mirrolan/mirrolan_messages.mc" \
-             "Vantrel_Demo demo/demo_messages.mc"; do
+             "syslogsend outside/syslogsend/syslogsend_messages.mc" "Vantrel_Demo demo/demo_messages.mc"; do
   read -r source mc <<<"$entry"
   source=${source//_/ }
   sources="HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\$source"
@@ -180,7 +180,7 @@ classes > "$build/classes.after"
 comm -12 "$build/classes.ours" "$build/classes.after" > "$build/classes.left"
 [ -s "$build/classes.left" ] && { head -20 "$build/classes.left"; fail "uninstall left $(wc -l < "$build/classes.left") keys registered"; }
 $W sc query Quenloc >/dev/null 2>&1 && fail "uninstall left the service"
-for source in Quenloc Mirrolan "Vantrel Demo"; do
+for source in Quenloc Mirrolan syslogsend "Vantrel Demo"; do
   $W reg query "HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\$source" >/dev/null 2>&1 &&
     fail "uninstall left the event source $source"
 done

@@ -14,6 +14,7 @@
 #include "sender_events.h"
 #include "settings_store.h"
 #include "syslog_sender.h"
+#include "syslogsend_messages.h"
 
 namespace vc = vantrel::common;
 
@@ -405,7 +406,7 @@ TEST_F(Delivery, AMessageNeitherDeliveredNorKeptIsNamed) {
     EXPECT_EQ(RunSender("<14>unkept-1"), static_cast<DWORD>(syslogsend::kConnectFailed));
     auto warnings = SenderWarningsAfter(before);
     ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_EQ(warnings[0].first, syslogsend::kEventMessageLost);
+    EXPECT_EQ(warnings[0].first, SYSLOGSEND_MESSAGE_LOST);
     EXPECT_NE(warnings[0].second.find("A syslog message could be neither delivered nor kept, and is lost"),
               std::string::npos) << warnings[0].second;
     EXPECT_NE(warnings[0].second.find("Vantrel: unkept-1"), std::string::npos) << warnings[0].second;
