@@ -70,9 +70,9 @@ prefix_processes() {
 }
 
 # Waits until no syslog sender of this prefix runs: each message handed to one has then
-# arrived or waits in the spool. Returns 1 after 60 s.
-senders_done() {
-  for _ in $(seq 300); do [ -z "$(prefix_processes 'syslogsend\.exe')" ] && return 0; sleep 0.2; done
+# arrived or waits in the spool. Returns 1 after SECONDS (60 when not given).
+senders_done() {  # [SECONDS]
+  for _ in $(seq $((${1:-60} * 5))); do [ -z "$(prefix_processes 'syslogsend\.exe')" ] && return 0; sleep 0.2; done
   return 1
 }
 
@@ -128,7 +128,7 @@ kill_quenloc() {
 # seconds: one still there after 20 s is such a one.
 end_hung_senders() {
   local p
-  for _ in $(seq 100); do [ -z "$(prefix_processes 'syslogsend\.exe')" ] && return 0; sleep 0.2; done
+  senders_done 20 && return 0
   for p in $(prefix_processes 'syslogsend\.exe'); do echo "ending hung sender $p"; kill -9 "$p" || true; done
 }
 
